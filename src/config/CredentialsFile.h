@@ -1,0 +1,41 @@
+// Encrypted database access values in the product's configuration file.
+//
+// Lines of the form prefix;KEY;hexvalue. Each lookup opens and scans the file
+// from the start (no cache): reads of at most 399 characters, each trimmed
+// and upper-cased as a whole; lines starting with X are skipped; the key
+// stands between the first two semicolons and must match exactly; the value
+// is the rest of the line; the first match wins. Values are Blowfish
+// ciphertext in hex and are decrypted with the build's 7-character key.
+#pragma once
+
+#include "text/CString.h"
+
+class CredentialsFile {
+ public:
+  CredentialsFile() = default;
+  virtual ~CredentialsFile() = default;
+
+  // Keeps the path when a file search finds it (true); otherwise false and
+  // the old path stays.
+  bool SetFile(CString path);
+  // Raw value text of `key`, or empty (empty key, file not readable, no
+  // matching line).
+  CString GetValue(CString key) const;
+  // Decrypts hex text; the result ends at the first zero byte. An incomplete
+  // last block (fewer than 16 hex characters) is ignored.
+  CString DecryptValue(CString hexText) const;
+
+  CString GetDbSystem() const;
+  CString GetDatabase() const;
+  CString GetLogin() const;
+  CString GetPassword() const;
+  CString GetSchema() const;
+
+  const CString& Path() const { return path_; }
+  void Reset() { path_.Empty(); }
+
+ private:
+  CString GetDecrypted(const char* key) const;
+
+  CString path_;
+};

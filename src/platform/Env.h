@@ -1,0 +1,134 @@
+// The one interface through which the program reaches the operating system.
+//
+// Every other folder calls the operating system only through an Env: files,
+// wildcard search, the clock, disk space, environment variables, the command
+// processor and framework start-up. The POSIX implementation is the default;
+// tests install fakes (an in-memory tree, a fixed clock, a wrapper that fails
+// the Nth write) with ScopedEnv. A Windows implementation of the same
+// interface can be added without touching any caller.
+//
+// Paths: callers pass the program's own form, with backslashes
+// ("C:\x\log\SPEKOLAR.log" or "\SPEKOLAR.log"). An implementation maps them
+// to its file system where they meet it (the POSIX one maps each '\' to '/')
+// and nowhere else; texts handed back (FoundFile::path) are in the file
+// system's form.
+//
+// Results, not exceptions: every fallible call returns a Status.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "text/CString.h"
+
+namespace platform {
+
+enum class Status {
+  kOk = 0,
+  kNotFound,       // no such file or folder
+  kAccessDenied,   // permissions, or a read-only file system
+  kIsDirectory,    // a directory where a file was asked for
+  kNoSpace,        // disk full or quota
+  kIoError,        // anything else
+};
+
+// Local wall-clock time, broken down. month is 1..12, year four digits.
+struct LocalTime {
+  int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+
+// A file opened for reading. Bytes come back exactly as on disk; line
+// semantics (text mode) are layered on top by LineReader.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  // Reads up to n bytes into buf. Returns the count (0 at end of file) or -1
+  // on a read error.
+  virtual long Read(char* buf, size_t n) = 0;
+};
+
+// A file opened for appending (created if missing).
+class AppendableFile {
+ public:
+  virtual ~AppendableFile() = default;
+  // Size in bytes on disk at the moment of the call (seek to end and tell).
+  virtual int64_t Size() = 0;
+  // Appends the bytes unchanged. False when not all of them were written.
+  virtual bool Append(const char* data, size_t n) = 0;
+  // Flushes and closes; false when the data did not reach the file.
+  virtual bool Close() = 0;
+};
+
+// One match of a wildcard search.
+struct FoundFile {
+  CString path;  // absolute full path in the file system's form
+  CString name;  // last path component only
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // Opens a file for reading. A directory is refused with kIsDirectory (as
+  // on Windows, where opening a directory for reading fails).
+  virtual Status OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) = 0;
+  // Opens a file for appending, creating it when missing.
+  virtual Status OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) = 0;
+  virtual Status DeleteFile(const CString& path) = 0;
+  // Renames; fails (and leaves both alone) when the target exists, as
+  // Windows' rename does.
+  virtual Status RenameFile(const CString& from, const CString& to) = 0;
+
+  // Whole-file helpers for small files (INI, registry store).
+  virtual Status ReadWholeFile(const CString& path, std::string* out) = 0;
+  // Writes through a temporary file in the same folder and a rename, so a
+  // crash never leaves a half-written file.
+  virtual Status WriteFileAtomically(const CString& path, const std::string& data) = 0;
+  // Whether the process may write the file (or, when missing, create it in
+  // its folder).
+  virtual bool IsWritable(const CString& path) = 0;
+
+  // Wildcard search. '*' and '?' only in the last component, matched
+  // without regard to ASCII case, "*.*" matches every name. Directories
+  // are matches; "." and ".." never are. Sorted by name without regard to
+  // case. A pattern without wildcards finds the one entry of that name.
+  // An empty vector means no match.
+  virtual std::vector<FoundFile> FindFiles(const CString& pattern) = 0;
+
+  virtual LocalTime Now() = 0;
+
+  // Total free bytes of the volume holding `path` (any existing folder).
+  virtual Status DiskFreeBytes(const CString& path, uint64_t* freeBytes) = 0;
+
+  // Value of an environment variable; false when it is not defined.
+  virtual bool GetVariable(const char* name, std::string* value) = 0;
+
+  // Runs a command synchronously through the command processor after
+  // expanding %NAME% references. Returns the command's exit status, or -1
+  // only when the command processor could not be started.
+  virtual int RunCommand(const CString& command) = 0;
+
+  // Framework start-up; true on this platform.
+  virtual bool FrameworkInit() { return true; }
+};
+
+// The Env in force: the POSIX one unless a test installed another.
+Env* GetEnv();
+Env* DefaultEnv();
+
+// Installs an Env for the lifetime of the object (tests), restoring the
+// previous one afterwards.
+class ScopedEnv {
+ public:
+  explicit ScopedEnv(Env* env);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  Env* previous_;
+};
+
+}  // namespace platform

@@ -1,0 +1,18 @@
+// Text forms of the local time used throughout the program.
+#pragma once
+
+#include "platform/Env.h"
+#include "text/CString.h"
+
+namespace platform {
+
+// "dd.mm.yyyy hh:mm:ss", the stamp of protocol entries.
+CString ProtocolStamp(const LocalTime& t);
+// "dd.mm.yyyy".
+CString DateDotted(const LocalTime& t);
+// "yyyy-mm-dd".
+CString DateIso(const LocalTime& t);
+// "yyyymmddhhmmss", the 14-digit stamp of message rows.
+CString Stamp14(const LocalTime& t);
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+// Size-limited, append-only text file in the log directory.
+//
+// Each entry opens the file, checks its size, moves it aside to the single
+// ".old" generation when it has grown strictly beyond maxSize, appends the
+// entry and closes the file again, so other processes can read it between
+// entries. Every failure is silent: this file is where failures would be
+// reported. Until Open has been called nothing is written.
+#pragma once
+
+#include <cstdint>
+
+#include "text/CString.h"
+
+class ProtocolFile {
+ public:
+  ProtocolFile() = default;
+  virtual ~ProtocolFile() = default;
+
+  // Sets the paths; touches no file. A name without '.' gets ".log" for the
+  // current file and ".old" for the old one; a name with '.' keeps its own
+  // extension and the old file is name + ".old".
+  virtual void Open(CString directory, CString name);
+  // 0 means no limit.
+  virtual void SetMaxSize(int32_t bytes);
+
+  // withTime && dash:  "dd.mm.yyyy hh:mm:ss - text\n"
+  // withTime && !dash: "dd.mm.yyyy hh:mm:ss;text\n"
+  // !withTime:         22 blanks + "text\n"
+  void WriteLine(CString text, bool withTime, bool dash);
+  // withTime:            "dd.mm.yyyy hh:mm:ss - text\n"
+  // !withTime && indent: 22 blanks + "text\n"
+  // otherwise:           "text\n"
+  void WriteText(CString text, bool withTime, bool indent);
+
+  const CString& LogPath() const { return logPath_; }
+  const CString& OldPath() const { return oldPath_; }
+  int32_t MaxSize() const { return maxSize_; }
+
+  // Back to the not-opened state (tests).
+  void Reset();
+
+ private:
+  void Append(const CString& entry);
+
+  CString logPath_;
+  CString oldPath_;
+  int32_t maxSize_ = 0;
+};
