@@ -1,0 +1,135 @@
+// Env decorators for tests.
+//
+// EnvWrapper forwards every call to a target Env, so a test double
+// overrides only what it changes. FixedClockEnv pins the clock;
+// FaultInjectionEnv makes writes fail on demand. Install one with
+// platform::ScopedEnv for the duration of a test.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Env.h"
+
+namespace spktest {
+
+// Forwards every operation to target(). The target is not owned and must
+// outlive the wrapper.
+class EnvWrapper : public platform::Env {
+ public:
+  explicit EnvWrapper(platform::Env* target) : target_(target) {}
+  platform::Env* target() const { return target_; }
+
+  platform::Status OpenForRead(const CString& path,
+                               std::unique_ptr<platform::ReadableFile>* out) override {
+    return target_->OpenForRead(path, out);
+  }
+  platform::Status OpenForAppend(const CString& path,
+                                 std::unique_ptr<platform::AppendableFile>* out) override {
+    return target_->OpenForAppend(path, out);
+  }
+  platform::Status DeleteFile(const CString& path) override { return target_->DeleteFile(path); }
+  platform::Status RenameFile(const CString& from, const CString& to) override {
+    return target_->RenameFile(from, to);
+  }
+  platform::Status ReadWholeFile(const CString& path, std::string* out) override {
+    return target_->ReadWholeFile(path, out);
+  }
+  platform::Status WriteFileAtomically(const CString& path, const std::string& data) override {
+    return target_->WriteFileAtomically(path, data);
+  }
+  bool IsWritable(const CString& path) override { return target_->IsWritable(path); }
+  std::vector<platform::FoundFile> FindFiles(const CString& pattern) override {
+    return target_->FindFiles(pattern);
+  }
+  platform::LocalTime Now() override { return target_->Now(); }
+  platform::Status DiskFreeBytes(const CString& path, uint64_t* freeBytes) override {
+    return target_->DiskFreeBytes(path, freeBytes);
+  }
+  bool GetVariable(const char* name, std::string* value) override {
+    return target_->GetVariable(name, value);
+  }
+  int RunCommand(const CString& command) override { return target_->RunCommand(command); }
+  bool FrameworkInit() override { return target_->FrameworkInit(); }
+
+ private:
+  platform::Env* target_;
+};
+
+// The default (POSIX) Env with a clock that stands still at a settable
+// time, so date-dependent code sees "today" as the test wants.
+class FixedClockEnv : public EnvWrapper {
+ public:
+  explicit FixedClockEnv(const platform::LocalTime& now,
+                         platform::Env* target = platform::DefaultEnv())
+      : EnvWrapper(target), now_(now) {}
+  FixedClockEnv(int year, int month, int day, int hour = 12, int minute = 0, int second = 0,
+                platform::Env* target = platform::DefaultEnv());
+
+  void SetNow(const platform::LocalTime& now) { now_ = now; }
+  platform::LocalTime Now() override { return now_; }
+
+ private:
+  platform::LocalTime now_;
+};
+
+// Forwards to a target Env (the default one unless given) but fails on
+// demand. Counters are shared by all files opened through this Env.
+class FaultInjectionEnv : public EnvWrapper {
+ public:
+  explicit FaultInjectionEnv(platform::Env* target = platform::DefaultEnv())
+      : EnvWrapper(target) {}
+
+  // The nth Append (1-based, counted over all files opened for appending
+  // through this Env from now on) fails and writes nothing; 0 disables.
+  // With `everyAfter`, that one and every later Append fail.
+  void FailNthAppend(int n, bool everyAfter = false) {
+    failAppendAt_ = n;
+    failAppendsAfter_ = everyAfter;
+    appendCount_ = 0;
+  }
+  // Every OpenForAppend fails with `status` (kOk disables).
+  void FailOpenForAppend(platform::Status status = platform::Status::kAccessDenied) {
+    openForAppendStatus_ = status;
+  }
+  // Every OpenForRead fails with `status` (kOk disables).
+  void FailOpenForRead(platform::Status status = platform::Status::kAccessDenied) {
+    openForReadStatus_ = status;
+  }
+  // Every Close of an appendable file reports failure.
+  void FailClose(bool fail = true) { failClose_ = fail; }
+  // Every rename fails with `status` (kOk disables).
+  void FailRename(platform::Status status = platform::Status::kAccessDenied) {
+    renameStatus_ = status;
+  }
+  // IsWritable answers false for every path.
+  void SetNotWritable(bool notWritable = true) { notWritable_ = notWritable; }
+
+  // Appends attempted so far (failed ones included).
+  int appendCount() const { return appendCount_; }
+
+  platform::Status OpenForRead(const CString& path,
+                               std::unique_ptr<platform::ReadableFile>* out) override;
+  platform::Status OpenForAppend(const CString& path,
+                                 std::unique_ptr<platform::AppendableFile>* out) override;
+  platform::Status RenameFile(const CString& from, const CString& to) override;
+  bool IsWritable(const CString& path) override;
+
+  // Called by the files this Env hands out: true when this Append must fail.
+  bool NextAppendFails();
+  bool closeFails() const { return failClose_; }
+
+ private:
+  int failAppendAt_ = 0;
+  bool failAppendsAfter_ = false;
+  int appendCount_ = 0;
+  platform::Status openForAppendStatus_ = platform::Status::kOk;
+  platform::Status openForReadStatus_ = platform::Status::kOk;
+  platform::Status renameStatus_ = platform::Status::kOk;
+  bool failClose_ = false;
+  bool notWritable_ = false;
+};
+
+}  // namespace spktest
