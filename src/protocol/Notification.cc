@@ -38,6 +38,12 @@ bool WriteMailText(CString text) {
     s.MailTextProtocol.SetMaxSize(kNotificationMaxSize);
     s.MailTextProtocol.WriteText(s.TenantRow.MNDEML, false, false);
     s.MailTextProtocol.WriteText(s.MailRecipient, false, false);
+  } else if (s.MailTextProtocol.LogPath().IsEmpty()) {
+    // A file left over from an earlier run that could not be moved aside:
+    // append to it rather than lose the line while the mail script still
+    // runs. It already carries its address lines.
+    s.MailTextProtocol.Open(s.LogDirectory, "SPEKOLAR.EML");
+    s.MailTextProtocol.SetMaxSize(kNotificationMaxSize);
   }
   s.MailTextProtocol.WriteText(text, false, false);
   s.MailTextWritten = true;
