@@ -2,13 +2,26 @@
 // buffer in text mode would: a CR LF pair reads as one LF, a lone CR stays,
 // and one read gives at most 999 characters counted after that translation,
 // so a longer line arrives as consecutive pieces, each one "line" to the
-// monitors. A piece ends with its LF when the LF fit into it.
+// monitors. A piece ends with its LF when the LF fit into it: a line of 999
+// characters and its LF gives the 999 characters and then a piece "\n"; 998
+// characters, CR and LF give one piece of 998 characters and "\n".
 //
 // The reader works in large blocks and hands out views into its buffer (valid
-// until the next call), so a file of any size is read with bounded memory.
-// NUL bytes and binary content are ordinary bytes.
+// until the next call), so a file of any size is read with bounded memory
+// (one block plus one piece). A piece made of a translated CR LF holds the
+// translated form: the reader rewrites the buffer in place.
+//
+// NUL bytes and binary content are ordinary bytes. fgets followed by strlen
+// would cut a line at its first NUL; the views here carry their length, so
+// the bytes after a NUL stay visible to the monitors' substring searches.
+// A CR as the last byte of the file stays a CR.
+//
+// A read error ends reading: pieces wholly read before it are handed out,
+// the piece that needed the failed read is not, and every later call
+// returns false.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string_view>
 
@@ -17,8 +30,12 @@
 class LineReader {
  public:
   static constexpr size_t kMaxPiece = 999;
+  static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
 
-  explicit LineReader(std::unique_ptr<platform::ReadableFile> file);
+  // blockSize: how many bytes one Read asks for (at least 1; tests use tiny
+  // blocks to put CR LF pairs and pieces across block boundaries).
+  explicit LineReader(std::unique_ptr<platform::ReadableFile> file,
+                      size_t blockSize = kDefaultBlockSize);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -31,7 +48,7 @@ class LineReader {
   // the same result as calling Next until a piece contains the needle, only
   // faster (the block is searched for the needle first). A needle that
   // straddles a piece boundary is not found, as with Next. The needle must
-  // hold neither CR nor LF.
+  // hold neither CR nor LF. An empty needle is in every piece.
   bool NextContaining(std::string_view needle, std::string_view* piece);
 
  private:
