@@ -79,7 +79,7 @@ TEST(CStringTest, FormatHasNoLengthLimit) {
   s.Format("%s|%d|%ld", big.c_str(), 42, -1L);
   EXPECT_EQ(s.str(), big + "|42|-1");
   s.AppendFormat("%02d", 7);
-  EXPECT_EQ(s.Right(3).str(), "-07");
+  EXPECT_EQ(s.Right(5).str(), "|-107");
   EXPECT_EQ(CString::Formatted("%02d.%02d.%04d", 3, 3, 2024).str(), "03.03.2024");
 }
 
