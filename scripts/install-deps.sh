@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, testing and the demo need.
+# Packages already present are skipped; apt-get update runs only when
+# something is missing.
+set -euo pipefail
+
+packages=(
+  g++ make cmake pkg-config git ca-certificates
+  libgtest-dev libgmock-dev
+  unixodbc unixodbc-dev odbc-mariadb
+  mariadb-server mariadb-client
+  faketime procps time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "install-deps: installing ${missing[*]}"
+  as_root=()
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
+  # Keep package scripts from starting the system's database service: the
+  # tests and the demo run a private server of their own.
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | "${as_root[@]}" tee /usr/sbin/policy-rc.d >/dev/null
+    "${as_root[@]}" chmod +x /usr/sbin/policy-rc.d
+    trap '"${as_root[@]}" rm -f /usr/sbin/policy-rc.d' EXIT
+  fi
+  "${as_root[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
