@@ -89,7 +89,8 @@ struct LineReader::Impl {
       if (!ReadMore()) {
         if (failed || avail == 0) return false;
         // End of file without a final LF: the rest is the last piece.
-        *piece = std::string_view(start, avail);
+        // (ReadMore may have moved the bytes to the front.)
+        *piece = std::string_view(buf.get() + pos, avail);
         pos += avail;
         return true;
       }

@@ -1,0 +1,241 @@
+#include "monitors/frame/LineReader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A file held in memory. Each Read hands out at most maxChunk bytes (short
+// reads happen on real files too) and fails with -1 once the offset reaches
+// failAt.
+class StringFile : public platform::ReadableFile {
+ public:
+  struct Stats {
+    size_t offset = 0;
+    size_t largestRequest = 0;
+  };
+  StringFile(std::string data, size_t maxChunk, size_t failAt, Stats* stats)
+      : data_(std::move(data)), maxChunk_(maxChunk), failAt_(failAt), stats_(stats) {}
+
+  long Read(char* buf, size_t n) override {
+    stats_->largestRequest = std::max(stats_->largestRequest, n);
+    size_t& off = stats_->offset;
+    if (off >= failAt_) return -1;
+    size_t count = std::min({n, maxChunk_, data_.size() - off, failAt_ - off});
+    std::copy_n(data_.data() + off, count, buf);
+    off += count;
+    return static_cast<long>(count);
+  }
+
+ private:
+  std::string data_;
+  size_t maxChunk_;
+  size_t failAt_;
+  Stats* stats_;
+};
+
+// fgets(buf, 1000, fp) on a text-mode stream, one character at a time: CR LF
+// reads as LF, a lone CR stays, a read ends after its LF or its 999th
+// character.
+std::vector<std::string> ReferencePieces(const std::string& raw) {
+  std::string text;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    text += raw[i];
+  }
+  std::vector<std::string> pieces;
+  std::string current;
+  for (char c : text) {
+    current += c;
+    if (c == '\n' || current.size() == 999) {
+      pieces.push_back(current);
+      current.clear();
+    }
+  }
+  if (!current.empty()) pieces.push_back(current);
+  return pieces;
+}
+
+std::string Repeat(std::string_view unit, size_t length) {
+  std::string s;
+  while (s.size() < length) s += unit;
+  s.resize(length);
+  return s;
+}
+
+// Text-like lines with the lengths around the piece size, CR LF and LF
+// endings, lone CRs and NULs, and the occasional needle "ab".
+std::string RandomFile(std::mt19937& rng) {
+  static const size_t kLengths[] = {0, 1, 2, 997, 998, 999, 1000, 1001, 1997, 1998, 1999, 5000};
+  std::string out;
+  int lines = std::uniform_int_distribution<int>(0, 12)(rng);
+  for (int i = 0; i < lines; ++i) {
+    size_t length = rng() % 3 == 0 ? kLengths[rng() % std::size(kLengths)] : rng() % 80;
+    static const char kAlphabet[] = {'a', 'b', 'x', '\r', '\0', ' ', '\xE4'};
+    for (size_t j = 0; j < length; ++j) out += kAlphabet[rng() % std::size(kAlphabet)];
+    switch (rng() % 4) {
+      case 0: out += "\r\n"; break;
+      case 3: if (i + 1 == lines) break; [[fallthrough]];
+      default: out += '\n'; break;
+    }
+  }
+  return out;
+}
+
+std::string RandomBinary(std::mt19937& rng) {
+  std::string out(rng() % 6000, '\0');
+  for (char& c : out) c = static_cast<char>(rng());
+  return out;
+}
+
+struct Input {
+  std::string name;
+  std::string data;
+};
+
+std::vector<Input> Inputs() {
+  std::vector<Input> in = {
+      {"empty", ""},
+      {"no final LF", "abc"},
+      {"only LF", "\n"},
+      {"only CR LF", "\r\n"},
+      {"only CR at end of file", "\r"},
+      {"CR at end of file after text", "ab\nxy\r"},
+      {"lone CRs", "a\rb\r\rc\n\r\r\n\n\r"},
+      {"LF CR", "\n\r\n\r"},
+      {"NULs are bytes", std::string("a\0b\0\n\0ab\0", 10)},
+      {"needle straddles 999", Repeat("xyz", 998) + "ab" + Repeat("x", 10) + "\n"},
+      {"needle just fits 999", Repeat("xyz", 997) + "ab" + "\n"},
+      {"998 CR LF", Repeat("ab", 998) + "\r\n" + "next\n"},
+      {"999 CR LF", Repeat("ab", 999) + "\r\n" + "next\n"},
+      {"999 CR lone", Repeat("ab", 999) + "\r" + "ab\n"},
+      {"998 CR CR LF", Repeat("ab", 998) + "\r\r\n"},
+      {"997 CR CR LF", Repeat("ab", 997) + "\r\r\n"},
+      {"one long line without LF", Repeat("0123456789ab", 30000)},
+  };
+  for (size_t length : {998, 999, 1000, 1998, 5000}) {
+    for (const char* end : {"\n", "\r\n", ""}) {
+      std::string line = Repeat("abcdefghij", length);
+      in.push_back({std::to_string(length) + (*end == '\r' ? " CRLF" : *end ? " LF" : " none"),
+                    line + end + "x ab\n" + line + end});
+    }
+  }
+  std::mt19937 rng(20240611);
+  for (int i = 0; i < 60; ++i) in.push_back({"random text " + std::to_string(i), RandomFile(rng)});
+  for (int i = 0; i < 10; ++i) in.push_back({"random binary " + std::to_string(i), RandomBinary(rng)});
+  return in;
+}
+
+struct ReadShape {
+  size_t blockSize;
+  size_t maxChunk;  // short reads
+};
+
+const ReadShape kShapes[] = {
+    {1, 1}, {7, 7}, {7, 3}, {999, 999}, {1000, 1000}, {1001, 1001}, {4096, 100}, {LineReader::kDefaultBlockSize, SIZE_MAX},
+};
+
+std::unique_ptr<LineReader> Open(const std::string& data, ReadShape shape, StringFile::Stats* stats,
+                                 size_t failAt = SIZE_MAX) {
+  return std::make_unique<LineReader>(std::make_unique<StringFile>(data, shape.maxChunk, failAt, stats),
+                                      shape.blockSize);
+}
+
+// Next yields exactly fgets' pieces; NextContaining, alone or mixed with
+// Next, yields exactly the pieces that a loop over Next would stop at; no
+// read asks for more than one block, and the first piece never needs more
+// than a block and a piece read ahead.
+TEST(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
+  const std::string kNeedles[] = {"ab", "b", "x ab", "\xE4", std::string("\0a", 2), "", "zzz"};
+  std::mt19937 rng(7);
+  for (const Input& input : Inputs()) {
+    const std::vector<std::string> expected = ReferencePieces(input.data);
+    for (ReadShape shape : kShapes) {
+      SCOPED_TRACE(input.name + ", block " + std::to_string(shape.blockSize) + ", chunk " +
+                   std::to_string(std::min<size_t>(shape.maxChunk, 1 << 30)));
+      StringFile::Stats stats;
+      auto reader = Open(input.data, shape, &stats);
+      std::vector<std::string> got;
+      std::string_view piece;
+      while (reader->Next(&piece)) {
+        if (got.empty()) {
+          EXPECT_LE(stats.offset, shape.blockSize + LineReader::kMaxPiece + 1);
+        }
+        got.emplace_back(piece);
+      }
+      EXPECT_FALSE(reader->Next(&piece));
+      EXPECT_EQ(got, expected);
+      EXPECT_LE(stats.largestRequest, shape.blockSize);
+
+      for (const std::string& needle : kNeedles) {
+        SCOPED_TRACE("needle '" + needle + "'");
+        std::vector<std::string> want;
+        for (const std::string& p : expected)
+          if (p.find(needle) != std::string::npos) want.push_back(p);
+        StringFile::Stats s;
+        auto r = Open(input.data, shape, &s);
+        std::vector<std::string> found;
+        while (r->NextContaining(needle, &piece)) found.emplace_back(piece);
+        EXPECT_EQ(found, want);
+      }
+
+      // A random mix of both calls against the same walk over the pieces.
+      StringFile::Stats s;
+      auto r = Open(input.data, shape, &s);
+      size_t index = 0;
+      for (;;) {
+        bool useNeedle = rng() % 2 == 0;
+        const std::string& needle = kNeedles[rng() % std::size(kNeedles)];
+        if (useNeedle) {
+          while (index < expected.size() && expected[index].find(needle) == std::string::npos) ++index;
+        }
+        bool ok = useNeedle ? r->NextContaining(needle, &piece) : r->Next(&piece);
+        if (index == expected.size()) {
+          EXPECT_FALSE(ok);
+          break;
+        }
+        ASSERT_TRUE(ok) << "piece " << index;
+        ASSERT_EQ(std::string(piece), expected[index]) << "piece " << index;
+        ++index;
+      }
+    }
+  }
+}
+
+// A read that fails mid-file ends reading: what came before it is a prefix
+// of the pieces, nothing beyond the failed bytes is invented, and the reader
+// stays at its end.
+TEST(LineReaderTest, ReadErrorEndsReading) {
+  const std::string data = Repeat("abcdefghij", 2500) + "\n" + "x ab\r\n" + Repeat("ab\r\n", 700);
+  const std::vector<std::string> expected = ReferencePieces(data);
+  for (size_t failAt : {size_t{0}, size_t{1}, size_t{998}, size_t{1000}, size_t{2500}, size_t{2506},
+                        size_t{2507}, data.size() - 1}) {
+    for (ReadShape shape : {ReadShape{7, 7}, ReadShape{1000, 1000}, ReadShape{LineReader::kDefaultBlockSize, SIZE_MAX}}) {
+      for (bool useNeedle : {false, true}) {
+        SCOPED_TRACE("fail at " + std::to_string(failAt) + ", block " + std::to_string(shape.blockSize) +
+                     (useNeedle ? ", NextContaining" : ", Next"));
+        StringFile::Stats stats;
+        auto reader = Open(data, shape, &stats, failAt);
+        std::string_view piece;
+        std::vector<std::string> got;
+        size_t length = 0;
+        while (useNeedle ? reader->NextContaining("a", &piece) : reader->Next(&piece)) {
+          got.emplace_back(piece);
+          length += piece.size();
+        }
+        EXPECT_FALSE(reader->Next(&piece));
+        EXPECT_FALSE(reader->NextContaining("", &piece));
+        ASSERT_LE(got.size(), expected.size());
+        EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin()));
+        EXPECT_LE(length, failAt);
+      }
+    }
+  }
+}
+
+}  // namespace
