@@ -46,6 +46,15 @@ class DbConnection {
   void ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 
  protected:
+  // Releases the connection and the environment, if any. A statement that a
+  // derived class registered in ownedStatement_ is freed first, since
+  // disconnecting invalidates it.
+  void Release();
+
+  // Set by DbSession to its tenant statement so that a new Connect does not
+  // leave a stale handle behind.
+  SQLHSTMT* ownedStatement_ = nullptr;
+
   int32_t status_ = 0;
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
@@ -61,14 +70,19 @@ class DbConnection {
 
 class DbSession : public DbConnection {
  public:
-  DbSession() = default;
+  DbSession() { ownedStatement_ = &tenantStmt_; }
+  // The tenant statement is left to the disconnect of ~DbConnection, which
+  // frees every statement of the connection.
   ~DbSession() override = default;
 
   // Opens the tenant query. 0; -1 when no statement could be allocated; the
   // native code (or -1) on a failed execution.
   int32_t SQLOpenQrv112Mnd();
-  // Fetches one row of the tenant query into the four outputs. 0 with a row,
-  // 100 without one (outputs untouched), -1 when no query is open.
+  // Fetches one row of the tenant query into the four outputs, each cut to
+  // 5, 5, 50 and 20 characters (a cut value still counts as success; a NULL
+  // gives the empty text). 0 with a row; 100 without one (outputs untouched,
+  // the query stays open); -1 when no query is open; on a failed fetch the
+  // native code (or the fetch's result code), and the query is closed.
   int32_t SQLFetchQrv112Mnd(CString& licence, CString& tenant, CString& email, CString& schema);
   // Frees the tenant statement if any. Always 0.
   int32_t SQLCloseQrv112Mnd();
@@ -81,8 +95,13 @@ class DbSession : public DbConnection {
   // statement could be allocated; the native code (or -1) on failure.
   int32_t InsertMessage(MessageRecord record);
 
-  // The statement text InsertMessage would execute for `record` (tests, and
-  // the single place where values are escaped).
+  // The statement text InsertMessage executes for `record`, in the form of
+  // the database system ("MYSQL" has its own blanks). The single place where
+  // values are made safe: each text field is taken up to its terminator or
+  // its width, whichever comes first, and only then escaped, so an escape is
+  // never split; a single quote is doubled, and for "MYSQL", where a
+  // backslash escapes inside a literal, so is a backslash. Other bytes
+  // (Windows-1252 above 0x7F included) pass unchanged.
   CString BuildInsertStatement(const MessageRecord& record) const;
 
  private:
