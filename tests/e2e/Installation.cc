@@ -1,0 +1,126 @@
+#include "e2e/Installation.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "config/Blowfish.h"
+
+namespace spktest {
+
+namespace {
+
+std::string EnvValue(const std::string& dbDir, const std::string& key) {
+  std::ifstream in(dbDir + "/env");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+  }
+  return "";
+}
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'') out += "'\\''";
+    else out += c;
+  }
+  return out + "'";
+}
+
+}  // namespace
+
+Installation::Installation() {
+  const char* db = std::getenv("SPK_MARIADB_DIR");
+  dbDir_ = db ? db : "";
+  dir_.Write("inst/htdocs/PELDAVORN/peldavorn_php/log/.keep", "");
+  std::filesystem::remove(LogDir() + "/.keep");
+  dir_.Write("work/bin/.keep", "");
+  dir_.Write("registry.reg",
+             "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANE\\PELDAVORN]\r\n\"Path\"=\"" +
+                 dir_.path() + "/inst\"\r\n\r\n");
+  dir_.Write("fake-php",
+             "#!/bin/sh\n"
+             "printf '%s\\n' \"$@\" >> " + Quote(dir_.path() + "/mail.args") + "\n"
+             "cat " + Quote(LogDir() + "/SPEKOLAR.EML") + " > " + Quote(dir_.path() + "/mail.sent") + "\n");
+  std::filesystem::permissions(dir_.path() + "/fake-php", std::filesystem::perms::owner_all);
+  WriteCredentials("MYSQL", EnvValue(dbDir_, "PASSWORD"));
+  WriteConfig("[SPEKOLAR]\nE-Mail=admin@example.org\n");
+  Sql("DELETE FROM QRVYSTEM.QRV200MSG; DELETE FROM qrvystem.qrv112mnd;"
+      "INSERT INTO qrvystem.qrv112mnd (MNDLIZ, MNDNUM, MNDEML, MNDSCH, MNDKON)"
+      " VALUES ('L0001', '00001', 'mandant@example.org', 'MANDANT1', 0);");
+}
+
+void Installation::WriteCredentials(const std::string& dbSystem, const std::string& password,
+                                    const std::string& schema) {
+  auto line = [](const char* key, const std::string& value) {
+    return std::string("pvn;") + key + ";" + EncryptCredentialValue(CString(value)).str() + "\r\n";
+  };
+  dir_.Write("peldavorn.ini", "[PELDAVORN]\r\nsonstiges=1\r\n" + line("DB_SYSTEM", dbSystem) +
+                                  line("DATABASE", EnvValue(dbDir_, "DSN")) +
+                                  line("LOGIN", EnvValue(dbDir_, "USER")) +
+                                  line("PASS", password) + line("SCHEMA", schema));
+}
+
+void Installation::WriteConfig(const std::string& ini) { dir_.Write("work/settings/Spekolar.ini", ini); }
+
+void Installation::WriteFile(const std::string& relative, const std::string& bytes) {
+  dir_.Write("work/" + relative, bytes);
+}
+
+std::string Installation::ReadFile(const std::string& relative) const { return dir_.Read(relative); }
+
+bool Installation::Exists(const std::string& relative) const { return dir_.Exists(relative); }
+
+std::string Installation::Log(const std::string& name) const {
+  return dir_.Read("inst/htdocs/PELDAVORN/peldavorn_php/log/" + name);
+}
+
+std::string Installation::MailArgs() const { return dir_.Read("mail.args"); }
+
+std::string Installation::Sql(const std::string& statements) const {
+  std::string sqlOut = dir_.path() + "/sql.out";
+  std::string command = Quote(EnvValue(dbDir_, "SQL")) + " -N -B -e " + Quote(statements) + " > " +
+                        Quote(sqlOut) + " 2>&1";
+  int rc = std::system(command.c_str());
+  std::string out = dir_.Read("sql.out");
+  if (rc != 0) ADD_FAILURE_AT(__FILE__, __LINE__);
+  return out;
+}
+
+RunResult Installation::Run(const std::vector<std::string>& args, const std::string& fakeTime) const {
+  std::string command = "cd " + Quote(dir_.path() + "/work/bin") +
+                        " && SPEKOLAR_REGISTRY=" + Quote(dir_.path() + "/registry.reg") +
+                        " ODBCINI=" + Quote(EnvValue(dbDir_, "ODBCINI")) +
+                        " peldavorn_php_bin=" + Quote(dir_.path() + "/fake-php") + " ";
+  if (!fakeTime.empty()) command += "faketime -f " + Quote(fakeTime) + " ";
+  command += Quote(SPEKOLAR_BINARY);
+  for (const std::string& a : args) command += " " + Quote(a);
+  command += " > " + Quote(dir_.path() + "/run.out") + " 2> " + Quote(dir_.path() + "/run.err");
+  int status = std::system(command.c_str());
+  RunResult r;
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = dir_.Read("run.out");
+  r.err = dir_.Read("run.err");
+  return r;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  std::istringstream in(text);
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+std::string MaskStamps(const std::string& text) {
+  static const std::regex stamp(R"((^|\n)\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)");
+  return std::regex_replace(text, stamp, "$1<STAMP>");
+}
+
+}  // namespace spktest

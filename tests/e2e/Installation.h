@@ -1,0 +1,70 @@
+// A throwaway installation of the product around the built program.
+//
+//   ROOT/registry.reg           registry store naming ROOT/inst as the
+//                               installation directory (SPEKOLAR_REGISTRY)
+//   ROOT/inst/htdocs/PELDAVORN/peldavorn_php/log   the log directory
+//   ROOT/work/bin               the working directory of the run
+//   ROOT/work/settings/Spekolar.ini   the monitor configuration
+//   ROOT/peldavorn.ini          the product's configuration file with the
+//                               encrypted database access values
+//   ROOT/fake-php               stands in for %peldavorn_php_bin%: records
+//                               its arguments and the e-mail text it was
+//                               asked to send
+//
+// The database is the private server of the "mariadb" test fixture; each
+// installation empties the two product tables and inserts one tenant.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace spktest {
+
+struct RunResult {
+  int exitCode = -1;  // as the shell sees it (8 bits)
+  std::string out;
+  std::string err;
+};
+
+class Installation {
+ public:
+  Installation();
+
+  // Credentials file lines; by default valid values for the test server.
+  void WriteCredentials(const std::string& dbSystem, const std::string& password,
+                        const std::string& schema = "QRVYSTEM");
+  void WriteConfig(const std::string& ini);
+  // A file below the installation's work folder (relative path, '/').
+  void WriteFile(const std::string& relative, const std::string& bytes);
+  std::string ReadFile(const std::string& relative) const;
+  bool Exists(const std::string& relative) const;
+
+  // Runs SQL as root on QRVYSTEM; returns the client's output (tab-separated,
+  // no column names).
+  std::string Sql(const std::string& statements) const;
+
+  // Runs the program with `args` (no argument when empty). `fakeTime`, like
+  // "2026-12-07 22:45:00", stops the clock of the whole process there.
+  RunResult Run(const std::vector<std::string>& args, const std::string& fakeTime = "") const;
+  RunResult Run(const std::string& fakeTime = "") const { return Run({CredentialsPath()}, fakeTime); }
+
+  std::string Root() const { return dir_.path(); }
+  std::string LogDir() const { return dir_.path() + "/inst/htdocs/PELDAVORN/peldavorn_php/log"; }
+  std::string Log(const std::string& name) const;  // bytes of a file in the log directory
+  std::string CredentialsPath() const { return dir_.path() + "/peldavorn.ini"; }
+  std::string MailArgs() const;  // what the mail script stand-in recorded; empty if it never ran
+
+ private:
+  TempDir dir_;
+  std::string dbDir_;
+};
+
+// The lines of `text` (split at LF, the last empty piece dropped).
+std::vector<std::string> Lines(const std::string& text);
+// `text` with every "dd.mm.yyyy hh:mm:ss" at a line start replaced by
+// "<STAMP>", for comparing entries whose time is not pinned.
+std::string MaskStamps(const std::string& text);
+
+}  // namespace spktest

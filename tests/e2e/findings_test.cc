@@ -1,0 +1,118 @@
+// Findings end to end: protocol lines in, findings protocol, notification
+// files, message rows and the mail script out.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/Installation.h"
+
+namespace {
+
+using spktest::Installation;
+using spktest::RunResult;
+
+const char kNow[] = "2026-12-07 22:45:00";
+const std::string kStamp = "07.12.2026 22:45:00";
+
+std::string MailScriptPath(const Installation& inst) {
+  return inst.Root() + "/inst/htdocs/PELDAVORN/peldavorn_php/common/Classes/phpMailer2/sendmail_Spk.php\n";
+}
+
+TEST(FindingsTest, JobControllerErrorsOfTodayByEmail) {
+  Installation inst;
+  inst.WriteFile("logs/jobctl_1.log",
+                 "2026-12-06 23:00:00: Error of yesterday\n"
+                 "2026-12-07 08:00:00: Job A gestartet\n"
+                 "2026-12-07 08:01:00: Error in job A; retry\n"
+                 "2026-12-07 09:00:00: Fehler beim Export\r\n"
+                 "2026-12-07 09:30:00: ERROR is no error word\n"
+                 "2026-12-07 10:00:00: Fehlerfrei beendet\n");
+  inst.WriteConfig("[SPEKOLAR]\nE-Mail=admin@example.org\n"
+                   "[JobController]\nTyp=1,2\nMeldungstyp=E-Mail\nDatei=" + inst.Root() +
+                   "/work/logs/jobctl_*.log\n");
+  RunResult r = inst.Run(kNow);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+
+  EXPECT_EQ(inst.Log("SPEKOLAR.TXT"),
+            kStamp + ";JOBCONTROLLER;2;;;;07.12.2026 08:01:00 - Error in job A\";\" retry;\n" +
+                kStamp + ";JOBCONTROLLER;2;;;;07.12.2026 09:00:00 - Fehler beim Export;\n" +
+                kStamp + ";JOBCONTROLLER;2;;;;07.12.2026 10:00:00 - Fehlerfrei beendet;\n");
+  EXPECT_EQ(inst.Log("SPEKOLAR.EML"),
+            "mandant@example.org\nadmin@example.org\n" + kStamp + " - Jobcontroller-Fehler\n");
+  EXPECT_FALSE(std::filesystem::exists(inst.LogDir() + "/SPEKOLAR.NRT"));
+  EXPECT_EQ(inst.Sql("SELECT MsgCat, MsgTxt, MsgMod, MsgDbg FROM QRVYSTEM.QRV200MSG ORDER BY MsgUid"),
+            "DEBUG\tJobcontroller-Fehler\t\tJOBCONTROLLER;2;;;;07.12.2026 08:01:00 - Error in job "
+            "A\";\" retry;\n"
+            "NACHRICHTEN\tJobcontroller-Fehler\tJobcontroller\t\n");
+
+  // The mail script ran once, after the last section, with the script path.
+  EXPECT_EQ(inst.MailArgs(), MailScriptPath(inst));
+  EXPECT_EQ(inst.ReadFile("mail.sent"), inst.Log("SPEKOLAR.EML"));
+  std::string log = inst.Log("SPEKOLAR.log");
+  std::string dir = inst.Root() + "/inst\\htdocs\\PELDAVORN\\peldavorn_php\\";
+  std::string tail = kStamp + " - %peldavorn_php_bin% " + dir +
+                     "common\\Classes\\phpMailer2\\sendmail_Spk.php\n" + kStamp +
+                     " - E-Mail ist an admin@example.org gesendet.\n" + kStamp + " - " +
+                     std::string(59, '*') + "\n\n";
+  ASSERT_GE(log.size(), tail.size());
+  EXPECT_EQ(log.substr(log.size() - tail.size()), tail);
+  EXPECT_NE(log.find(kStamp + " -  \xDC" "berwachung Jobcontroller Typ 1 (Laufzeit)\n" + kStamp +
+                     " -  \xDC" "berwachung Jobcontroller Typ 2 (Fehlermeldungen)\n" + kStamp +
+                     " -   Bearbeiten Protokolldatei '" + inst.Root() + "/work/logs/jobctl_1.log'\n"),
+            std::string::npos)
+      << log;
+}
+
+TEST(FindingsTest, DisplayNotificationsRunNoMailScript) {
+  Installation inst;
+  inst.WriteFile("logs/jobctl.log", "2026-12-07 08:01:00: Error in job A\n");
+  inst.WriteConfig("[JOBCONTROLLER]\nTyp=2\nMeldungstyp=fenster\nDatei=" + inst.Root() +
+                   "/work/logs/jobctl.log\n"
+                   "[GRUPPE1]\nTyp=2\nMeldungstyp=FENSTER\nDatei=nothing\n");
+  RunResult r = inst.Run(kNow);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(inst.Log("SPEKOLAR.NRT"), kStamp + " - Jobcontroller-Fehler\n");
+  EXPECT_FALSE(std::filesystem::exists(inst.LogDir() + "/SPEKOLAR.EML"));
+  EXPECT_EQ(inst.MailArgs(), "");
+  EXPECT_EQ(inst.Log("SPEKOLAR.log").find("E-Mail"), std::string::npos);
+}
+
+// The road of one finding: a daily closing run that took too long.
+TEST(FindingsTest, DailyClosingRunTooLong) {
+  Installation inst;
+  inst.WriteFile("logs/tagesabschluss.log",
+                 "06.12.2026 22:00:00 Tagesabschluss wird gestartet\n"
+                 "06.12.2026 22:50:00 Tagesabschluss beendet\n"
+                 "07.12.2026 22:00:00 Tagesabschluss wird gestartet\n"
+                 "07.12.2026 22:10:00 Schreibe Ersatzbuchungen...\n"
+                 "07.12.2026 22:40:00 Tagesabschluss beendet\n");
+  inst.WriteConfig("[SPEKOLAR]\nE-Mail=admin@example.org\n"
+                   "[TAGESABSCHLUSS]\nTyp=1\nMeldungstyp=E-MAIL\nDatei=" + inst.Root() +
+                   "/work/logs/tagesabschluss.log\n");
+  RunResult r = inst.Run(kNow);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::string record =
+      "TAGESABSCHLUSS;1;60;2100;2400;07.12.2026 22:40:00 - Laufzeit \xFC" "berschritten;"
+      "(gepr\xFC" "fte Datei: tagesabschluss.log)";
+  EXPECT_EQ(inst.Log("SPEKOLAR.TXT"), kStamp + ";" + record + "\n");
+  EXPECT_EQ(inst.Log("SPEKOLAR.EML"),
+            "mandant@example.org\nadmin@example.org\n" + kStamp + " - Tagesabschluss-Fehler\n");
+  EXPECT_EQ(inst.Sql("SELECT MsgCat, MsgTxt, MsgMod, HEX(MsgDbg), MsgLnk, MsgMnd, MsgLiz, MsgSch,"
+                     " MsgTin, MsgUid FROM QRVYSTEM.QRV200MSG ORDER BY MsgUid"),
+            "DEBUG\tTagesabschluss-Fehler\tTagesabschluss\t" + [&] {
+              std::string hex;
+              char buf[3];
+              for (unsigned char c : record) {
+                std::snprintf(buf, sizeof buf, "%02X", c);
+                hex += buf;
+              }
+              return hex;
+            }() + "\t" + inst.Root() + "/inst\\\\htdocs\\\\PELDAVORN\\\\peldavorn_php\\\\log\\\\Spekolar.Txt"
+                  "\t00001\tL0001\tMANDANT1\t20261207224500\tSpekolar_20261207224500.0\n"
+                  "NACHRICHTEN\tTagesabschluss-Fehler\tTagesabschluss\t\t" + inst.Root() +
+                  "/inst\\\\htdocs\\\\PELDAVORN\\\\peldavorn_php\\\\log\\\\Spekolar.Txt"
+                  "\t00001\tL0001\tMANDANT1\t20261207224500\tSpekolar_20261207224500.1\n");
+  EXPECT_EQ(inst.MailArgs(), MailScriptPath(inst));
+}
+
+}  // namespace

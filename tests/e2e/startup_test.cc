@@ -1,0 +1,110 @@
+// The run sequence end to end: start, failures of each start-up step, the
+// normal end, and the previous run's notification files.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/Installation.h"
+
+namespace {
+
+using spktest::Installation;
+using spktest::RunResult;
+
+const char kNow[] = "2026-12-07 22:45:00";
+const std::string kStamp = "07.12.2026 22:45:00 - ";
+const std::string kClosing = kStamp + std::string(59, '*') + "\n\n";
+
+TEST(StartupTest, WithoutArgumentPrintsUsageAndStops) {
+  Installation inst;
+  RunResult r = inst.Run(std::vector<std::string>{}, kNow);
+  EXPECT_EQ(r.exitCode, 1);
+  std::vector<std::string> out = spktest::Lines(r.out);
+  ASSERT_EQ(out.size(), 4u) << r.out;
+  EXPECT_EQ(out[1], "Aufruf: Spekolar Peldavorn.IniDatei");
+  EXPECT_EQ(out[2], "");
+  EXPECT_EQ(out[3], "Spekolar peldavorn.Ini-Datei");
+  EXPECT_EQ(inst.Log("SPEKOLAR.log"), kStamp + "Spekolar gestartet\n" + kStamp +
+                                          "*** Abbruch wegen fehlendes Parameters ***\n");
+}
+
+TEST(StartupTest, MissingConfigurationFile) {
+  Installation inst;
+  std::filesystem::remove(inst.Root() + "/work/settings/Spekolar.ini");
+  RunResult r = inst.Run(kNow);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(inst.Log("SPEKOLAR.log"),
+            kStamp + "Spekolar gestartet\n" + kStamp +
+                "Konfigurationsdatei '../settings/Spekolar.ini' nicht gefunden.\n");
+}
+
+TEST(StartupTest, WrongPasswordReportsTheServersDiagnostics) {
+  Installation inst;
+  inst.WriteCredentials("MYSQL", "not-the-password");
+  RunResult r = inst.Run(kNow);
+  EXPECT_EQ(r.exitCode, 1045 & 0xFF);  // the shell sees 8 bits of 1045
+  std::string log = inst.Log("SPEKOLAR.log");
+  std::string head = kStamp + "Spekolar gestartet\n" + kStamp +
+                     "Fehler beim Verbindungsaufbau zur Datenbank:\n1045\n28000\n";
+  ASSERT_EQ(log.substr(0, head.size()), head) << log;
+  EXPECT_NE(log.find("Access denied", head.size()), std::string::npos) << log;
+  EXPECT_EQ(log.substr(log.size() - 2), "\n\n");  // message ends in a line end of its own
+  EXPECT_EQ(log.find("*****"), std::string::npos);
+}
+
+TEST(StartupTest, UnknownDatabaseSystemIsRefusedBeforeAnyOdbcCall) {
+  for (const char* system : {"mysql", "POSTGRES", ""}) {
+    Installation inst;
+    inst.WriteCredentials(system, "irrelevant");
+    RunResult r = inst.Run(kNow);
+    EXPECT_EQ(r.exitCode, 255) << system;  // -1
+    EXPECT_EQ(inst.Log("SPEKOLAR.log"),
+              kStamp + "Spekolar gestartet\n" + kStamp +
+                  "Fehler beim Verbindungsaufbau zur Datenbank:\n0\n\n\n\n")
+        << system;
+  }
+}
+
+TEST(StartupTest, NoMatchingTenantEndsWithNoData) {
+  Installation inst;
+  inst.Sql("UPDATE qrvystem.qrv112mnd SET MNDKON = 1;"
+           "INSERT INTO qrvystem.qrv112mnd (MNDLIZ, MNDNUM, MNDEML, MNDSCH, MNDKON)"
+           " VALUES ('L0002', '00002', 'x@y', NULL, 0);");
+  RunResult r = inst.Run(kNow);
+  EXPECT_EQ(r.exitCode, 100);
+  EXPECT_EQ(inst.Log("SPEKOLAR.log"), kStamp + "Spekolar gestartet\n" + kStamp +
+                                          "Fehler beim SQLFetchQrv112Mnd:\n0\n\n\n\n");
+}
+
+TEST(StartupTest, NormalRunEndsWithTheAsteriskEntry) {
+  Installation inst;
+  RunResult r = inst.Run(kNow);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(inst.Log("SPEKOLAR.log"), kStamp + "Spekolar gestartet\n" + kClosing);
+  // A second run appends; runs are separated by the asterisk entry.
+  inst.Run(kNow);
+  EXPECT_EQ(inst.Log("SPEKOLAR.log"),
+            kStamp + "Spekolar gestartet\n" + kClosing + kStamp + "Spekolar gestartet\n" + kClosing);
+  EXPECT_EQ(inst.MailArgs(), "");  // no e-mail text, no mail script
+}
+
+TEST(StartupTest, PreviousNotificationFilesAreMovedAside) {
+  Installation inst;
+  std::string log = inst.LogDir();
+  auto write = [&](const char* name, const char* text) {
+    std::ofstream(log + "/" + name, std::ios::binary) << text;
+  };
+  write("SPEKOLAR.EML", "last run's mail\n");
+  write("SPEKOLAR.EML_Old", "older mail\n");
+  write("SPEKOLAR.NRT", "last run's notes\n");
+  RunResult r = inst.Run(kNow);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(inst.Log("SPEKOLAR.EML_Old"), "last run's mail\n");
+  EXPECT_EQ(inst.Log("SPEKOLAR.NRT_Old"), "last run's notes\n");
+  EXPECT_FALSE(std::filesystem::exists(log + "/SPEKOLAR.EML"));
+  EXPECT_FALSE(std::filesystem::exists(log + "/SPEKOLAR.NRT"));
+}
+
+}  // namespace
