@@ -1,0 +1,30 @@
+#include "config/InstallationPath.h"
+
+#include "config/RegistryKey.h"
+
+namespace {
+
+constexpr const char* kProductKey = "Software\\KORVANE\\PELDAVORN";
+constexpr const char* kPathValue = "Path";
+constexpr const char* kLogBelowInstallation = "htdocs\\PELDAVORN\\peldavorn_php\\log";
+
+}  // namespace
+
+InstallationPath::InstallationPath() {
+  RegistryKey key(RegistryKey::CreateIfMissing);
+  // Failure needs no check: an unopened key has no values, so "Path" below
+  // has none either.
+  key.OpenKey(kProductKey, platform::HKEY_LOCAL_MACHINE,
+              platform::KEY_QUERY_VALUE | platform::KEY_SET_VALUE, false);
+  RegistryValue& path = key.Value(kPathValue);
+  if (path.HasValue()) directory_ = path.AsString();
+  key.CloseKey();
+}
+
+CString InstallationPath::GetLogDirectory() const {
+  if (directory_.IsEmpty()) return CString();
+  CString result = directory_;
+  if (result.GetAt(result.GetLength() - 1) != '\\') result += '\\';
+  result += kLogBelowInstallation;
+  return result;
+}

@@ -1,0 +1,30 @@
+// The product's installation directory, read once from the registry when
+// the program starts, and the log directory derived from it.
+//
+// The product keeps its installation directory in the value "Path" of the
+// key Software\KORVANE\PELDAVORN under HKEY_LOCAL_MACHINE. A missing key, a
+// missing value, a value of another type than string, number, binary or
+// multi-string, or a registry that refuses access all give an empty
+// directory, and so an empty log directory; nothing is reported.
+#pragma once
+
+#include "text/CString.h"
+
+class InstallationPath {
+ public:
+  // Opens the key with query-value and set-value rights (create-subkey is
+  // added, so a missing key is created empty when the registry may be
+  // written) and keeps "Path" as text. Writes no value.
+  InstallationPath();
+  virtual ~InstallationPath() = default;
+
+  // The installation directory as read; empty when none was found.
+  const CString& Directory() const { return directory_; }
+
+  // Empty when the directory is empty; otherwise the directory, one '\',
+  // and "htdocs\PELDAVORN\peldavorn_php\log" (no '\' at the end).
+  CString GetLogDirectory() const;
+
+ private:
+  CString directory_;
+};
