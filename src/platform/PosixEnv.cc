@@ -1,0 +1,545 @@
+#include "platform/PosixEnv.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+// The one place where an errno value becomes a Status.
+Status StatusFromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return Status::kNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EEXIST:  // a rename onto an existing name; the C runtime says EACCES
+    case ETXTBSY:
+      return Status::kAccessDenied;
+    case EISDIR:
+      return Status::kIsDirectory;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return Status::kNoSpace;
+    default:
+      return Status::kIoError;
+  }
+}
+
+Status LastErrorStatus() { return StatusFromErrno(errno); }
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Case-insensitive order of file names; equal names without regard to case
+// are ordered by their bytes so that the order never depends on the
+// directory's own order.
+bool NameLess(const std::string& a, const std::string& b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char ca = static_cast<unsigned char>(LowerAscii(a[i]));
+    unsigned char cb = static_cast<unsigned char>(LowerAscii(b[i]));
+    if (ca != cb) return ca < cb;
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+// Writes all bytes, going on after interrupted and short writes.
+bool WriteAll(int fd, const char* data, size_t n) {
+  while (n > 0) {
+    ssize_t written = ::write(fd, data, n);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    n -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+class PosixReadableFile : public ReadableFile {
+ public:
+  explicit PosixReadableFile(int fd) : fd_(fd) {}
+  ~PosixReadableFile() override { ::close(fd_); }
+  PosixReadableFile(const PosixReadableFile&) = delete;
+  PosixReadableFile& operator=(const PosixReadableFile&) = delete;
+
+  long Read(char* buf, size_t n) override {
+    for (;;) {
+      ssize_t got = ::read(fd_, buf, n);
+      if (got >= 0) return static_cast<long>(got);
+      if (errno != EINTR) return -1;
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixAppendableFile : public AppendableFile {
+ public:
+  explicit PosixAppendableFile(int fd) : fd_(fd) {}
+  ~PosixAppendableFile() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PosixAppendableFile(const PosixAppendableFile&) = delete;
+  PosixAppendableFile& operator=(const PosixAppendableFile&) = delete;
+
+  int64_t Size() override {
+    if (fd_ < 0) return -1;
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) return -1;
+    return static_cast<int64_t>(st.st_size);
+  }
+
+  bool Append(const char* data, size_t n) override {
+    if (fd_ < 0) return false;
+    if (!WriteAll(fd_, data, n)) {
+      failed_ = true;
+      return false;
+    }
+    return true;
+  }
+
+  // Nothing is buffered here, so a failed write has already been seen;
+  // close itself may still report a deferred error (network file systems).
+  bool Close() override {
+    if (fd_ < 0) return false;
+    int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0 && !failed_;
+  }
+
+ private:
+  int fd_;
+  bool failed_ = false;
+};
+
+// The folder part of a file-system path ("." when there is none).
+std::string FolderOf(const std::string& fsPath) {
+  size_t slash = fsPath.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return fsPath.substr(0, slash);
+}
+
+// Joins `relative` to the current directory when it is not absolute and
+// resolves "." and ".." as text (links are not followed), as Windows forms
+// a full path. Empty on failure to learn the current directory.
+std::string AbsoluteFolder(const std::string& folder) {
+  std::string joined;
+  if (!folder.empty() && folder[0] == '/') {
+    joined = folder;
+  } else {
+    std::vector<char> cwd(PATH_MAX);
+    while (::getcwd(cwd.data(), cwd.size()) == nullptr) {
+      if (errno != ERANGE) return std::string();
+      cwd.resize(cwd.size() * 2);
+    }
+    joined = std::string(cwd.data()) + "/" + folder;
+  }
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= joined.size()) {
+    size_t end = joined.find('/', start);
+    if (end == std::string::npos) end = joined.size();
+    std::string part = joined.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string result;
+  for (const std::string& part : parts) result += "/" + part;
+  return result.empty() ? "/" : result;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// Names in `folder` (without "." and "..") for which `accept` holds.
+template <typename Accept>
+std::vector<std::string> ListFolder(const std::string& folder, Accept accept) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (struct dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (accept(name)) names.push_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+bool LookupEnvironment(const std::string& name, std::string* value) {
+  if (name.empty()) return false;
+  if (const char* exact = ::getenv(name.c_str())) {
+    *value = exact;
+    return true;
+  }
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    const char* eq = std::strchr(*entry, '=');
+    if (eq == nullptr) continue;
+    if (EqualsIgnoreCase(std::string_view(*entry, static_cast<size_t>(eq - *entry)), name)) {
+      *value = eq + 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string ToFileSystemPath(const CString& path) {
+  std::string mapped = path.str();
+  std::replace(mapped.begin(), mapped.end(), '\\', '/');
+  return mapped;
+}
+
+std::string ExpandCommandVariables(std::string_view text, const VariableLookup& lookup) {
+  std::string out;
+  size_t i = 0;
+  while (i < text.size()) {
+    char c = text[i];
+    if (c != '%') {
+      out += c;
+      ++i;
+      continue;
+    }
+    size_t close = text.find('%', i + 1);
+    if (close == std::string_view::npos) {
+      out.append(text.substr(i));
+      break;
+    }
+    std::string name(text.substr(i + 1, close - i - 1));
+    std::string value;
+    if (!name.empty() && lookup(name, &value)) {
+      out += value;
+      i = close + 1;
+    } else {
+      out += '%';
+      ++i;
+    }
+  }
+  return out;
+}
+
+namespace {
+
+// Pattern elements after the translation Windows applies before matching.
+enum class Wild { kLiteral, kStar, kDosStar, kDosQm, kDosDot };
+struct Element {
+  Wild kind;
+  char ch;
+};
+
+std::vector<Element> TranslatePattern(std::string_view pattern) {
+  std::vector<Element> elements;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    char c = pattern[i];
+    char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+    bool atEnd = i + 1 == pattern.size();
+    if (c == '?') {
+      elements.push_back({Wild::kDosQm, c});
+    } else if (c == '*') {
+      elements.push_back({next == '.' ? Wild::kDosStar : Wild::kStar, c});
+    } else if (c == '.' && (atEnd || next == '*' || next == '?')) {
+      elements.push_back({Wild::kDosDot, c});
+    } else {
+      elements.push_back({Wild::kLiteral, c});
+    }
+  }
+  return elements;
+}
+
+}  // namespace
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  std::vector<Element> p = TranslatePattern(pattern);
+  const size_t np = p.size();
+  const size_t nn = name.size();
+  size_t lastDot = name.rfind('.');
+  // reach[j] after processing element i: whether the first i elements can
+  // match the first j characters of the name.
+  std::vector<char> reach(nn + 1, 0);
+  reach[0] = 1;
+  for (size_t i = 0; i < np; ++i) {
+    std::vector<char> next(nn + 1, 0);
+    const Element& e = p[i];
+    for (size_t j = 0; j <= nn; ++j) {
+      if (!reach[j]) continue;
+      switch (e.kind) {
+        case Wild::kLiteral:
+          if (j < nn && LowerAscii(name[j]) == LowerAscii(e.ch)) next[j + 1] = 1;
+          break;
+        case Wild::kStar:
+          for (size_t k = j; k <= nn; ++k) next[k] = 1;
+          break;
+        case Wild::kDosStar:
+          // Any run that does not take the name's last dot.
+          for (size_t k = j; k <= nn; ++k) {
+            next[k] = 1;
+            if (k < nn && k == lastDot) break;
+          }
+          break;
+        case Wild::kDosQm:
+          if (j < nn && name[j] != '.') {
+            next[j + 1] = 1;
+          } else {
+            next[j] = 1;  // at a dot or the end, '?' matches nothing
+          }
+          break;
+        case Wild::kDosDot:
+          if (j == nn) next[j] = 1;
+          else if (name[j] == '.') next[j + 1] = 1;
+          break;
+      }
+    }
+    reach.swap(next);
+  }
+  return reach[nn] != 0;
+}
+
+Status PosixEnv::OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) {
+  std::string fsPath = ToFileSystemPath(path);
+  int fd = ::open(fsPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return LastErrorStatus();
+  // Linux opens a directory for reading; Windows refuses, and so do we.
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    Status status = LastErrorStatus();
+    ::close(fd);
+    return status;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return Status::kIsDirectory;
+  }
+  *out = std::make_unique<PosixReadableFile>(fd);
+  return Status::kOk;
+}
+
+Status PosixEnv::OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) {
+  std::string fsPath = ToFileSystemPath(path);
+  int fd = ::open(fsPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return LastErrorStatus();
+  *out = std::make_unique<PosixAppendableFile>(fd);
+  return Status::kOk;
+}
+
+Status PosixEnv::DeleteFile(const CString& path) {
+  std::string fsPath = ToFileSystemPath(path);
+  if (::unlink(fsPath.c_str()) != 0) return LastErrorStatus();
+  return Status::kOk;
+}
+
+Status PosixEnv::RenameFile(const CString& from, const CString& to) {
+  std::string fsFrom = ToFileSystemPath(from);
+  std::string fsTo = ToFileSystemPath(to);
+  if (::renameat2(AT_FDCWD, fsFrom.c_str(), AT_FDCWD, fsTo.c_str(), RENAME_NOREPLACE) == 0) {
+    return Status::kOk;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return LastErrorStatus();
+  // The file system cannot refuse atomically; check first. The gap between
+  // check and rename is harmless here: one process, one thread.
+  struct stat st;
+  if (::lstat(fsTo.c_str(), &st) == 0) return StatusFromErrno(EEXIST);
+  if (::rename(fsFrom.c_str(), fsTo.c_str()) != 0) return LastErrorStatus();
+  return Status::kOk;
+}
+
+Status PosixEnv::ReadWholeFile(const CString& path, std::string* out) {
+  std::unique_ptr<ReadableFile> file;
+  Status status = OpenForRead(path, &file);
+  if (status != Status::kOk) return status;
+  std::string data;
+  char buf[8192];
+  for (;;) {
+    long got = file->Read(buf, sizeof buf);
+    if (got < 0) return Status::kIoError;
+    if (got == 0) break;
+    data.append(buf, static_cast<size_t>(got));
+  }
+  *out = std::move(data);
+  return Status::kOk;
+}
+
+Status PosixEnv::WriteFileAtomically(const CString& path, const std::string& data) {
+  std::string fsPath = ToFileSystemPath(path);
+  std::string temp = fsPath + ".tmpXXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) return LastErrorStatus();
+  // mkstemp creates the file readable by its owner only; give it the mode
+  // the file has now, or that a newly created file would get.
+  struct stat st;
+  mode_t mode;
+  if (::stat(fsPath.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  Status status = Status::kOk;
+  if (::fchmod(fd, mode) != 0 || !WriteAll(fd, data.data(), data.size()) || ::fsync(fd) != 0) {
+    status = LastErrorStatus();
+  }
+  if (::close(fd) != 0 && status == Status::kOk) status = LastErrorStatus();
+  if (status == Status::kOk && ::rename(temp.c_str(), fsPath.c_str()) != 0) {
+    status = LastErrorStatus();
+  }
+  if (status != Status::kOk) {
+    ::unlink(temp.c_str());
+    return status;
+  }
+  // Make the rename itself durable.
+  int dirFd = ::open(FolderOf(fsPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return Status::kOk;
+}
+
+bool PosixEnv::IsWritable(const CString& path) {
+  std::string fsPath = ToFileSystemPath(path);
+  if (::access(fsPath.c_str(), W_OK) == 0) return true;
+  if (errno != ENOENT) return false;
+  return ::access(FolderOf(fsPath).c_str(), W_OK | X_OK) == 0;
+}
+
+std::vector<FoundFile> PosixEnv::FindFiles(const CString& pattern) {
+  std::vector<FoundFile> found;
+  std::string fsPattern = ToFileSystemPath(pattern);
+  size_t slash = fsPattern.rfind('/');
+  std::string folderPart = slash == std::string::npos ? "" : fsPattern.substr(0, slash + 1);
+  std::string namePattern = slash == std::string::npos ? fsPattern : fsPattern.substr(slash + 1);
+  if (namePattern.empty() || namePattern == "." || namePattern == "..") return found;
+  std::string folder = AbsoluteFolder(folderPart);
+  if (folder.empty()) return found;
+
+  std::vector<std::string> names;
+  if (namePattern.find_first_of("*?") != std::string::npos) {
+    names = ListFolder(folder, [&](const std::string& name) {
+      return WildcardMatch(namePattern, name);
+    });
+  } else {
+    struct stat st;
+    if (::lstat(JoinPath(folder, namePattern).c_str(), &st) == 0) {
+      names.push_back(namePattern);
+    } else {
+      // Windows names are case-insensitive and the program's configured
+      // names were written for it; when the exact name is missing, take an
+      // entry that differs only in case (the first in sorted order).
+      names = ListFolder(folder, [&](const std::string& name) {
+        return EqualsIgnoreCase(name, namePattern);
+      });
+      std::sort(names.begin(), names.end(), NameLess);
+      if (names.size() > 1) names.resize(1);
+    }
+  }
+  std::sort(names.begin(), names.end(), NameLess);
+  for (const std::string& name : names) {
+    found.push_back(FoundFile{CString(JoinPath(folder, name)), CString(name)});
+  }
+  return found;
+}
+
+LocalTime PosixEnv::Now() {
+  time_t now = ::time(nullptr);
+  struct tm local;
+  ::localtime_r(&now, &local);
+  LocalTime t;
+  t.year = local.tm_year + 1900;
+  t.month = local.tm_mon + 1;
+  t.day = local.tm_mday;
+  t.hour = local.tm_hour;
+  t.minute = local.tm_min;
+  t.second = local.tm_sec;
+  return t;
+}
+
+Status PosixEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes) {
+  std::string fsPath = ToFileSystemPath(path);
+  struct statvfs vfs;
+  if (::statvfs(fsPath.c_str(), &vfs) != 0) return LastErrorStatus();
+  *freeBytes = static_cast<uint64_t>(vfs.f_bfree) * static_cast<uint64_t>(vfs.f_frsize);
+  return Status::kOk;
+}
+
+bool PosixEnv::GetVariable(const char* name, std::string* value) {
+  if (name == nullptr) return false;
+  return LookupEnvironment(name, value);
+}
+
+int PosixEnv::RunCommand(const CString& command) {
+  std::string expanded = ExpandCommandVariables(command.view(), LookupEnvironment);
+  std::replace(expanded.begin(), expanded.end(), '\\', '/');
+  // The command writes to the same standard streams; what we buffered must
+  // come first.
+  ::fflush(nullptr);
+  std::string arg0 = "sh";
+  std::string dashC = "-c";
+  char* argv[] = {arg0.data(), dashC.data(), expanded.data(), nullptr};
+  pid_t pid;
+  if (::posix_spawn(&pid, shell_.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
+  int wstatus = 0;
+  while (::waitpid(pid, &wstatus, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  if (WIFEXITED(wstatus)) return WEXITSTATUS(wstatus);
+  if (WIFSIGNALED(wstatus)) return 128 + WTERMSIG(wstatus);
+  return -1;
+}
+
+namespace {
+Env* g_current = nullptr;
+}  // namespace
+
+Env* DefaultEnv() {
+  static PosixEnv* env = new PosixEnv();  // never destroyed: used up to exit
+  return env;
+}
+
+Env* GetEnv() { return g_current != nullptr ? g_current : DefaultEnv(); }
+
+ScopedEnv::ScopedEnv(Env* env) : previous_(g_current) { g_current = env; }
+
+ScopedEnv::~ScopedEnv() { g_current = previous_; }
+
+}  // namespace platform

@@ -1,0 +1,68 @@
+// The POSIX implementation of Env, and the pieces of it that tests reach
+// without a process or a file system.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/Env.h"
+
+namespace platform {
+
+// Looks up one environment variable: true and its value when defined.
+using VariableLookup = std::function<bool(const std::string& name, std::string* value)>;
+
+// Expands %NAME% references as the Windows command processor does for a
+// command line: scanning left to right, a '%' opens a reference that the
+// next '%' closes; when NAME is defined the whole reference is replaced by
+// its value and the scan goes on after it. When NAME is undefined (or
+// empty, as in "%%") the opening '%' stays as written and the scan goes on
+// right after it, so the closing '%' may open the next reference. A '%'
+// without a closing one stays as written. The substring and replacement
+// forms (%NAME:~1,2%, %NAME:a=b%) are not supported.
+std::string ExpandCommandVariables(std::string_view text, const VariableLookup& lookup);
+
+// Whether `name` matches the wildcard `pattern` as a Windows file search
+// matches a file name: ASCII letters without regard to case; '*' any run of
+// characters; '?' any one character except '.', or nothing just before a
+// '.' or at the end of the name; '*' before a '.' does not swallow the
+// name's last dot; a '.' before '*', '?' or at the end of the pattern
+// matches a '.' or the end of the name. So "*.*" matches every name, "*."
+// the names without a dot, "a.*" also "a", "a?.txt" also "a.txt".
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+
+// Maps a path from the program's form to the file system's: each '\'
+// becomes '/'.
+std::string ToFileSystemPath(const CString& path);
+
+class PosixEnv : public Env {
+ public:
+  // `shell` is the command processor RunCommand starts with "-c".
+  explicit PosixEnv(std::string shell = "/bin/sh") : shell_(std::move(shell)) {}
+
+  Status OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) override;
+  Status OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) override;
+  Status DeleteFile(const CString& path) override;
+  Status RenameFile(const CString& from, const CString& to) override;
+  Status ReadWholeFile(const CString& path, std::string* out) override;
+  Status WriteFileAtomically(const CString& path, const std::string& data) override;
+  bool IsWritable(const CString& path) override;
+  std::vector<FoundFile> FindFiles(const CString& pattern) override;
+  LocalTime Now() override;
+  Status DiskFreeBytes(const CString& path, uint64_t* freeBytes) override;
+  // Environment names match exactly first and then, as on Windows, without
+  // regard to ASCII case.
+  bool GetVariable(const char* name, std::string* value) override;
+  // Expands %NAME% (ExpandCommandVariables), maps each '\' to '/' and runs
+  // the result with `shell -c`, waiting for it; standard output and error
+  // are inherited. Returns the exit status, 128 + signal number for a
+  // command killed by a signal, and -1 only when the shell cannot be
+  // started.
+  int RunCommand(const CString& command) override;
+
+ private:
+  std::string shell_;
+};
+
+}  // namespace platform
