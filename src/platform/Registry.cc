@@ -476,10 +476,12 @@ RegistryStore ParseRegistryExport(std::string_view bytes) {
   RegistryStore store;
   size_t i = 0;
   while (i < lines.size() && TrimBlanks(lines[i]).empty()) ++i;
+  // An empty file holds nothing that could be lost by writing it.
+  if (i == lines.size()) return store;
   bool unicodeFile = false;
-  if (i < lines.size() && TrimBlanks(lines[i]) == kHeader5) {
+  if (TrimBlanks(lines[i]) == kHeader5) {
     unicodeFile = true;
-  } else if (i >= lines.size() || TrimBlanks(lines[i]) != kHeader4) {
+  } else if (TrimBlanks(lines[i]) != kHeader4) {
     store.parsed = false;
     return store;
   }

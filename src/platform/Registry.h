@@ -214,8 +214,8 @@ struct RegistryStore {
 // Lines that cannot be understood (an unknown root, a malformed value) are
 // skipped on their own; "[-KEY]" deletion lines are ignored together with
 // the values below them, a value "name"=- removes that value. A key listed
-// twice is merged. Without a header the result has parsed == false and no
-// keys.
+// twice is merged. Bytes that are not blank and lack the header give
+// parsed == false and no keys; blank bytes are an empty, parsed store.
 RegistryStore ParseRegistryExport(std::string_view bytes);
 
 // The store in the 8-bit "REGEDIT4" form with CR LF line ends: the header, a

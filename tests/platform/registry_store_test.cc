@@ -1,0 +1,312 @@
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/Registry.h"
+#include "support/TempDir.h"
+#include "support/TestEnv.h"
+
+namespace platform {
+namespace {
+
+using std::string_literals::operator""s;
+
+// UTF-16LE with byte-order mark, from code points.
+std::string Utf16File(std::u32string_view text) {
+  std::string out = "\xFF\xFE";
+  auto unit = [&](uint32_t u) {
+    out += static_cast<char>(u & 0xFF);
+    out += static_cast<char>(u >> 8);
+  };
+  for (char32_t c : text) {
+    if (c > 0xFFFF) {
+      unit(0xD800 + ((c - 0x10000) >> 10));
+      unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      unit(c);
+    }
+  }
+  return out;
+}
+
+const RegistryStoreValue* Find(RegistryStore& store, std::string_view path,
+                               std::string_view name) {
+  RegistryStoreKey* key = store.FindKey(RegistryRoot::LocalMachine, path);
+  if (!key) return nullptr;
+  for (const RegistryStoreValue& v : key->values) {
+    if (RegistryNamesEqual(v.name, name)) return &v;
+  }
+  return nullptr;
+}
+
+TEST(RegistryParse, Regedit4Forms) {
+  RegistryStore store = ParseRegistryExport(
+      "REGEDIT4\n"
+      "; comment\r\n"
+      "# also a comment\r\n"
+      "[hkey_local_machine\\Software\\Ko]\r\n"
+      "\"Str\"=\"C:\\\\P \\\"q\\\" \\n \xFC\"\r\n"
+      "@=\"default\"\r\n"
+      "\"Num\"=dword:0000002A\r\n"
+      "\"Short\"=dword:7\r\n"
+      "\"TooLong\"=dword:123456789\r\n"
+      "\"Bin\"=hex:01,02,\\\r\n"
+      "  03,ff\r\n"
+      "\"Exp\"=hex(2):25,41,25,00\r\n"
+      "\"Multi\"=hex(7):61,00,62,00,00\r\n"
+      "\"None\"=hex(0):\r\n"
+      "\"Q\"=hex(b):01,00,00,00,00,00,00,00\r\n"
+      "\"Gone\"=\"x\"\r\n"
+      "\"Gone\"=-\r\n"
+      "\"Bad\"=hex:1g\r\n"
+      "[-HKEY_LOCAL_MACHINE\\Software\\Deleted]\r\n"
+      "\"Lost\"=\"y\"\r\n"
+      "[HKEY_NOWHERE\\X]\r\n"
+      "\"Lost\"=\"y\"\r\n"
+      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KO]\r\n"
+      "\"Num\"=dword:0000002b\r\n");
+  ASSERT_TRUE(store.parsed);
+  ASSERT_EQ(store.keys.size(), 1u) << "deleted and unknown-root keys are dropped, repeats merged";
+
+  struct Case {
+    const char* name;
+    DWORD type;
+    std::string data;
+  } cases[] = {
+      {"str", REG_SZ, "C:\\P \"q\" \\n \xFC\0"s},
+      {"", REG_SZ, "default\0"s},
+      {"Num", REG_DWORD, "\x2B\0\0\0"s},
+      {"Short", REG_DWORD, "\x07\0\0\0"s},
+      {"Bin", REG_BINARY, "\x01\x02\x03\xFF"s},
+      {"Exp", REG_EXPAND_SZ, "%A%\0"s},
+      {"Multi", REG_MULTI_SZ, "a\0b\0\0"s},
+      {"None", REG_NONE, ""s},
+      {"Q", 11, "\x01\0\0\0\0\0\0\0"s},
+  };
+  for (const Case& c : cases) {
+    const RegistryStoreValue* v = Find(store, "software\\ko", c.name);
+    ASSERT_NE(v, nullptr) << c.name;
+    EXPECT_EQ(v->type, c.type) << c.name;
+    EXPECT_EQ(v->data, c.data) << c.name;
+  }
+  for (const char* dropped : {"TooLong", "Gone", "Bad", "Lost"}) {
+    EXPECT_EQ(Find(store, "Software\\Ko", dropped), nullptr) << dropped;
+  }
+}
+
+TEST(RegistryParse, Utf16FileBecomesWindows1252) {
+  std::u32string text =
+      U"Windows Registry Editor Version 5.00\r\n\r\n"
+      U"[HKEY_LOCAL_MACHINE\\Software\\K\u00D6]\r\n"
+      U"\"Text\"=\"\u00FC\u20AC\u4E2D\U0001F600.\"\r\n"
+      U"\"Exp\"=hex(2):25,00,fc,00,ac,20,00,00\r\n"
+      U"\"Multi\"=hex(7):61,00,00,00,62,00,00,00,\\\r\n"
+      U"    00,00\r\n";
+  RegistryStore store = ParseRegistryExport(Utf16File(text));
+  ASSERT_TRUE(store.parsed);
+  // Key names compare without regard to case, Windows-1252 letters too.
+  ASSERT_NE(store.FindKey(RegistryRoot::LocalMachine, "SOFTWARE\\k\xF6"), nullptr);
+  const RegistryStoreValue* t = Find(store, "Software\\K\xD6", "Text");
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->data, "\xFC\x80??.\0"s);
+  EXPECT_EQ(Find(store, "Software\\K\xD6", "Exp")->data, "%\xFC\x80\0"s);
+  EXPECT_EQ(Find(store, "Software\\K\xD6", "Multi")->data, "a\0b\0\0"s);
+}
+
+TEST(RegistryParse, TextWithoutHeaderHoldsNoKeys) {
+  const std::string garbage[] = {
+      "[HKEY_LOCAL_MACHINE\\Software]\r\n\"a\"=\"b\"\r\n",
+      "REGEDIT5\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n",
+      "\xEF\xBB\xBFREGEDIT4\r\n[HKEY_LOCAL_MACHINE\\Software]\r\n",
+      "\x00\x01\x02\xFF garbage"s,
+  };
+  for (const std::string& bytes : garbage) {
+    RegistryStore store = ParseRegistryExport(bytes);
+    EXPECT_FALSE(store.parsed) << bytes;
+    EXPECT_TRUE(store.keys.empty()) << bytes;
+  }
+  RegistryStore blank = ParseRegistryExport(" \r\n\r\n");
+  EXPECT_TRUE(blank.parsed);
+  EXPECT_TRUE(blank.keys.empty());
+}
+
+TEST(RegistryFormat, WritesRegedit4AndReadsBack) {
+  RegistryStore store;
+  store.keys.push_back(RegistryStoreKey{RegistryRoot::LocalMachine, "Software\\K", {}});
+  auto& values = store.keys.back().values;
+  values.push_back({"Path", REG_SZ, "C:\\A \"b\"\0"s});
+  values.push_back({"", REG_SZ, "d\0"s});
+  values.push_back({"N", REG_DWORD, "\xAB\x00\x00\x10"s});
+  values.push_back({"Unterminated", REG_SZ, "abc"s});
+  values.push_back({"Odd", REG_DWORD, "\x01\x02"s});
+  values.push_back({"M", REG_MULTI_SZ, "a\0b\0\0"s});
+  values.push_back({"Long", REG_BINARY, std::string(100, '\xC3')});
+  const std::vector<RegistryStoreValue> written = values;
+  store.keys.push_back(RegistryStoreKey{RegistryRoot::CurrentUser, "X", {}});
+
+  std::string text = FormatRegistryExport(store);
+  const std::string head =
+            "REGEDIT4\r\n\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\K]\r\n"
+            "\"Path\"=\"C:\\\\A \\\"b\\\"\"\r\n"
+            "@=\"d\"\r\n"
+            "\"N\"=dword:100000ab\r\n"
+            "\"Unterminated\"=hex(1):61,62,63\r\n";
+  EXPECT_EQ(text.substr(0, head.size()), head);
+  EXPECT_NE(text.find("\"Odd\"=hex(4):01,02\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n\r\n"), std::string::npos);
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    EXPECT_LE(end - start, 80u) << text.substr(start, end - start);
+    start = end + 2;
+  }
+
+  RegistryStore back = ParseRegistryExport(text);
+  ASSERT_EQ(back.keys.size(), 2u);
+  ASSERT_EQ(back.keys[0].values.size(), written.size());
+  for (size_t i = 0; i < written.size(); ++i) {
+    EXPECT_EQ(back.keys[0].values[i].name, written[i].name);
+    EXPECT_EQ(back.keys[0].values[i].type, written[i].type) << written[i].name;
+    EXPECT_EQ(back.keys[0].values[i].data, written[i].data) << written[i].name;
+  }
+}
+
+// The Windows functions over a store file in a fresh folder.
+class RegistryFunctions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SPEKOLAR_REGISTRY", store_path().c_str(), 1);
+  }
+  void TearDown() override { unsetenv("SPEKOLAR_REGISTRY"); }
+  std::string store_path() const { return dir_ / "registry.reg"; }
+  void WriteStore(const std::string& bytes) { dir_.Write("registry.reg", bytes); }
+  std::string ReadStore() const { return dir_.Read("registry.reg"); }
+
+  spktest::TempDir dir_;
+};
+
+TEST_F(RegistryFunctions, CreateSetEnumerateThroughTheFile) {
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\K\\P", 0, nullptr, 0,
+                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  EXPECT_EQ(ReadStore(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\K\\P]\r\n\r\n");
+  ASSERT_EQ(RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\x"), 5),
+            ERROR_SUCCESS);
+  EXPECT_NE(ReadStore().find("\"Path\"=\"C:\\\\x\"\r\n"), std::string::npos);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+
+  // Ancestors exist; names ignore case; a missing key is not found.
+  HKEY parent = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\k", 0, KEY_QUERY_VALUE, &parent),
+            ERROR_SUCCESS);
+  DWORD subKeys = 0, values = 9;
+  EXPECT_EQ(RegQueryInfoKeyA(parent, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                             &values, nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(subKeys, 1u);
+  EXPECT_EQ(values, 0u);
+  HKEY sub = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(parent, "p", 0, KEY_QUERY_VALUE, &sub), ERROR_SUCCESS);
+  HKEY missing = reinterpret_cast<HKEY>(&disposition);
+  EXPECT_EQ(RegOpenKeyExA(parent, "Q", 0, KEY_QUERY_VALUE, &missing), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(missing, nullptr);
+
+  DWORD count = 0;
+  ASSERT_EQ(RegQueryInfoKeyA(sub, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                             nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(count, 1u);
+  char name[8];
+  DWORD nameSize = sizeof name, type = 0, dataSize = 8;
+  BYTE data[8];
+  ASSERT_EQ(RegEnumValueA(sub, 0, name, &nameSize, nullptr, &type, data, &dataSize),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(name, "Path");
+  EXPECT_EQ(nameSize, 4u);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(dataSize, 5u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), 5), "C:\\x\0"s);
+  nameSize = sizeof name;
+  EXPECT_EQ(RegEnumValueA(sub, 1, name, &nameSize, nullptr, &type, data, &dataSize),
+            ERROR_NO_MORE_ITEMS);
+  // The query right alone does not allow writing.
+  EXPECT_EQ(RegSetValueExA(sub, "x", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1),
+            ERROR_ACCESS_DENIED);
+  RegCloseKey(sub);
+  RegCloseKey(parent);
+}
+
+TEST_F(RegistryFunctions, TooSmallBuffersAreLeftAlone) {
+  WriteStore("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"LongName\"=hex:01,02,03,04,05\r\n");
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+  struct Case {
+    DWORD nameSize, dataSize;
+  } cases[] = {{20, 4}, {8, 16}, {9, 0}};
+  for (const Case& c : cases) {
+    char name[20];
+    BYTE data[16];
+    std::memset(name, 'N', sizeof name);
+    std::memset(data, 'D', sizeof data);
+    DWORD nameSize = c.nameSize, dataSize = c.dataSize, type = 99;
+    EXPECT_EQ(RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, data, &dataSize),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(dataSize, 5u) << "needed size reported";
+    EXPECT_EQ(std::string(name, sizeof name), std::string(sizeof name, 'N'));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), sizeof data), std::string(16, 'D'));
+    EXPECT_EQ(type, 99u);
+  }
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryFunctions, RefusedWritesAndUnreadableStores) {
+  const std::string good = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\r\n";
+  WriteStore(good);
+  {
+    spktest::FaultInjectionEnv env;
+    env.SetNotWritable();
+    ScopedEnv scoped(&env);
+    HKEY key = nullptr;
+    for (REGSAM rights : {KEY_SET_VALUE, KEY_CREATE_SUB_KEY, KEY_QUERY_VALUE}) {
+      EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "New", 0, nullptr, 0, rights, nullptr, &key,
+                                nullptr),
+                ERROR_ACCESS_DENIED);
+      EXPECT_EQ(key, nullptr);
+    }
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key),
+              ERROR_ACCESS_DENIED);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+  EXPECT_EQ(ReadStore(), good);
+
+  // A file that is not an export is not replaced by creating a key, only by
+  // an explicit write.
+  WriteStore("not a registry");
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "K", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
+            ERROR_BADDB);
+  EXPECT_EQ(ReadStore(), "not a registry");
+  EXPECT_EQ(RegSetValueExA(HKEY_LOCAL_MACHINE, "V", 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>("\x01\0\0\0"), 4),
+            ERROR_SUCCESS);
+  EXPECT_EQ(ReadStore(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n\"V\"=dword:00000001\r\n\r\n");
+}
+
+TEST_F(RegistryFunctions, StoreLocation) {
+  EXPECT_EQ(RegistryStorePath(), CString(store_path()));
+  unsetenv("SPEKOLAR_REGISTRY");
+  EXPECT_EQ(RegistryStorePath(), "/etc/peldavorn/registry.reg");
+}
+
+}  // namespace
+}  // namespace platform
