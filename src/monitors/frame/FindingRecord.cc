@@ -1,0 +1,34 @@
+#include "monitors/frame/FindingRecord.h"
+
+#include <utility>
+
+#include "messages/MessageEmission.h"
+#include "state/ProgramState.h"
+
+CString FindingRecord::Join() const {
+  return section + ";" + type + ";" + minimum + ";" + maximum + ";" + runTime + ";" + text + ";" +
+         checkedFile;
+}
+
+CString ProtectSemicolons(CString text) {
+  text.Replace(";", "\";\"");
+  return text;
+}
+
+CString CheckedFileField() {
+  return CString("(gepr\xFC" "fte Datei: ") + State().CheckedFileName + ")";
+}
+
+FindingReporter::FindingReporter(CString title, CString monitorName)
+    : title_(std::move(title)), monitorName_(std::move(monitorName)) {}
+
+void FindingReporter::Report(const FindingRecord& record) {
+  CString line = record.Join();
+  State().FindingsProtocol.WriteLine(line, true, false);
+  if (!messageStored_) {
+    StoreFindingMessage(title_, monitorName_, line);
+    messageStored_ = true;
+  }
+  ++findingCount_;
+  State().SectionFindingFlag = true;
+}

@@ -1,0 +1,95 @@
+#include "monitors/frame/ProtocolScan.h"
+
+#include <memory>
+#include <vector>
+
+#include "monitors/frame/LineReader.h"
+#include "state/ProgramState.h"
+
+namespace {
+constexpr int kStampLength = 19;
+
+void WriteRunEntry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
+}  // namespace
+
+CString StampAt(const CString& text, const CString& date) {
+  if (date.IsEmpty()) return CString();
+  int pos = text.Find(date.view());
+  if (pos < 0) return CString();
+  return text.Mid(pos, kStampLength);
+}
+
+ProtocolScan::ProtocolScan(CString header, DateForm dateForm)
+    : header_(std::move(header)), dateForm_(dateForm) {}
+
+ProtocolScan::~ProtocolScan() = default;
+
+bool ProtocolScan::Run() {
+  platform::Env* env = platform::GetEnv();
+  startTime_ = env->Now();
+  today_ = dateForm_(startTime_);
+  needle_ = today_;
+  WriteRunEntry(header_);
+
+  MonitorSettingsRecord& settings = State().MonitorSettings;
+  for (int slot = 0; slot < MonitorSettingsRecord::kFileSlots; ++slot) {
+    settings.Datei = settings.Files[slot];
+    if (settings.Datei.IsEmpty()) return false;
+    const CString entry = settings.Datei;
+    if (onEntry) onEntry(entry);
+
+    std::vector<platform::FoundFile> matches = env->FindFiles(entry);
+    if (matches.empty()) {
+      WriteRunEntry("   Protokolldatei '" + entry + "' nicht gefunden.");
+      continue;
+    }
+    for (const platform::FoundFile& match : matches) {
+      State().CheckedFileName = match.name;
+      std::unique_ptr<platform::ReadableFile> file;
+      if (env->OpenForRead(match.path, &file) != platform::Status::kOk || !file) {
+        WriteRunEntry("   Protokolldatei '" + match.path + "' konnte nicht ge\xF6" "ffnet werden");
+        return false;
+      }
+      WriteRunEntry("  Bearbeiten Protokolldatei '" + match.path + "'");
+      if (onFileOpened && !onFileOpened(match)) continue;
+
+      LineReader reader(std::move(file));
+      reader_ = &reader;
+      ReadLines(reader);
+      reader_ = nullptr;
+      if (onEndOfFile) onEndOfFile();
+    }
+  }
+  return true;
+}
+
+void ProtocolScan::ReadLines(LineReader& reader) {
+  std::string_view piece;
+  ScanLine line;
+  for (;;) {
+    bool got = needle_.IsEmpty() ? reader.Next(&piece)
+                                 : reader.NextContaining(needle_.view(), &piece);
+    if (!got) return;
+    Fill(piece, &line);
+    // The reader found the needle in the raw piece; what counts is the
+    // trimmed text, which differs only for a needle with white space at an
+    // end.
+    if (!needle_.IsEmpty() && !line.text.Contains(needle_.view())) continue;
+    if (onLine) onLine(line);
+  }
+}
+
+bool ProtocolScan::ReadLine(ScanLine* line) {
+  if (reader_ == nullptr) return false;
+  std::string_view piece;
+  if (!reader_->Next(&piece)) return false;
+  Fill(piece, line);
+  return true;
+}
+
+void ProtocolScan::Fill(std::string_view piece, ScanLine* line) const {
+  line->piece = piece;
+  line->text = CString(piece);
+  line->text.Trim();
+  line->stamp = StampAt(line->text, needle_);
+}
