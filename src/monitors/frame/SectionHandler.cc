@@ -1,0 +1,29 @@
+#include "monitors/frame/SectionHandler.h"
+
+#include "messages/MessageEmission.h"
+#include "platform/Env.h"
+#include "protocol/Notification.h"
+#include "state/ProgramState.h"
+
+bool RunSectionHandler(const SectionSpec& spec, CString sectionName) {
+  ProgramState& state = State();
+  state.SectionFindingFlag = false;
+  if (!state.MonitorSettings.Typ1.IsEmpty() && spec.type1 != nullptr) spec.type1(sectionName);
+  if (!state.MonitorSettings.Typ2.IsEmpty() && spec.type2 != nullptr) spec.type2(sectionName);
+  if (state.SectionFindingFlag) ReportSectionResult(spec.monitorName, spec.errorTitle);
+  return false;
+}
+
+void ReportSectionResult(CString monitorName, CString errorTitle) {
+  platform::LocalTime t = platform::GetEnv()->Now();
+  CString line = CString::Formatted("%02d.%02d.%04d %02d:%02d:%02d - %s\n", t.day, t.month,
+                                    t.year, t.hour, t.minute, t.second, errorTitle.c_str());
+  CString kind = State().MonitorSettings.Meldungstyp;
+  kind.MakeUpper();
+  if (kind == "FENSTER") {
+    WriteNotification(line);
+  } else if (kind == "E-MAIL") {
+    WriteMailText(line);
+  }
+  StoreSectionMessage(errorTitle, monitorName);
+}

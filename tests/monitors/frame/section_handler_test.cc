@@ -1,0 +1,145 @@
+#include "monitors/frame/SectionHandler.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "monitors/frame/FindingRecord.h"
+#include "monitors/frame/MonitorTestBed.h"
+#include "state/ProgramState.h"
+
+namespace {
+
+// Stand-in monitors: they log their call and report as many findings as
+// `findingsPerMonitor` asks.
+std::vector<std::string> calls;
+int findingsPerMonitor = 0;
+
+bool Report(const char* who, const CString& sectionName) {
+  calls.push_back(std::string(who) + " " + sectionName.str());
+  FindingReporter reporter("Titel", "Name");
+  for (int i = 0; i < findingsPerMonitor; ++i) {
+    FindingRecord record;
+    record.section = sectionName;
+    record.text = CString::Formatted("%s %d", who, i);
+    reporter.Report(record);
+  }
+  return true;
+}
+bool TypeOne(CString sectionName) { return Report("type1", sectionName); }
+bool TypeTwo(CString sectionName) { return Report("type2", sectionName); }
+
+constexpr SectionSpec kJob = MakeSectionSpec("JOBCONTROLLER", TypeOne, TypeTwo);
+
+class SectionHandlerTest : public spktest::MonitorTestBed {
+ protected:
+  void SetUp() override {
+    MonitorTestBed::SetUp();
+    calls.clear();
+    findingsPerMonitor = 0;
+  }
+};
+
+TEST_F(SectionHandlerTest, MonitorsRunAsTypSaysAndTheReportGoesWhereMeldungstypSays) {
+  struct Case {
+    const char* typ1;
+    const char* typ2;
+    int findings;
+    const char* meldungstyp;
+    std::vector<std::string> calls;
+    bool notification;  // a line in SPEKOLAR.NRT
+    bool mail;          // a line in SPEKOLAR.EML
+    bool sectionMessage;
+  };
+  const std::vector<Case> cases = {
+      {"", "", 1, "FENSTER", {}, false, false, false},
+      {"1", "", 0, "FENSTER", {"type1 JOBCONTROLLER"}, false, false, false},
+      {"", "2", 1, "fenster", {"type2 JOBCONTROLLER"}, true, false, true},
+      {"1", "2", 1, "E-Mail", {"type1 JOBCONTROLLER", "type2 JOBCONTROLLER"}, false, true, true},
+      {"1", "", 1, "EMAIL", {"type1 JOBCONTROLLER"}, false, false, true},
+      {"1", "", 1, "", {"type1 JOBCONTROLLER"}, false, false, true},
+      {"1", "", 1, " FENSTER", {"type1 JOBCONTROLLER"}, false, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.typ1) + "/" + c.typ2 + "/" + c.meldungstyp);
+    SetUp();
+    std::filesystem::remove(P("SPEKOLAR.NRT"));
+    std::filesystem::remove(P("SPEKOLAR.EML"));
+    MonitorSettingsRecord& m = State().MonitorSettings;
+    m.Typ1 = c.typ1;
+    m.Typ2 = c.typ2;
+    m.Meldungstyp = c.meldungstyp;
+    findingsPerMonitor = c.findings;
+    State().SectionFindingFlag = true;  // left over from an earlier section
+
+    EXPECT_FALSE(RunSectionHandler(kJob, "JOBCONTROLLER"));
+
+    EXPECT_EQ(calls, c.calls);
+    const std::string line = Stamp() + " - Jobcontroller-Fehler";
+    EXPECT_EQ(Lines("SPEKOLAR.NRT"), c.notification ? std::vector<std::string>{line}
+                                                     : std::vector<std::string>{});
+    EXPECT_EQ(dir_.Exists("SPEKOLAR.EML"), c.mail);
+    if (c.mail) {
+      EXPECT_EQ(Lines("SPEKOLAR.EML").back(), line);
+    }
+    EXPECT_EQ(State().MailTextWritten, c.mail);
+    if (c.sectionMessage) {
+      EXPECT_EQ(LastMessageCategory(), "NACHRICHTEN");
+      EXPECT_STREQ(State().MessageBuffer.MsgTxt, "Jobcontroller-Fehler");
+      EXPECT_STREQ(State().MessageBuffer.MsgMod, "Jobcontroller");
+    } else {
+      EXPECT_NE(LastMessageCategory(), "NACHRICHTEN");
+    }
+  }
+}
+
+TEST_F(SectionHandlerTest, ManyFindingsGiveOneNotificationLine) {
+  MonitorSettingsRecord& m = State().MonitorSettings;
+  m.Typ1 = "1";
+  m.Typ2 = "2";
+  m.Meldungstyp = "FENSTER";
+  findingsPerMonitor = 3;
+  RunSectionHandler(kJob, "JOBCONTROLLER");
+  EXPECT_EQ(Findings().size(), 6u);
+  EXPECT_EQ(Lines("SPEKOLAR.NRT"), std::vector<std::string>{Stamp() + " - Jobcontroller-Fehler"});
+}
+
+TEST_F(SectionHandlerTest, MissingMonitorIsSkipped) {
+  State().MonitorSettings.Typ1 = "1";
+  State().MonitorSettings.Typ2 = "2";
+  static constexpr SectionSpec kHalf = MakeSectionSpec("LUG", nullptr, TypeTwo);
+  HandleSection<kHalf>("LUG");
+  EXPECT_EQ(calls, std::vector<std::string>{"type2 LUG"});
+}
+
+TEST_F(SectionHandlerTest, DriveTailReportsWithItsOwnTexts) {
+  State().MonitorSettings.Meldungstyp = "e-mail";
+  const SectionTexts* drive = FindSectionTexts("LAUFWERK");
+  ASSERT_NE(drive, nullptr);
+  ReportSectionResult(drive->monitorName, drive->errorTitle);
+  EXPECT_EQ(Lines("SPEKOLAR.EML").back(),
+            Stamp() + " - Kapazitaet vom Laufwerk ist unterschritten");
+  EXPECT_STREQ(State().MessageBuffer.MsgMod, "Laufwerk");
+}
+
+TEST(SectionTextsTest, KeysAndTexts) {
+  static_assert(FindSectionTexts("TERMINAL DOWNLOAD") != nullptr);
+  static_assert(FindSectionTexts("Terminal Download") == nullptr);
+  static_assert(FindSectionTexts("GRUPPE 1") == nullptr);
+  static_assert(sizeof kSectionTexts / sizeof kSectionTexts[0] == 11);
+  constexpr SectionSpec down = MakeSectionSpec("TERMINAL DOWNLOAD", nullptr, nullptr);
+  constexpr SectionSpec up = MakeSectionSpec("TERMINAL UPLOAD", nullptr, nullptr);
+  EXPECT_STREQ(down.monitorName, "Terminal Manager");
+  EXPECT_STREQ(up.monitorName, "Terminal Manager");
+  EXPECT_STREQ(down.errorTitle, "Terminal-Download-Fehler");
+  EXPECT_STREQ(up.errorTitle, "Terminal-Upload-Fehler");
+  constexpr SectionSpec lug = MakeSectionSpec("LUG", nullptr, nullptr);
+  EXPECT_STREQ(lug.monitorName, "Lohn und Gehalt");
+  EXPECT_STREQ(lug.errorTitle, "LuG-Fehler");
+  constexpr SectionSpec unknown = MakeSectionSpec("NOPE", nullptr, nullptr);
+  EXPECT_STREQ(unknown.monitorName, "");
+}
+
+}  // namespace
