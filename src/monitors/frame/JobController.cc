@@ -1,0 +1,57 @@
+#include "monitors/frame/JobController.h"
+
+#include "monitors/frame/FindingRecord.h"
+#include "monitors/frame/ProtocolScan.h"
+#include "platform/TimeText.h"
+#include "state/ProgramState.h"
+
+namespace {
+const char kStopMessage[] = "Service QRVJOBCTL wurde beendet";
+// The message of a line starts after its stamp and the ": " that follows it,
+// at this fixed position whatever the position of the date.
+constexpr int kMessageColumn = 21;
+
+// "yyyy-mm-dd hh:mm:ss" -> "dd.mm.yyyy hh:mm:ss".
+CString TimeText(const CString& stamp) {
+  return stamp.Mid(8, 2) + "." + stamp.Mid(5, 2) + "." + stamp.Mid(0, 4) + stamp.Mid(10, 9);
+}
+}  // namespace
+
+bool CheckJobControllerRuntime(CString /*sectionName*/) {
+  State().RunProtocol.WriteLine(" \xDC" "berwachung Jobcontroller Typ 1 (Laufzeit)", true, true);
+  return true;
+}
+
+bool CheckJobControllerErrors(CString sectionName) {
+  FindingReporter reporter("Jobcontroller-Fehler", "");
+  // The service logs an error line of its own shortly after stopping; the
+  // one that follows the stop message after exactly one other line of today
+  // is that line and is not reported.
+  bool serviceStopped = false;
+  int linesSinceStop = 0;
+
+  ProtocolScan scan(" \xDC" "berwachung Jobcontroller Typ 2 (Fehlermeldungen)", platform::DateIso);
+  scan.onLine = [&](ScanLine& line) {
+    const CString& text = line.text;
+    if (text.Contains(kStopMessage)) {
+      serviceStopped = true;
+      linesSinceStop = 0;
+      return;
+    }
+    if (!text.Contains("Error") && !text.Contains("Fehler")) {
+      ++linesSinceStop;
+      return;
+    }
+    if (serviceStopped && linesSinceStop == 1) {
+      serviceStopped = false;
+      return;
+    }
+    FindingRecord record;
+    record.section = sectionName;
+    record.type = State().MonitorSettings.Typ2;
+    record.text = ProtectSemicolons(TimeText(line.stamp) + " - " + text.Mid(kMessageColumn));
+    reporter.Report(record);
+    serviceStopped = false;
+  };
+  return scan.Run();
+}

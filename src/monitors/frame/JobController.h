@@ -1,0 +1,20 @@
+// The two monitors of the JOBCONTROLLER section.
+//
+// The job controller service writes dated protocol lines that begin with a
+// stamp "yyyy-mm-dd hh:mm:ss". The error monitor reports today's lines that
+// carry "Error" or "Fehler", except the error line the service typically
+// writes one line after its own stop message.
+#pragma once
+
+#include "text/CString.h"
+
+// Records that it ran: writes " \xDC" "berwachung Jobcontroller Typ 1
+// (Laufzeit)" to RunProtocol. Always true.
+bool CheckJobControllerRuntime(CString sectionName);
+
+// Scans today's lines of the Files patterns and reports every error line as
+// a finding "<section>;<Typ2>;;;;dd.mm.yyyy hh:mm:ss - <message>;" (last
+// field empty), the first one of the call also as a message row titled
+// "Jobcontroller-Fehler" without a monitor name. True after all 20 slots;
+// false when it ended at an empty slot or at a file it could not open.
+bool CheckJobControllerErrors(CString sectionName);
