@@ -258,7 +258,8 @@ RegistryStoreKey* ParseKeyLine(std::string_view line, RegistryStore* store) {
   if (!name.empty() && name.front() == '-') return nullptr;
   size_t slash = name.find('\\');
   std::string_view rootName = name.substr(0, slash);
-  std::string_view rest = slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
+  std::string_view rest =
+      slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
   for (const RootName& r : kRootNames) {
     if (!RegistryNamesEqual(rootName, r.name)) continue;
     std::string path = JoinPath(std::string(), std::string(rest).c_str());
@@ -534,8 +535,8 @@ std::string FormatRegistryExport(const RegistryStore& store) {
       } else if (value.type == REG_BINARY) {
         AppendHexValue(&out, name + "=hex:", value.data);
       } else {
-        AppendHexValue(&out, name + CString::Formatted("=hex(%x):", static_cast<unsigned>(value.type)).str(),
-                       value.data);
+        CString prefix = CString::Formatted("=hex(%x):", static_cast<unsigned>(value.type));
+        AppendHexValue(&out, name + prefix.str(), value.data);
       }
     }
     out += "\r\n";
