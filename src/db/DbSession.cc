@@ -63,6 +63,15 @@ CString Literal(const char (&field)[N], bool backslashEscapes) {
   return CString(std::move(out));
 }
 
+// The text of a bound character buffer. A driver that cuts a long value may
+// fill the buffer to its last byte without a terminator (MariaDB
+// Connector/ODBC does), so the text ends at the terminator or one byte
+// before the end of the buffer, whichever comes first.
+template <size_t N>
+CString BufferText(const char (&buffer)[N]) {
+  return CString(buffer, strnlen(buffer, N - 1));
+}
+
 }  // namespace
 
 // --- DbConnection -----------------------------------------------------------
@@ -206,10 +215,10 @@ int32_t DbSession::SQLFetchQrv112Mnd(CString& licence, CString& tenant, CString&
     // The bindings point into this frame; the statement stays open, so they
     // must not outlive the call.
     SQLFreeStmt(tenantStmt_, SQL_UNBIND);
-    licence = CString(licenceBuf);
-    tenant = CString(tenantBuf);
-    email = CString(emailBuf);
-    schema = CString(schemaBuf);
+    licence = BufferText(licenceBuf);
+    tenant = BufferText(tenantBuf);
+    email = BufferText(emailBuf);
+    schema = BufferText(schemaBuf);
     return 0;
   }
   if (rc == SQL_NO_DATA) {
