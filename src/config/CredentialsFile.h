@@ -21,8 +21,11 @@ class CredentialsFile {
   // Raw value text of `key`, or empty (empty key, file not readable, no
   // matching line).
   CString GetValue(CString key) const;
-  // Decrypts hex text; the result ends at the first zero byte. An incomplete
-  // last block (fewer than 16 hex characters) is ignored.
+  // Decrypts hex text (upper-case, as GetValue returns it) with the build's
+  // 7-character key, built just before and wiped right after; the shared
+  // Blowfish context is zeroed afterwards. The result ends at the first zero
+  // byte. An incomplete last block (fewer than 16 hex characters) is
+  // ignored; no character is rejected (see DecryptCredentialHex).
   CString DecryptValue(CString hexText) const;
 
   CString GetDbSystem() const;

@@ -1,0 +1,63 @@
+#include "config/CredentialsFile.h"
+
+#include <memory>
+
+#include "config/Blowfish.h"
+#include "config/CredentialsKey.h"
+#include "platform/Env.h"
+#include "platform/TextLineReader.h"
+
+namespace {
+
+// fgets into a 400-byte buffer: at most 399 characters a read.
+constexpr size_t kLineBuffer = 400;
+
+}  // namespace
+
+bool CredentialsFile::SetFile(CString path) {
+  if (platform::GetEnv()->FindFiles(path).empty()) return false;
+  path_ = path;
+  return true;
+}
+
+CString CredentialsFile::GetValue(CString key) const {
+  if (key.IsEmpty()) return CString();
+
+  std::unique_ptr<platform::ReadableFile> file;
+  if (path_.IsEmpty() || platform::GetEnv()->OpenForRead(path_, &file) != platform::Status::kOk) {
+    return CString();
+  }
+  platform::TextLineReader reader(file.get());
+  CString line;
+  while (reader.ReadLine(&line, kLineBuffer)) {
+    line.Trim();
+    line.MakeUpper();
+    if (line.GetAt(0) == 'X') continue;
+    int first = line.Find(';');
+    if (first < 0) continue;
+    int second = line.Find(';', first + 1);
+    if (second < 0) continue;
+    if (line.Mid(first + 1, second - first - 1) == key) return line.Mid(second + 1);
+  }
+  return CString();
+}
+
+CString CredentialsFile::DecryptValue(CString hexText) const {
+  credentials_key::KeyBytes key;
+  credentials_key::Build(key);
+  CString plain = DecryptCredentialHex(hexText, key, credentials_key::kLength);
+  credentials_key::Wipe(key);
+  return plain;
+}
+
+CString CredentialsFile::GetDecrypted(const char* key) const {
+  CString raw = GetValue(key);
+  if (raw.IsEmpty()) return CString();
+  return DecryptValue(raw);
+}
+
+CString CredentialsFile::GetDbSystem() const { return GetDecrypted("DB_SYSTEM"); }
+CString CredentialsFile::GetDatabase() const { return GetDecrypted("DATABASE"); }
+CString CredentialsFile::GetLogin() const { return GetDecrypted("LOGIN"); }
+CString CredentialsFile::GetPassword() const { return GetDecrypted("PASS"); }
+CString CredentialsFile::GetSchema() const { return GetDecrypted("SCHEMA"); }
