@@ -72,11 +72,11 @@ else
 fi
 [ -n "$driver" ] || die "MariaDB ODBC driver not found: install the package odbc-mariadb"
 
-mkdir -p "$dir" || die "cannot create $dir"
-dir=$(cd "$dir" && pwd)
 if [ -f "$dir/env" ]; then
   bash "$here/mariadb-stop.sh" "$dir" || die "could not stop the server of an earlier run"
 fi
+mkdir -p "$dir" || die "cannot create $dir"
+dir=$(cd "$dir" && pwd)
 
 # A short folder: Unix socket paths are limited to 107 bytes.
 rundir=$(mktemp -d /tmp/spkdb.XXXXXX) || die "mktemp failed"
@@ -132,6 +132,8 @@ EOF
 "$client" --no-defaults -S "$socket" -uroot -p"$root_password" --default-character-set=latin1 \
   QRVYSTEM <"$schema" >"$rundir/schema.log" 2>&1 || { cat "$rundir/schema.log" >&2; fail "loading $schema failed"; }
 
+(
+set -e
 cat >"$dir/odbc.ini" <<EOF
 [SPKTEST]
 Driver=$driver
@@ -158,4 +160,5 @@ SQL=$dir/sql
 PID=$(cat "$pidfile")
 RUNDIR=$rundir
 EOF
+) || fail "cannot write the files in $dir"
 echo "mariadb-start: server $(cat "$pidfile") ready on $socket"
