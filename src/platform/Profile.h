@@ -60,8 +60,8 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
 
 // GetPrivateProfileSectionNamesA: the section names in file order, each
 // zero-terminated, the list ended by an empty name. Returns the count of
-// characters without the final terminator. A list that does not fit into
-// size-1 bytes plus the final terminator (an exact fit counts as too
+// characters without the final terminator. A list that, final terminator
+// included, needs more than size-1 bytes (so an exact fit counts as too
 // small) is cut, ends with two NULs and gives size-2. Sizes below 2 give
 // 0. A section with an empty name ("[]") is not listed.
 uint32_t GetPrivateProfileSectionNamesA(char* buf, uint32_t size, const char* path);
