@@ -1,0 +1,187 @@
+#!/bin/bash
+# bench/run.sh - how fast a daily-closing pass reads a large protocol file,
+# against cat and grep over the same file.
+#
+# Builds the Release tools into build-bench/ (SPK_BENCH_BUILD overrides) if
+# needed, generates bench/data/protocol-YYYYMMDD.log (about 1 GiB, today's
+# lines last; SPK_BENCH_SIZE overrides the size, SPK_BENCH_DATA the folder)
+# and a CR LF twin if missing,
+# warms the page cache and prints the median of SPK_BENCH_RUNS (5) runs of:
+#   cat FILE > /dev/null
+#   grep -c -F <today> FILE
+#   scan_bench FILE          the line reader alone (NextContaining today)
+#   spekolar                 a full TAGESABSCHLUSS Typ=2 pass over FILE, in a
+#                            throwaway installation with a private MariaDB
+#                            server (skipped with a note when the program or
+#                            the server is not available)
+# with MB/s, CPU seconds, peak RSS and the ratios to grep and cat. The table
+# is also written to bench/data/results.md. Nothing here runs under ctest.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${SPK_BENCH_BUILD:-$root/build-bench}
+runs=${SPK_BENCH_RUNS:-5}
+size=${SPK_BENCH_SIZE:-1073741824}
+data=${SPK_BENCH_DATA:-$root/bench/data}
+mkdir -p "$data"
+
+note() { echo "bench: $*" >&2; }
+
+# --- build ---------------------------------------------------------------
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DSPEKOLAR_TESTS=OFF >/dev/null
+fi
+if ! cmake --build "$build" --target gen_protocol scan_bench -j2 >"$data/build.log" 2>&1; then
+  cat "$data/build.log" >&2
+  exit 1
+fi
+full_pass=yes
+if ! cmake --build "$build" --target spekolar spekolar-encrypt -j2 >"$data/build.log" 2>&1; then
+  note "spekolar does not build (see $data/build.log): full pass skipped"
+  full_pass=no
+fi
+
+# --- data ------------------------------------------------------------------
+today=$(date +%d.%m.%Y)
+stamp=$(date +%Y%m%d)
+file=$data/protocol-$stamp.log
+crlf_file=$data/protocol-crlf-$stamp.log
+if [ ! -f "$file" ]; then
+  rm -f "$data"/protocol-*.log
+  note "generating $file"
+  "$build/bench/gen_protocol" "$file" --size "$size" --today "$today"
+fi
+if [ ! -f "$crlf_file" ]; then
+  note "generating $crlf_file"
+  "$build/bench/gen_protocol" "$crlf_file" --size "$size" --today "$today" --crlf --seed 2
+fi
+
+# --- measuring -------------------------------------------------------------
+# measure NAME CMD...: runs CMD $runs times (output discarded) and sets
+# MED_WALL (seconds, median), MED_CPU (user + system, median) and MAX_RSS
+# (KiB, largest) for NAME.
+gnu_time=
+if /usr/bin/time -f %M true >/dev/null 2>&1; then gnu_time=/usr/bin/time; fi
+median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+measure() {
+  local name=$1
+  shift
+  local walls=() cpus=() rss=0 i t0 t1 u s m
+  for ((i = 0; i < runs; i++)); do
+    t0=$(date +%s%N)
+    if [ -n "$gnu_time" ]; then
+      $gnu_time -f "%U %S %M" -o "$data/time.out" "$@" >/dev/null
+      read -r u s m <"$data/time.out"
+    else
+      local TIMEFORMAT="%U %S"
+      { time "$@" >/dev/null 2>&1; } 2>"$data/time.out"
+      read -r u s <"$data/time.out"
+      m=0
+    fi
+    t1=$(date +%s%N)
+    walls+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", (b - a) / 1e9}')")
+    cpus+=("$(awk -v a="$u" -v b="$s" 'BEGIN {printf "%.2f", a + b}')")
+    if [ "$m" -gt "$rss" ]; then rss=$m; fi
+  done
+  MED_WALL=$(printf '%s\n' "${walls[@]}" | median)
+  MED_CPU=$(printf '%s\n' "${cpus[@]}" | median)
+  MAX_RSS=$rss
+  note "$name: wall ${walls[*]} s"
+}
+
+results=$data/results.md
+{
+  echo "Machine: $(nproc) cores, $(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo)," \
+    "load average before: $(cut -d' ' -f1-3 /proc/loadavg); median of $runs runs; $(date +%d.%m.%Y)"
+  echo
+  echo "| file | command | wall s | MB/s | CPU s | peak RSS MiB | vs grep | vs cat |"
+  echo "|---|---|---|---|---|---|---|---|"
+} >"$results"
+
+# row FILE-LABEL COMMAND-LABEL BYTES: one table line from MED_WALL, MED_CPU
+# and MAX_RSS, with the ratios to GREP_WALL and CAT_WALL.
+row() {
+  local mbs vs_grep vs_cat
+  mbs=$(awk -v b="$3" -v w="$MED_WALL" 'BEGIN {printf "%.0f", b / 1e6 / w}')
+  vs_grep=$(awk -v w="$MED_WALL" -v g="$GREP_WALL" 'BEGIN {printf "%.2f", w / g}')
+  vs_cat=$(awk -v w="$MED_WALL" -v c="$CAT_WALL" 'BEGIN {printf "%.2f", w / c}')
+  printf '| %s | %s | %.3f | %s | %s | %s | %s | %s |\n' "$1" "$2" "$MED_WALL" "$mbs" "$MED_CPU" \
+    "$(awk -v k="$MAX_RSS" 'BEGIN {printf "%.1f", k / 1024}')" "$vs_grep" "$vs_cat" | tee -a "$results"
+}
+
+# A throwaway installation for the full pass: registry store, log folder,
+# working folder with ../settings/Spekolar.ini, credentials file, database.
+inst=
+db=
+cleanup() {
+  if [ -n "$db" ] && [ -f "$db/env" ]; then bash "$root/tests/support/mariadb-stop.sh" "$db" || true; fi
+  if [ -n "$inst" ]; then rm -rf "$inst"; fi
+}
+trap cleanup EXIT
+
+setup_installation() {
+  inst=$(mktemp -d /tmp/spk-bench.XXXXXX)
+  db=$inst/db
+  if ! bash "$root/tests/support/mariadb-start.sh" "$db" >"$inst/mariadb.log" 2>&1; then
+    note "no MariaDB server ($(tail -1 "$inst/mariadb.log")): full pass skipped"
+    return 1
+  fi
+  envval() { sed -n "s/^$1=//p" "$db/env"; }
+  mkdir -p "$inst/inst/htdocs/PELDAVORN/peldavorn_php/log" "$inst/work/bin" "$inst/work/settings"
+  printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANE\\PELDAVORN]\r\n"Path"="%s/inst"\r\n\r\n' \
+    "$inst" >"$inst/registry.reg"
+  local enc="$build/spekolar-encrypt"
+  {
+    printf '[PELDAVORN]\r\n'
+    printf 'pvn;DB_SYSTEM;%s\r\n' "$("$enc" MYSQL)"
+    printf 'pvn;DATABASE;%s\r\n' "$("$enc" "$(envval DSN)")"
+    printf 'pvn;LOGIN;%s\r\n' "$("$enc" "$(envval USER)")"
+    printf 'pvn;PASS;%s\r\n' "$("$enc" "$(envval PASSWORD)")"
+    printf 'pvn;SCHEMA;%s\r\n' "$("$enc" QRVYSTEM)"
+  } >"$inst/peldavorn.ini"
+  "$db/sql" -e "INSERT INTO qrvystem.qrv112mnd (MNDLIZ, MNDNUM, MNDEML, MNDSCH, MNDKON)
+                VALUES ('L0001', '00001', 'mandant@example.org', 'MANDANT1', 0);"
+  pass=(env -C "$inst/work/bin" SPEKOLAR_REGISTRY="$inst/registry.reg" ODBCINI="$(envval ODBCINI)"
+    "$build/spekolar" "$inst/peldavorn.ini")
+}
+
+write_config() {  # write_config FILE
+  printf '[SPEKOLAR]\nE-Mail=admin@example.org\n[TAGESABSCHLUSS]\nTyp=2\nMeldungstyp=FENSTER\nDatei=%s\n' \
+    "$1" >"$inst/work/settings/Spekolar.ini"
+}
+
+logdir() { echo "$inst/inst/htdocs/PELDAVORN/peldavorn_php/log"; }
+
+if [ "$full_pass" = yes ] && ! setup_installation; then full_pass=no; fi
+
+notes=()
+for f in "$file" "$crlf_file"; do
+  label=$(basename "$f")
+  bytes=$(stat -c %s "$f")
+  cat "$f" >/dev/null
+  cat "$f" >/dev/null
+  measure "cat $label" cat "$f"
+  CAT_WALL=$MED_WALL; cat_cpu=$MED_CPU; cat_rss=$MAX_RSS
+  measure "grep $label" grep -c -F "$today" "$f"
+  GREP_WALL=$MED_WALL; grep_cpu=$MED_CPU; grep_rss=$MAX_RSS
+  MED_WALL=$CAT_WALL MED_CPU=$cat_cpu MAX_RSS=$cat_rss row "$label" "cat" "$bytes"
+  MED_WALL=$GREP_WALL MED_CPU=$grep_cpu MAX_RSS=$grep_rss row "$label" "grep -c -F $today" "$bytes"
+  measure "scan_bench $label" "$build/bench/scan_bench" "$f" "$today"
+  row "$label" "scan_bench (LineReader)" "$bytes"
+  if [ "$full_pass" = yes ]; then
+    write_config "$f"
+    rm -f "$(logdir)"/SPEKOLAR.TXT*
+    if "${pass[@]}" >/dev/null 2>&1; then
+      findings=$(cat "$(logdir)"/SPEKOLAR.TXT* 2>/dev/null | grep -c "TAGESABSCHLUSS;2" || true)
+      measure "spekolar $label" "${pass[@]}"
+      row "$label" "spekolar TAGESABSCHLUSS Typ=2" "$bytes"
+      notes+=("One full pass over $label gave $findings findings.")
+    else
+      note "the full pass failed (exit $?), see $(logdir)"
+    fi
+  fi
+done
+if [ ${#notes[@]} -gt 0 ]; then
+  echo >>"$results"
+  printf '%s\n' "${notes[@]}" | tee -a "$results"
+fi
