@@ -51,10 +51,6 @@ class DbConnection {
   // disconnecting invalidates it.
   void Release();
 
-  // Set by DbSession to its tenant statement so that a new Connect does not
-  // leave a stale handle behind.
-  SQLHSTMT* ownedStatement_ = nullptr;
-
   int32_t status_ = 0;
   SQLHENV env_ = SQL_NULL_HENV;
   SQLHDBC dbc_ = SQL_NULL_HDBC;
@@ -66,6 +62,10 @@ class DbConnection {
   CString login_;
   int32_t nativeError_ = 0;
   const CredentialsFile* credentials_ = nullptr;
+
+  // Set by DbSession to its tenant statement so that a new Connect does not
+  // leave a stale handle behind.
+  SQLHSTMT* ownedStatement_ = nullptr;
 };
 
 class DbSession : public DbConnection {
