@@ -125,6 +125,20 @@ TEST_F(ProtocolScanTest, OnlyTodaysTrimmedPiecesArrive) {
                    }));
 }
 
+// The filter applies to the trimmed text: a needle ending in a blank does
+// not match a line whose blank was trimmed away.
+TEST_F(ProtocolScanTest, FilterLooksAtTheTrimmedText) {
+  dir_.Write("p.log", Text({"a Fehler  ", "b Fehler x", "c Fehler"}));
+  SetFiles({P("p.log")});
+  ProtocolScan scan(kHeader, platform::DateDotted);
+  scan.onFileOpened = [&](const platform::FoundFile&) {
+    scan.SetFilter("Fehler ");
+    return true;
+  };
+  RunCollecting(scan);
+  EXPECT_EQ(seen_, std::vector<std::string>{"p.log|b Fehler x|Fehler x"});
+}
+
 // The hooks later monitors build on: per entry, per opened file (which may
 // decline reading), per file end; a filter changed while reading; the
 // untrimmed piece; lines pulled past the filter.

@@ -82,7 +82,8 @@ TEST_F(SectionHandlerTest, MonitorsRunAsTypSaysAndTheReportGoesWhereMeldungstypS
                                                      : std::vector<std::string>{});
     EXPECT_EQ(dir_.Exists("SPEKOLAR.EML"), c.mail);
     if (c.mail) {
-      EXPECT_EQ(Lines("SPEKOLAR.EML").back(), line);
+      // after the two (here empty) address lines
+      EXPECT_EQ(Lines("SPEKOLAR.EML"), (std::vector<std::string>{"", "", line}));
     }
     EXPECT_EQ(State().MailTextWritten, c.mail);
     if (c.sectionMessage) {
@@ -119,8 +120,8 @@ TEST_F(SectionHandlerTest, DriveTailReportsWithItsOwnTexts) {
   const SectionTexts* drive = FindSectionTexts("LAUFWERK");
   ASSERT_NE(drive, nullptr);
   ReportSectionResult(drive->monitorName, drive->errorTitle);
-  EXPECT_EQ(Lines("SPEKOLAR.EML").back(),
-            Stamp() + " - Kapazitaet vom Laufwerk ist unterschritten");
+  EXPECT_EQ(Lines("SPEKOLAR.EML"),
+            (std::vector<std::string>{"", "", Stamp() + " - Kapazitaet vom Laufwerk ist unterschritten"}));
   EXPECT_STREQ(State().MessageBuffer.MsgMod, "Laufwerk");
 }
 
