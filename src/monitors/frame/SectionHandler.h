@@ -17,6 +17,7 @@
 // A monitor that does not exist yet is passed as nullptr and not run.
 #pragma once
 
+#include <iterator>
 #include <string_view>
 
 #include "text/CString.h"
@@ -49,12 +50,19 @@ inline constexpr SectionTexts kSectionTexts[] = {
     {"GRUPPE4", "Gruppe4", "Gruppe4-Fehler"},
 };
 
-// The texts whose key equals `upperName` exactly; nullptr for any other name.
-constexpr const SectionTexts* FindSectionTexts(std::string_view upperName) {
-  for (const SectionTexts& texts : kSectionTexts) {
-    if (upperName == texts.key) return &texts;
+// Index into kSectionTexts of the texts whose key equals `upperName`
+// exactly; -1 for any other name.
+constexpr int SectionTextsIndex(std::string_view upperName) {
+  for (int i = 0; i < static_cast<int>(std::size(kSectionTexts)); ++i) {
+    if (upperName == kSectionTexts[i].key) return i;
   }
-  return nullptr;
+  return -1;
+}
+
+// The texts whose key equals `upperName` exactly; nullptr for any other name.
+inline const SectionTexts* FindSectionTexts(std::string_view upperName) {
+  int i = SectionTextsIndex(upperName);
+  return i < 0 ? nullptr : &kSectionTexts[i];
 }
 
 struct SectionSpec {
@@ -69,9 +77,10 @@ struct SectionSpec {
 // of the keys of kSectionTexts; for another key the texts are empty.
 constexpr SectionSpec MakeSectionSpec(const char* key, MonitorFunction type1,
                                       MonitorFunction type2) {
-  const SectionTexts* texts = FindSectionTexts(key);
-  if (texts == nullptr) return SectionSpec{key, "", "", type1, type2};
-  return SectionSpec{texts->key, texts->monitorName, texts->errorTitle, type1, type2};
+  int i = SectionTextsIndex(key);
+  if (i < 0) return SectionSpec{key, "", "", type1, type2};
+  return SectionSpec{kSectionTexts[i].key, kSectionTexts[i].monitorName,
+                     kSectionTexts[i].errorTitle, type1, type2};
 }
 
 // Runs the section: clears SectionFindingFlag, runs type1 if Typ1 is not

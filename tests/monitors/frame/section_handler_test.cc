@@ -126,9 +126,10 @@ TEST_F(SectionHandlerTest, DriveTailReportsWithItsOwnTexts) {
 }
 
 TEST(SectionTextsTest, KeysAndTexts) {
-  static_assert(FindSectionTexts("TERMINAL DOWNLOAD") != nullptr);
-  static_assert(FindSectionTexts("Terminal Download") == nullptr);
-  static_assert(FindSectionTexts("GRUPPE 1") == nullptr);
+  static_assert(SectionTextsIndex("TERMINAL DOWNLOAD") == 3);
+  static_assert(SectionTextsIndex("Terminal Download") == -1);
+  EXPECT_EQ(FindSectionTexts("GRUPPE 1"), nullptr);
+  EXPECT_EQ(FindSectionTexts("GRUPPE4"), &kSectionTexts[10]);
   static_assert(sizeof kSectionTexts / sizeof kSectionTexts[0] == 11);
   constexpr SectionSpec down = MakeSectionSpec("TERMINAL DOWNLOAD", nullptr, nullptr);
   constexpr SectionSpec up = MakeSectionSpec("TERMINAL UPLOAD", nullptr, nullptr);
