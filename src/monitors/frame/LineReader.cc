@@ -1,10 +1,12 @@
 #include "monitors/frame/LineReader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) && defined(__GNUC__)
+#define SPK_LINE_READER_X86 1
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -14,60 +16,121 @@ namespace {
 // pair the piece's final "\n").
 constexpr size_t kLookahead = LineReader::kMaxPiece + 1;
 
-// First occurrence of `needle` (at least two bytes) in [begin, end), or
-// null. With SSE2 it tests 16 candidate positions at once for the needle's
-// first, second and last byte and compares the rest only where all three
-// match; the second byte keeps the candidates rare for keys such as dates
-// whose first and last digits recur in every line.
-const char* FindNeedle(const char* begin, const char* end, std::string_view needle) {
+// Needle search: the first occurrence of `needle` (at least two bytes) in
+// [begin, end), or null.
+using Finder = const char* (*)(const char* begin, const char* end, std::string_view needle);
+
+const char* FindPortable(const char* begin, const char* end, std::string_view needle) {
+  std::string_view text(begin, static_cast<size_t>(end - begin));
+  size_t found = text.find(needle);
+  return found == std::string_view::npos ? nullptr : begin + found;
+}
+
+#if SPK_LINE_READER_X86
+// The vector searches test 16 or 64 candidate positions at once for the
+// needle's first, second and last byte and compare the rest only where all
+// three match; the second byte keeps candidates rare for keys such as dates,
+// whose first and last digits recur in almost every line. Every load stays
+// inside [begin, end): a block of W candidates starts at most at stop - W,
+// so its last load ends at stop - W + m - 1 + W = end. The remaining fewer
+// than W candidates go to the next narrower search.
+
+const char* FindSse2(const char* begin, const char* end, std::string_view needle) {
   const size_t m = needle.size();
   if (static_cast<size_t>(end - begin) < m) return nullptr;
   const char* stop = end - m + 1;  // candidates start before stop
   const char* p = begin;
-#if defined(__SSE2__)
   const __m128i first = _mm_set1_epi8(needle[0]);
   const __m128i second = _mm_set1_epi8(needle[1]);
   const __m128i last = _mm_set1_epi8(needle[m - 1]);
-  auto candidates = [&](const char* at) {
-    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
-    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + m - 1));
+  for (; stop - p >= 16; p += 16) {
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + m - 1));
     __m128i hits = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second)),
                                  _mm_cmpeq_epi8(c, last));
-    return static_cast<unsigned>(_mm_movemask_epi8(hits));
-  };
-  // Every load stays inside [begin, end): a candidate block starts at most
-  // at stop - 16, so its last load ends at stop - 16 + m - 1 + 16 = end.
-  while (stop - p >= 16) {
-    unsigned mask = candidates(p);
-    while (mask != 0) {
+    for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0; mask &= mask - 1) {
       const char* at = p + __builtin_ctz(mask);
       if (std::memcmp(at + 2, needle.data() + 2, m - 2) == 0) return at;
-      mask &= mask - 1;
     }
-    p += 16;
   }
-#endif
-  std::string_view rest(p, static_cast<size_t>(end - p));
-  size_t found = rest.find(needle);
-  return found == std::string_view::npos ? nullptr : p + found;
+  return FindPortable(p, end, needle);
 }
+
+__attribute__((target("avx2"), always_inline)) inline __m256i Load32(const char* at) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+}
+
+__attribute__((target("avx2"))) const char* FindAvx2(const char* begin, const char* end,
+                                                     std::string_view needle) {
+  const size_t m = needle.size();
+  if (static_cast<size_t>(end - begin) < m) return nullptr;
+  const char* stop = end - m + 1;
+  const char* p = begin;
+  const __m256i first = _mm256_set1_epi8(needle[0]);
+  const __m256i second = _mm256_set1_epi8(needle[1]);
+  const __m256i last = _mm256_set1_epi8(needle[m - 1]);
+  // Two vectors a round: most rounds find no candidate and cost one test.
+  for (; stop - p >= 64; p += 64) {
+    __m256i lo = _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpeq_epi8(Load32(p), first), _mm256_cmpeq_epi8(Load32(p + 1), second)),
+        _mm256_cmpeq_epi8(Load32(p + m - 1), last));
+    __m256i hi = _mm256_and_si256(
+        _mm256_and_si256(_mm256_cmpeq_epi8(Load32(p + 32), first), _mm256_cmpeq_epi8(Load32(p + 33), second)),
+        _mm256_cmpeq_epi8(Load32(p + m + 31), last));
+    __m256i any = _mm256_or_si256(lo, hi);
+    if (_mm256_testz_si256(any, any)) continue;
+    uint64_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(lo)) |
+                    uint64_t{static_cast<uint32_t>(_mm256_movemask_epi8(hi))} << 32;
+    for (; mask != 0; mask &= mask - 1) {
+      const char* at = p + __builtin_ctzll(mask);
+      if (std::memcmp(at + 2, needle.data() + 2, m - 2) == 0) return at;
+    }
+  }
+  return FindSse2(p, end, needle);
+}
+#endif
+
+// The widest search this processor has, at most `level` (0 portable, 1
+// 16-byte vectors, 2 32-byte vectors).
+Finder ChooseFinder(int level) {
+#if SPK_LINE_READER_X86
+  __builtin_cpu_init();
+  if (level >= 2 && __builtin_cpu_supports("avx2")) return FindAvx2;
+  if (level >= 1) return FindSse2;
+#endif
+  (void)level;
+  return FindPortable;
+}
+
+Finder g_findNeedle = ChooseFinder(2);
 
 // The last LF in [begin, end), or null.
 const char* FindLastLf(const char* begin, const char* end) {
+#if defined(__GLIBC__)
+  return static_cast<const char*>(memrchr(begin, '\n', static_cast<size_t>(end - begin)));
+#else
   while (end != begin) {
     if (*--end == '\n') return end;
   }
   return nullptr;
+#endif
 }
 
 }  // namespace
 
+// Room in front of the block for the unfinished piece carried over from the
+// previous block (always fewer than kLookahead bytes). Every block is read
+// to the same page-aligned place behind it, which the kernel copies into
+// fastest.
+constexpr size_t kHeadRoom = 4096;
+static_assert(kHeadRoom >= kLookahead);
+
 struct LineReader::Impl {
   std::unique_ptr<platform::ReadableFile> file;
   size_t blockSize;
-  size_t capacity;
-  std::unique_ptr<char[]> buf;
+  std::unique_ptr<char[]> storage;
+  char* buf;       // page-aligned start within storage
   size_t pos = 0;  // start of the next piece; always a piece boundary
   size_t end = 0;  // end of the bytes read so far
   bool eof = false;
@@ -76,21 +139,20 @@ struct LineReader::Impl {
   Impl(std::unique_ptr<platform::ReadableFile> f, size_t block)
       : file(std::move(f)),
         blockSize(std::max<size_t>(block, 1)),
-        // Room for one block behind an unfinished piece carried over.
-        capacity(blockSize + kLookahead),
-        buf(new char[capacity]) {}
+        storage(new char[kHeadRoom + blockSize + 4095]),
+        buf(reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(storage.get()) + 4095) & ~uintptr_t{4095})) {}
 
-  // Reads one more block behind the buffered bytes, moving the unread rest
-  // to the front first when the block would not fit. False when nothing
-  // more can come (end of file or a read error).
+  // Moves the unread rest (fewer than kLookahead bytes: callers read more
+  // only when the rest does not make a piece) to just before the block and
+  // reads the next block behind it. False when nothing more can come (end
+  // of file or a read error).
   bool ReadMore() {
     if (eof || failed) return false;
-    if (capacity - end < blockSize) {
-      std::memmove(buf.get(), buf.get() + pos, end - pos);
-      end -= pos;
-      pos = 0;
-    }
-    long n = file->Read(buf.get() + end, std::min(blockSize, capacity - end));
+    size_t rest = end - pos;
+    std::memmove(buf + kHeadRoom - rest, buf + pos, rest);
+    pos = kHeadRoom - rest;
+    end = kHeadRoom;
+    long n = file->Read(buf + end, blockSize);
     if (n < 0) {
       failed = true;
       return false;
@@ -108,7 +170,7 @@ struct LineReader::Impl {
   bool CutPiece(std::string_view* piece) {
     for (;;) {
       if (failed) return false;
-      char* start = buf.get() + pos;
+      char* start = buf + pos;
       size_t avail = end - pos;
       size_t span = std::min(avail, kLookahead);
       auto* lf = static_cast<char*>(std::memchr(start, '\n', span));
@@ -141,7 +203,7 @@ struct LineReader::Impl {
         if (failed || avail == 0) return false;
         // End of file without a final LF: the rest is the last piece.
         // (ReadMore may have moved the bytes to the front.)
-        *piece = std::string_view(buf.get() + pos, avail);
+        *piece = std::string_view(buf + pos, avail);
         pos += avail;
         return true;
       }
@@ -154,12 +216,13 @@ struct LineReader::Impl {
   // until its last piece, because the only CR LF of a line is at its end.
   bool FindPieceWith(std::string_view needle, std::string_view* piece) {
     const size_t m = needle.size();
+    size_t searched = 0;  // bytes from pos on in which no hit starts
     for (;;) {
       if (failed) return false;
-      const char* base = buf.get();
+      const char* base = buf;
       const char* from = base + pos;
       const char* to = base + end;
-      const char* hit = FindNeedle(from, to, needle);
+      const char* hit = g_findNeedle(from + searched, to, needle);
       while (hit != nullptr) {
         const char* lf = FindLastLf(from, hit);
         const char* lineStart = lf != nullptr ? lf + 1 : from;
@@ -176,7 +239,7 @@ struct LineReader::Impl {
         // needle. Go on from there.
         pos = static_cast<size_t>(pieceStart + kMaxPiece - base);
         from = base + pos;
-        hit = FindNeedle(from, to, needle);
+        hit = g_findNeedle(from, to, needle);
       }
       // No piece that begins in the buffer holds the needle, except maybe
       // the unfinished last one. Keep the bytes from the last piece
@@ -189,6 +252,9 @@ struct LineReader::Impl {
         lineStart += (to - lineStart - 1) / kMaxPiece * kMaxPiece;
       }
       pos = static_cast<size_t>(lineStart - base);
+      // The kept bytes were searched, but for the last m - 1 of them, which
+      // may begin a hit that ends in the next block.
+      searched = end - pos >= m ? end - pos - (m - 1) : 0;
       if (!ReadMore()) {
         // End of file (the kept tail was searched already) or a read error.
         if (!failed) pos = end;
@@ -218,3 +284,5 @@ bool LineReader::NextContaining(std::string_view needle, std::string_view* piece
   }
   return impl_->FindPieceWith(needle, piece);
 }
+
+void LineReader::LimitSearchForTesting(int level) { g_findNeedle = ChooseFinder(level); }

@@ -153,15 +153,30 @@ std::unique_ptr<LineReader> Open(const std::string& data, ReadShape shape, Strin
 }
 
 // Next yields exactly fgets' pieces; NextContaining, alone or mixed with
-// Next, yields exactly the pieces that a loop over Next would stop at; no
-// read asks for more than one block, and the first piece never needs more
-// than a block and a piece read ahead.
-TEST(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
+// Next, yields exactly the pieces that a loop over Next would stop at, with
+// each of the needle searches; no read asks for more than one block, and the
+// first piece never needs more than a block and a piece read ahead.
+class LineReaderTest : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override { LineReader::LimitSearchForTesting(GetParam()); }
+  void TearDown() override { LineReader::LimitSearchForTesting(2); }
+};
+
+std::string SearchName(const ::testing::TestParamInfo<int>& info) {
+  static const char* const kNames[] = {"Portable", "Vector16", "Widest"};
+  return kNames[info.param];
+}
+
+INSTANTIATE_TEST_SUITE_P(Searches, LineReaderTest, ::testing::Values(0, 1, 2), SearchName);
+
+TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
   const std::string kNeedles[] = {"ab", "b", "x ab", "abcdefghijabcdefghij", "NEEDLE", "\xE4", std::string("\0a", 2), "", "zzz"};
   std::mt19937 rng(7);
   for (const Input& input : Inputs()) {
     const std::vector<std::string> expected = ReferencePieces(input.data);
     for (ReadShape shape : kShapes) {
+      // Byte-wise reads of the long inputs would only cost time.
+      if (shape.blockSize == 1 && input.data.size() > 3000) continue;
       SCOPED_TRACE(input.name + ", block " + std::to_string(shape.blockSize) + ", chunk " +
                    std::to_string(std::min<size_t>(shape.maxChunk, 1 << 30)));
       StringFile::Stats stats;
@@ -188,6 +203,7 @@ TEST(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
         std::vector<std::string> found;
         while (r->NextContaining(needle, &piece)) found.emplace_back(piece);
         EXPECT_EQ(found, want);
+        EXPECT_FALSE(r->Next(&piece));  // the search consumed the whole file
       }
 
       // A random mix of both calls against the same walk over the pieces.
@@ -216,7 +232,7 @@ TEST(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
 // A read that fails mid-file ends reading: what came before it is a prefix
 // of the pieces, nothing beyond the failed bytes is invented, and the reader
 // stays at its end.
-TEST(LineReaderTest, ReadErrorEndsReading) {
+TEST(LineReaderErrorTest, ReadErrorEndsReading) {
   const std::string data = Repeat("abcdefghij", 2500) + "\n" + "x ab\r\n" + Repeat("ab\r\n", 700);
   const std::vector<std::string> expected = ReferencePieces(data);
   for (size_t failAt : {size_t{0}, size_t{1}, size_t{998}, size_t{1000}, size_t{2500}, size_t{2506},
