@@ -524,7 +524,12 @@ std::string FormatRegistryExport(const RegistryStore& store) {
     }
     out += "]\r\n";
     for (const RegistryStoreValue& value : key.values) {
-      std::string name = value.name.empty() ? std::string("@") : "\"" + Escape(value.name) + "\"";
+      std::string name = "@";
+      if (!value.name.empty()) {
+        name = "\"";
+        name += Escape(value.name);
+        name += '"';
+      }
       if (value.type == REG_SZ && FitsStringForm(value.data)) {
         out += name + "=\"" + Escape(std::string_view(value.data).substr(0, value.data.size() - 1)) +
                "\"\r\n";

@@ -28,8 +28,8 @@ class FixedSearchEnv : public spktest::EnvWrapper {
 std::vector<FoundFile> Matches(int count) {
   std::vector<FoundFile> found;
   for (int i = 0; i < count; ++i) {
-    std::string name = "f" + std::to_string(i);
-    found.push_back(FoundFile{CString("/d/" + name), CString(name)});
+    CString name = CString::Formatted("f%d", i);
+    found.push_back(FoundFile{CString("/d/") + name, name});
   }
   return found;
 }
