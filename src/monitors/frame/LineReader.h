@@ -14,7 +14,8 @@
 // NUL bytes and binary content are ordinary bytes. fgets followed by strlen
 // would cut a line at its first NUL; the views here carry their length, so
 // the bytes after a NUL stay visible to the monitors' substring searches.
-// A CR as the last byte of the file stays a CR.
+// A CR as the last byte of the file stays a CR. Ctrl-Z (0x1A) is an
+// ordinary byte as well, not an end of file.
 //
 // A read error ends reading: pieces wholly read before it are handed out,
 // the piece that needed the failed read is not, and every later call
