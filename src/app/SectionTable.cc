@@ -11,37 +11,31 @@
 
 namespace {
 
-constexpr char kJobController[] = "JOBCONTROLLER";
-constexpr char kDailyClosing[] = "TAGESABSCHLUSS";
-constexpr char kComputation[] = "RECHENPROGRAMME";
-constexpr char kDownload[] = "TERMINAL DOWNLOAD";
-constexpr char kUpload[] = "TERMINAL UPLOAD";
-constexpr char kPayroll[] = "LUG";
-constexpr char kDrive[] = "LAUFWERK";
-constexpr char kGroup1[] = "GRUPPE1";
-constexpr char kGroup2[] = "GRUPPE2";
-constexpr char kGroup3[] = "GRUPPE3";
-constexpr char kGroup4[] = "GRUPPE4";
-
-template <const char* Key, MonitorFunction Type1, MonitorFunction Type2>
-bool Section(CString upperName) {
-  static const SectionSpec spec = MakeSectionSpec(Key, Type1, Type2);
-  return RunSectionHandler(spec, upperName);
-}
+constexpr SectionSpec kJobController =
+    MakeSectionSpec("JOBCONTROLLER", CheckJobControllerRuntime, CheckJobControllerErrors);
+constexpr SectionSpec kDailyClosing =
+    MakeSectionSpec("TAGESABSCHLUSS", CheckDailyClosingRuntime, CheckDailyClosingErrors);
+constexpr SectionSpec kComputation = MakeSectionSpec("RECHENPROGRAMME", nullptr, nullptr);
+constexpr SectionSpec kDownload = MakeSectionSpec("TERMINAL DOWNLOAD", nullptr, nullptr);
+constexpr SectionSpec kUpload = MakeSectionSpec("TERMINAL UPLOAD", nullptr, nullptr);
+constexpr SectionSpec kPayroll = MakeSectionSpec("LUG", nullptr, nullptr);
+constexpr SectionSpec kGroup1 = MakeSectionSpec("GRUPPE1", nullptr, nullptr);
+constexpr SectionSpec kGroup2 = MakeSectionSpec("GRUPPE2", nullptr, nullptr);
+constexpr SectionSpec kGroup3 = MakeSectionSpec("GRUPPE3", nullptr, nullptr);
+constexpr SectionSpec kGroup4 = MakeSectionSpec("GRUPPE4", nullptr, nullptr);
 
 const DispatchEntry kDispatchTable[] = {
-    {kJobController,
-     Section<kJobController, CheckJobControllerRuntime, CheckJobControllerErrors>},
-    {kDailyClosing, Section<kDailyClosing, CheckDailyClosingRuntime, CheckDailyClosingErrors>},
-    {kComputation, Section<kComputation, nullptr, nullptr>},
-    {kDownload, Section<kDownload, nullptr, nullptr>},
-    {kUpload, Section<kUpload, nullptr, nullptr>},
-    {kPayroll, Section<kPayroll, nullptr, nullptr>},
-    {kDrive, nullptr},
-    {kGroup1, Section<kGroup1, nullptr, nullptr>},
-    {kGroup2, Section<kGroup2, nullptr, nullptr>},
-    {kGroup3, Section<kGroup3, nullptr, nullptr>},
-    {kGroup4, Section<kGroup4, nullptr, nullptr>},
+    {kJobController.key, &HandleSection<kJobController>},
+    {kDailyClosing.key, &HandleSection<kDailyClosing>},
+    {kComputation.key, &HandleSection<kComputation>},
+    {kDownload.key, &HandleSection<kDownload>},
+    {kUpload.key, &HandleSection<kUpload>},
+    {kPayroll.key, &HandleSection<kPayroll>},
+    {"LAUFWERK", nullptr},
+    {kGroup1.key, &HandleSection<kGroup1>},
+    {kGroup2.key, &HandleSection<kGroup2>},
+    {kGroup3.key, &HandleSection<kGroup3>},
+    {kGroup4.key, &HandleSection<kGroup4>},
 };
 
 }  // namespace
