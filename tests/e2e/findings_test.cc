@@ -116,3 +116,65 @@ TEST(FindingsTest, DailyClosingRunTooLong) {
 }
 
 }  // namespace
+
+namespace {
+
+// The job controller's file loop and stop-message rule through the whole
+// program: a pattern that matches nothing is reported and skipped, the
+// stop/restart sequences decide which error lines count, an empty slot ends
+// the list, and a matched directory ends the monitor.
+TEST(FindingsTest, JobControllerFileLoopAndStopMessages) {
+  Installation inst;
+  const std::string logs = inst.Root() + "/work/logs/";
+  inst.WriteFile("logs/a.log",
+                 "2026-12-07 01:00:00: Service QRVJOBCTL wurde beendet\n"
+                 "2026-12-07 01:00:01: Dienst gestartet\n"
+                 "2026-12-07 01:00:02: Error suppressed\n"
+                 "2026-12-07 02:00:00: Service QRVJOBCTL wurde beendet\n"
+                 "2026-12-07 02:00:01: Error right after the stop\n"
+                 "2026-12-07 03:00:00: Service QRVJOBCTL wurde beendet\n"
+                 "2026-12-07 03:00:01: plain\n"
+                 "2026-12-07 03:00:02: plain\n"
+                 "2026-12-07 03:00:03: Error after two lines\n");
+  inst.WriteFile("logs/c.log", "2026-12-07 04:00:00: Error in slot 3\n");
+  inst.WriteFile("logs/dir.d/x", "");
+  inst.WriteConfig("[JOBCONTROLLER]\nTyp=2\nMeldungstyp=EMAIL\nDatei=" + logs + "none*.log," + logs +
+                   "a.log,," + logs + "c.log\n"
+                   "[GRUPPE1]\nMeldungstyp=FENSTER\nDatei=" + logs + "c.log\n"
+                   "[JOBCONTROLLER]\nTyp=2\nDatei=x\n");
+  RunResult r = inst.Run(kNow);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(inst.Log("SPEKOLAR.TXT"),
+            kStamp + ";JOBCONTROLLER;2;;;;07.12.2026 02:00:01 - Error right after the stop;\n" +
+                kStamp + ";JOBCONTROLLER;2;;;;07.12.2026 03:00:03 - Error after two lines;\n" +
+                // The duplicate section reads the keys of the first one.
+                kStamp + ";JOBCONTROLLER;2;;;;07.12.2026 02:00:01 - Error right after the stop;\n" +
+                kStamp + ";JOBCONTROLLER;2;;;;07.12.2026 03:00:03 - Error after two lines;\n");
+  std::string log = spktest::MaskStamps(inst.Log("SPEKOLAR.log"));
+  std::string pass = "<STAMP> -  \xDC" "berwachung Jobcontroller Typ 2 (Fehlermeldungen)\n"
+                     "<STAMP> -    Protokolldatei '" + logs + "none*.log' nicht gefunden.\n"
+                     "<STAMP> -   Bearbeiten Protokolldatei '" + logs + "a.log'\n";
+  EXPECT_EQ(log, "<STAMP> - Spekolar gestartet\n" + pass + pass + "<STAMP> - " +
+                     std::string(59, '*') + "\n\n");
+  // Meldungstyp EMAIL is neither FENSTER nor E-MAIL: no notification file,
+  // but each section still stores its section message. GRUPPE1 has no Typ:
+  // nothing runs and nothing is written for it.
+  EXPECT_FALSE(std::filesystem::exists(inst.LogDir() + "/SPEKOLAR.EML"));
+  EXPECT_FALSE(std::filesystem::exists(inst.LogDir() + "/SPEKOLAR.NRT"));
+  EXPECT_EQ(inst.Sql("SELECT MsgCat, MsgMod FROM QRVYSTEM.QRV200MSG ORDER BY MsgUid"),
+            "DEBUG\t\nNACHRICHTEN\tJobcontroller\nDEBUG\t\nNACHRICHTEN\tJobcontroller\n");
+  EXPECT_EQ(inst.MailArgs(), "");
+
+  // A directory among the matches cannot be opened and ends the monitor.
+  inst.WriteConfig("[JOBCONTROLLER]\nTyp=2\nDatei=" + logs + "dir.d," + logs + "c.log\n");
+  r = inst.Run(kNow);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  log = inst.Log("SPEKOLAR.log");
+  EXPECT_NE(log.find(kStamp + " -    Protokolldatei '" + logs +
+                     "dir.d' konnte nicht ge\xF6" "ffnet werden\n" + kStamp + " - ****"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("c.log"), std::string::npos);
+}
+
+}  // namespace
