@@ -6,7 +6,8 @@
 # needed, generates bench/data/protocol-YYYYMMDD.log (about 1 GiB, today's
 # lines last; SPK_BENCH_SIZE overrides the size, SPK_BENCH_DATA the folder)
 # and a CR LF twin if missing,
-# warms the page cache and prints the median of SPK_BENCH_RUNS (5) runs of:
+# warms the page cache and prints the median of SPK_BENCH_RUNS (5) runs, taken
+# in turns, of:
 #   cat FILE > /dev/null
 #   grep -c -F <today> FILE
 #   scan_bench FILE          the line reader alone (NextContaining today)
@@ -57,36 +58,37 @@ if [ ! -f "$crlf_file" ]; then
 fi
 
 # --- measuring -------------------------------------------------------------
-# measure NAME CMD...: runs CMD $runs times (output discarded) and sets
-# MED_WALL (seconds, median), MED_CPU (user + system, median) and MAX_RSS
-# (KiB, largest) for NAME.
+# The commands take turns, one run each per round, so that a change in the
+# machine's load hits all of them alike.
+# timed NAME CMD...: one run of CMD (output discarded); appends its wall
+# seconds, CPU seconds (user + system) and peak RSS (KiB) to NAME's samples.
 gnu_time=
 if /usr/bin/time -f %M true >/dev/null 2>&1; then gnu_time=/usr/bin/time; fi
-median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
-measure() {
-  local name=$1
+timed() {
+  local name=$1 t0 t1 u s m
   shift
-  local walls=() cpus=() rss=0 i t0 t1 u s m
-  for ((i = 0; i < runs; i++)); do
-    t0=$(date +%s%N)
-    if [ -n "$gnu_time" ]; then
-      $gnu_time -f "%U %S %M" -o "$data/time.out" "$@" >/dev/null
-      read -r u s m <"$data/time.out"
-    else
-      local TIMEFORMAT="%U %S"
-      { time "$@" >/dev/null 2>&1; } 2>"$data/time.out"
-      read -r u s <"$data/time.out"
-      m=0
-    fi
-    t1=$(date +%s%N)
-    walls+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN {printf "%.4f", (b - a) / 1e9}')")
-    cpus+=("$(awk -v a="$u" -v b="$s" 'BEGIN {printf "%.2f", a + b}')")
-    if [ "$m" -gt "$rss" ]; then rss=$m; fi
-  done
-  MED_WALL=$(printf '%s\n' "${walls[@]}" | median)
-  MED_CPU=$(printf '%s\n' "${cpus[@]}" | median)
-  MAX_RSS=$rss
-  note "$name: wall ${walls[*]} s"
+  t0=$(date +%s%N)
+  if [ -n "$gnu_time" ]; then
+    $gnu_time -f "%U %S %M" -o "$data/time.out" "$@" >/dev/null
+    read -r u s m <"$data/time.out"
+  else
+    local TIMEFORMAT="%U %S"
+    { time "$@" >/dev/null 2>&1; } 2>"$data/time.out"
+    read -r u s <"$data/time.out"
+    m=0
+  fi
+  t1=$(date +%s%N)
+  awk -v a="$t0" -v b="$t1" -v u="$u" -v s="$s" -v m="$m" \
+    'BEGIN {printf "%.4f %.2f %d\n", (b - a) / 1e9, u + s, m}' >>"$data/$name.samples"
+}
+# stats NAME: MED_WALL and MED_CPU (medians) and MAX_RSS of NAME's samples.
+median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+stats() {
+  local f=$data/$1.samples
+  MED_WALL=$(cut -d' ' -f1 "$f" | median)
+  MED_CPU=$(cut -d' ' -f2 "$f" | median)
+  MAX_RSS=$(cut -d' ' -f3 "$f" | sort -n | tail -1)
+  note "$1: wall $(cut -d' ' -f1 "$f" | tr '\n' ' ')s"
 }
 
 results=$data/results.md
@@ -160,25 +162,36 @@ for f in "$file" "$crlf_file"; do
   bytes=$(stat -c %s "$f")
   cat "$f" >/dev/null
   cat "$f" >/dev/null
-  measure "cat $label" cat "$f"
-  CAT_WALL=$MED_WALL; cat_cpu=$MED_CPU; cat_rss=$MAX_RSS
-  measure "grep $label" grep -c -F "$today" "$f"
-  GREP_WALL=$MED_WALL; grep_cpu=$MED_CPU; grep_rss=$MAX_RSS
-  MED_WALL=$CAT_WALL MED_CPU=$cat_cpu MAX_RSS=$cat_rss row "$label" "cat" "$bytes"
-  MED_WALL=$GREP_WALL MED_CPU=$grep_cpu MAX_RSS=$grep_rss row "$label" "grep -c -F $today" "$bytes"
-  measure "scan_bench $label" "$build/bench/scan_bench" "$f" "$today"
-  row "$label" "scan_bench (LineReader)" "$bytes"
+  rm -f "$data"/*.samples
+  with_pass=no
   if [ "$full_pass" = yes ]; then
     write_config "$f"
     rm -f "$(logdir)"/SPEKOLAR.TXT*
     if "${pass[@]}" >/dev/null 2>&1; then
+      with_pass=yes
       findings=$(cat "$(logdir)"/SPEKOLAR.TXT* 2>/dev/null | grep -c "TAGESABSCHLUSS;2" || true)
-      measure "spekolar $label" "${pass[@]}"
-      row "$label" "spekolar TAGESABSCHLUSS Typ=2" "$bytes"
       notes+=("One full pass over $label gave $findings findings.")
     else
       note "the full pass failed (exit $?), see $(logdir)"
     fi
+  fi
+  for ((round = 0; round < runs; round++)); do
+    timed cat cat "$f"
+    timed grep grep -c -F "$today" "$f"
+    timed scan "$build/bench/scan_bench" "$f" "$today"
+    if [ "$with_pass" = yes ]; then timed pass "${pass[@]}"; fi
+  done
+  CAT_WALL=$(cut -d' ' -f1 "$data/cat.samples" | median)
+  GREP_WALL=$(cut -d' ' -f1 "$data/grep.samples" | median)
+  stats cat
+  row "$label" "cat" "$bytes"
+  stats grep
+  row "$label" "grep -c -F $today" "$bytes"
+  stats scan
+  row "$label" "scan_bench (LineReader)" "$bytes"
+  if [ "$with_pass" = yes ]; then
+    stats pass
+    row "$label" "spekolar TAGESABSCHLUSS Typ=2" "$bytes"
   fi
 done
 if [ ${#notes[@]} -gt 0 ]; then
