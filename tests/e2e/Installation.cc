@@ -9,7 +9,6 @@
 #include <regex>
 #include <sstream>
 
-#include "config/Blowfish.h"
 
 namespace spktest {
 
@@ -58,8 +57,18 @@ Installation::Installation() {
 
 void Installation::WriteCredentials(const std::string& dbSystem, const std::string& password,
                                     const std::string& schema) {
+  // Written with the operators' tool, as on a machine without the
+  // product's own tools.
   auto line = [](const char* key, const std::string& value) {
-    return std::string("pvn;") + key + ";" + EncryptCredentialValue(CString(value)).str() + "\r\n";
+    std::string hex;
+    std::string command = Quote(SPEKOLAR_ENCRYPT_BINARY) + " " + Quote(value);
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+      char buf[256];
+      while (std::fgets(buf, sizeof buf, pipe)) hex += buf;
+      if (pclose(pipe) != 0) ADD_FAILURE() << command;
+    }
+    if (!hex.empty() && hex.back() == '\n') hex.pop_back();
+    return std::string("pvn;") + key + ";" + hex + "\r\n";
   };
   dir_.Write("peldavorn.ini", "[PELDAVORN]\r\nsonstiges=1\r\n" + line("DB_SYSTEM", dbSystem) +
                                   line("DATABASE", EnvValue(dbDir_, "DSN")) +

@@ -2,6 +2,9 @@
 // normal end, and the previous run's notification files.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <string>
 
 #include "e2e/Installation.h"
@@ -105,6 +108,16 @@ TEST(StartupTest, PreviousNotificationFilesAreMovedAside) {
   EXPECT_EQ(inst.Log("SPEKOLAR.NRT_Old"), "last run's notes\n");
   EXPECT_FALSE(std::filesystem::exists(log + "/SPEKOLAR.EML"));
   EXPECT_FALSE(std::filesystem::exists(log + "/SPEKOLAR.NRT"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EncryptToolTest, WithoutArgumentPrintsUsageAndExits2) {
+  int status = std::system((std::string(SPEKOLAR_ENCRYPT_BINARY) + " > /dev/null 2>&1").c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 2);
 }
 
 }  // namespace
