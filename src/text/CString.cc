@@ -60,6 +60,14 @@ CString& CString::TrimRight() {
   return *this;
 }
 
+std::string_view CString::Trimmed(std::string_view text) {
+  size_t end = text.size();
+  while (end > 0 && IsTrimmed(text[end - 1])) --end;
+  size_t begin = 0;
+  while (begin < end && IsTrimmed(text[begin])) ++begin;
+  return text.substr(begin, end - begin);
+}
+
 CString& CString::Trim() {
   TrimRight();
   return TrimLeft();

@@ -55,6 +55,9 @@ class CString {
   CString& Trim();
   CString& TrimLeft();
   CString& TrimRight();
+  // The part of `text` that Trim would leave, as a view into `text`; for
+  // callers that look at many lines and want no copy of each.
+  static std::string_view Trimmed(std::string_view text);
 
   // ASCII a-z become A-Z; every byte above 0x7F stays as it is. The program
   // sets no locale, and the C runtime's upper-casing in the "C" locale

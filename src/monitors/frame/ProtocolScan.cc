@@ -65,16 +65,17 @@ bool ProtocolScan::Run() {
 
 void ProtocolScan::ReadLines(LineReader& reader) {
   std::string_view piece;
+  // One ScanLine for the whole file: Fill assigns into its texts, which keep
+  // their capacity, so a line costs no allocation.
   ScanLine line;
   for (;;) {
     bool got = needle_.IsEmpty() ? reader.Next(&piece)
                                  : reader.NextContaining(needle_.view(), &piece);
     if (!got) return;
-    Fill(piece, &line);
     // The reader found the needle in the raw piece; what counts is the
     // trimmed text, which differs only for a needle with white space at an
     // end.
-    if (!needle_.IsEmpty() && !line.text.Contains(needle_.view())) continue;
+    if (!Fill(piece, &line) && !needle_.IsEmpty()) continue;
     if (onLine) onLine(line);
   }
 }
@@ -87,9 +88,17 @@ bool ProtocolScan::ReadLine(ScanLine* line) {
   return true;
 }
 
-void ProtocolScan::Fill(std::string_view piece, ScanLine* line) const {
+bool ProtocolScan::Fill(std::string_view piece, ScanLine* line) const {
   line->piece = piece;
-  line->text = CString(piece);
-  line->text.Trim();
-  line->stamp = StampAt(line->text, needle_);
+  const std::string_view text = CString::Trimmed(piece);
+  line->text.str().assign(text.data(), text.size());
+  // The same result as StampAt(line->text, needle_), found in the view.
+  size_t at = needle_.IsEmpty() ? std::string_view::npos : text.find(needle_.view());
+  if (at == std::string_view::npos) {
+    line->stamp.Empty();
+    return false;
+  }
+  std::string_view stamp = text.substr(at, kStampLength);
+  line->stamp.str().assign(stamp.data(), stamp.size());
+  return true;
 }

@@ -103,7 +103,9 @@ class ProtocolScan {
 
  private:
   void ReadLines(LineReader& reader);
-  void Fill(std::string_view piece, ScanLine* line) const;
+  // Sets `line` from `piece` (reusing the capacity of its texts); true when
+  // the filter needle is not empty and stands in the trimmed text.
+  bool Fill(std::string_view piece, ScanLine* line) const;
 
   CString header_;
   DateForm dateForm_;
