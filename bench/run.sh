@@ -111,48 +111,11 @@ row() {
     "$(awk -v k="$MAX_RSS" 'BEGIN {printf "%.1f", k / 1024}')" "$vs_grep" "$vs_cat" | tee -a "$results"
 }
 
-# A throwaway installation for the full pass: registry store, log folder,
-# working folder with ../settings/Spekolar.ini, credentials file, database.
-inst=
-db=
-cleanup() {
-  if [ -n "$db" ] && [ -f "$db/env" ]; then bash "$root/tests/support/mariadb-stop.sh" "$db" || true; fi
-  if [ -n "$inst" ]; then rm -rf "$inst"; fi
-}
-trap cleanup EXIT
-
-setup_installation() {
-  inst=$(mktemp -d /tmp/spk-bench.XXXXXX)
-  db=$inst/db
-  if ! bash "$root/tests/support/mariadb-start.sh" "$db" >"$inst/mariadb.log" 2>&1; then
-    note "no MariaDB server ($(tail -1 "$inst/mariadb.log")): full pass skipped"
-    return 1
-  fi
-  envval() { sed -n "s/^$1=//p" "$db/env"; }
-  mkdir -p "$inst/inst/htdocs/PELDAVORN/peldavorn_php/log" "$inst/work/bin" "$inst/work/settings"
-  printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANE\\PELDAVORN]\r\n"Path"="%s/inst"\r\n\r\n' \
-    "$inst" >"$inst/registry.reg"
-  local enc="$build/spekolar-encrypt"
-  {
-    printf '[PELDAVORN]\r\n'
-    printf 'pvn;DB_SYSTEM;%s\r\n' "$("$enc" MYSQL)"
-    printf 'pvn;DATABASE;%s\r\n' "$("$enc" "$(envval DSN)")"
-    printf 'pvn;LOGIN;%s\r\n' "$("$enc" "$(envval USER)")"
-    printf 'pvn;PASS;%s\r\n' "$("$enc" "$(envval PASSWORD)")"
-    printf 'pvn;SCHEMA;%s\r\n' "$("$enc" QRVYSTEM)"
-  } >"$inst/peldavorn.ini"
-  "$db/sql" -e "INSERT INTO qrvystem.qrv112mnd (MNDLIZ, MNDNUM, MNDEML, MNDSCH, MNDKON)
-                VALUES ('L0001', '00001', 'mandant@example.org', 'MANDANT1', 0);"
-  pass=(env -C "$inst/work/bin" SPEKOLAR_REGISTRY="$inst/registry.reg" ODBCINI="$(envval ODBCINI)"
-    "$build/spekolar" "$inst/peldavorn.ini")
-}
-
-write_config() {  # write_config FILE
-  printf '[SPEKOLAR]\nE-Mail=admin@example.org\n[TAGESABSCHLUSS]\nTyp=2\nMeldungstyp=FENSTER\nDatei=%s\n' \
-    "$1" >"$inst/work/settings/Spekolar.ini"
-}
-
-logdir() { echo "$inst/inst/htdocs/PELDAVORN/peldavorn_php/log"; }
+# The throwaway installation for the full pass (setup_installation, pass,
+# write_config, logdir).
+# shellcheck source=bench/installation.sh
+. "$root/bench/installation.sh"
+trap cleanup_installation EXIT
 
 if [ "$full_pass" = yes ] && ! setup_installation; then full_pass=no; fi
 
