@@ -5,6 +5,7 @@
 #include "monitors/frame/RunTime.h"
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"
+#include "text/NeedleSet.h"
 
 namespace {
 const char kErrorTitle[] = "Tagesabschluss-Fehler";
@@ -30,6 +31,36 @@ const Phase kPhases[] = {
     {"Starte Folgemeldungen", "Folgemeldungen beendet", " - Kein Start/Ende Folgemeldung"},
 };
 constexpr int kPhaseCount = sizeof kPhases / sizeof kPhases[0];
+
+// The words CheckDailyClosingErrors looks for in each line of a run, searched
+// together; their bits in RunWords().Find(text).
+enum RunWord {
+  kEndWord,
+  kBreakOffWord,
+  kPhaseStartWord0,                          // + phase index
+  kPhaseEndWord0 = kPhaseStartWord0 + kPhaseCount,  // + phase index
+  kErrorWord = kPhaseEndWord0 + kPhaseCount,
+  kFehlerWord,
+};
+
+const NeedleSet& RunWords() {
+  static const NeedleSet words = {
+      kEndText,
+      kBreakOffText,
+      kPhases[0].startMarker,
+      kPhases[1].startMarker,
+      kPhases[2].startMarker,
+      kPhases[3].startMarker,
+      kPhases[0].endMarker,
+      kPhases[1].endMarker,
+      kPhases[2].endMarker,
+      kPhases[3].endMarker,
+      "Error",
+      "Fehler",
+  };
+  static_assert(kPhaseCount == 4 && kFehlerWord == 11, "RunWords lists every phase marker");
+  return words;
+}
 }  // namespace
 
 bool CheckDailyClosingRuntime(CString sectionName) {
@@ -107,6 +138,7 @@ bool CheckDailyClosingErrors(CString sectionName) {
     reporter.Report(record);
   };
 
+  const NeedleSet& runWords = RunWords();
   ProtocolScan scan(" \xDC" "berwachung Tagesabschluss Typ 2 (Fehlermeldungen)",
                     platform::DateDotted);
   scan.onLine = [&](ScanLine& line) {
@@ -116,18 +148,22 @@ bool CheckDailyClosingErrors(CString sectionName) {
       if (text.Contains(kStartText)) started = true;
       return;
     }
-    if (text.Contains(kEndText)) ended = true;
-    if (text.Contains(kBreakOffText)) {
+    // One search for all words of the line; the tests below keep the order
+    // in which the words are looked at.
+    const uint64_t words = runWords.Find(text.view());
+    auto has = [words](int word) { return (words & NeedleSet::Bit(word)) != 0; };
+    if (has(kEndWord)) ended = true;
+    if (has(kBreakOffWord)) {
       report(ProtectSemicolons(text));
       closeRun();
       return;
     }
     for (int i = 0; i < kPhaseCount; ++i) {
-      if (text.Contains(kPhases[i].startMarker)) phaseStarted[i] = true;
-      if (text.Contains(kPhases[i].endMarker)) phaseEnded[i] = true;
+      if (has(kPhaseStartWord0 + i)) phaseStarted[i] = true;
+      if (has(kPhaseEndWord0 + i)) phaseEnded[i] = true;
     }
-    if (text.Contains("Error")) errorSeen = true;
-    if (text.Contains("Fehler") || errorSeen) {
+    if (has(kErrorWord)) errorSeen = true;
+    if (has(kFehlerWord) || errorSeen) {
       report(ProtectSemicolons(text));
       errorSeen = false;
     }
