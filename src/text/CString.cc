@@ -4,14 +4,6 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-
-bool IsTrimmed(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-}  // namespace
-
 int CString::Find(std::string_view needle, int start) const {
   if (start < 0 || start > GetLength()) return -1;
   size_t at = s_.find(needle, static_cast<size_t>(start));
@@ -58,14 +50,6 @@ CString& CString::TrimRight() {
   while (n > 0 && IsTrimmed(s_[n - 1])) --n;
   s_.resize(n);
   return *this;
-}
-
-std::string_view CString::Trimmed(std::string_view text) {
-  size_t end = text.size();
-  while (end > 0 && IsTrimmed(text[end - 1])) --end;
-  size_t begin = 0;
-  while (begin < end && IsTrimmed(text[begin])) ++begin;
-  return text.substr(begin, end - begin);
 }
 
 CString& CString::Trim() {

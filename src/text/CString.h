@@ -57,7 +57,17 @@ class CString {
   CString& TrimRight();
   // The part of `text` that Trim would leave, as a view into `text`; for
   // callers that look at many lines and want no copy of each.
-  static std::string_view Trimmed(std::string_view text);
+  static std::string_view Trimmed(std::string_view text) {
+    size_t end = text.size();
+    while (end > 0 && IsTrimmed(text[end - 1])) --end;
+    size_t begin = 0;
+    while (begin < end && IsTrimmed(text[begin])) ++begin;
+    return text.substr(begin, end - begin);
+  }
+  // The bytes Trim removes: blanks, tabs, CR, LF, VT and FF.
+  static bool IsTrimmed(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+  }
 
   // ASCII a-z become A-Z; every byte above 0x7F stays as it is. The program
   // sets no locale, and the C runtime's upper-casing in the "C" locale

@@ -55,6 +55,29 @@ TEST(CStringTest, TrimRemovesBlanksTabsAndLineEndsAtTheEnds) {
   EXPECT_EQ(inner.Trim().str(), "a\nb");
 }
 
+// Trimmed gives what Trim leaves, as a view into its argument: every text
+// of up to four bytes from white space, NUL, 0xA0 (no white space in
+// Windows-1252 for Trim) and a letter.
+TEST(CStringTest, TrimmedViewIsWhatTrimLeaves) {
+  const std::string bytes(" \t\r\n\v\f\0\xA0" "a", 9);
+  for (int length = 0; length <= 4; ++length) {
+    int combinations = 1;
+    for (int i = 0; i < length; ++i) combinations *= static_cast<int>(bytes.size());
+    for (int n = 0; n < combinations; ++n) {
+      std::string text;
+      for (int i = 0, rest = n; i < length; ++i, rest /= static_cast<int>(bytes.size())) {
+        text += bytes[static_cast<size_t>(rest) % bytes.size()];
+      }
+      CString trimmed(text);
+      trimmed.Trim();
+      std::string_view view = CString::Trimmed(text);
+      ASSERT_EQ(view, trimmed.view()) << "text " << n << " of length " << length;
+      ASSERT_TRUE(view.empty() || (view.data() >= text.data() &&
+                                   view.data() + view.size() <= text.data() + text.size()));
+    }
+  }
+}
+
 TEST(CStringTest, UpperCasingTouchesOnlyAsciiLetters) {
   CString s("e-mail fenster \xFC\xE4 z{");
   s.MakeUpper();

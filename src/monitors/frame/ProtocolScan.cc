@@ -1,5 +1,6 @@
 #include "monitors/frame/ProtocolScan.h"
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -88,17 +89,35 @@ bool ProtocolScan::ReadLine(ScanLine* line) {
   return true;
 }
 
+namespace {
+// Replaces the bytes of `to` by `from`; clear and append keep the capacity
+// and skip the overlap handling of assign.
+void SetText(std::string_view from, CString* to) {
+  std::string& bytes = to->str();
+  bytes.clear();
+  bytes.append(from.data(), from.size());
+}
+
+// The first occurrence of `needle` in `text`. A dated line begins with its
+// date, so position 0 is tried before the search.
+size_t FindNeedle(std::string_view text, std::string_view needle) {
+  if (text.size() >= needle.size() && std::memcmp(text.data(), needle.data(), needle.size()) == 0) {
+    return 0;
+  }
+  return text.find(needle);
+}
+}  // namespace
+
 bool ProtocolScan::Fill(std::string_view piece, ScanLine* line) const {
   line->piece = piece;
   const std::string_view text = CString::Trimmed(piece);
-  line->text.str().assign(text.data(), text.size());
+  SetText(text, &line->text);
   // The same result as StampAt(line->text, needle_), found in the view.
-  size_t at = needle_.IsEmpty() ? std::string_view::npos : text.find(needle_.view());
+  size_t at = needle_.IsEmpty() ? std::string_view::npos : FindNeedle(text, needle_.view());
   if (at == std::string_view::npos) {
     line->stamp.Empty();
     return false;
   }
-  std::string_view stamp = text.substr(at, kStampLength);
-  line->stamp.str().assign(stamp.data(), stamp.size());
+  SetText(text.substr(at, kStampLength), &line->stamp);
   return true;
 }
