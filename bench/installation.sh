@@ -8,7 +8,8 @@
 # setup_installation: 0 when ready, then `pass` holds the command of one full
 #   pass (an array; add the spekolar binary's path with pass_with);
 #   1 with a note when no MariaDB server could be started.
-# write_config FILE: a TAGESABSCHLUSS Typ=2 section watching FILE.
+# write_config FILE [TYP]: a TAGESABSCHLUSS section (Typ=2 unless given)
+#   watching FILE.
 # logdir: the folder that receives SPEKOLAR.TXT (the findings).
 # cleanup_installation: stops the server and removes the installation.
 
@@ -48,9 +49,9 @@ setup_installation() {
 # pass_with BINARY: the command of one full pass with another spekolar build.
 pass_with() { pass=("${pass_env[@]}" "$1" "$inst/peldavorn.ini"); }
 
-write_config() {  # write_config FILE
-  printf '[SPEKOLAR]\nE-Mail=admin@example.org\n[TAGESABSCHLUSS]\nTyp=2\nMeldungstyp=FENSTER\nDatei=%s\n' \
-    "$1" >"$inst/work/settings/Spekolar.ini"
+write_config() {  # write_config FILE [TYP]
+  printf '[SPEKOLAR]\nE-Mail=admin@example.org\n[TAGESABSCHLUSS]\nTyp=%s\nMeldungstyp=FENSTER\nDatei=%s\n' \
+    "${2:-2}" "$1" >"$inst/work/settings/Spekolar.ini"
 }
 
 logdir() { echo "$inst/inst/htdocs/PELDAVORN/peldavorn_php/log"; }

@@ -1,9 +1,10 @@
 #!/bin/bash
-# bench/pass.sh FILE [--runs N] [--bin SPEKOLAR]... [-- WRAPPER...]
+# bench/pass.sh FILE [--runs N] [--typ T] [--bin SPEKOLAR]... [-- WRAPPER...]
 #
 # The full-pass part of run.sh on its own, for comparing builds and for
 # profiling: sets up one throwaway installation (private MariaDB server) with
-# a TAGESABSCHLUSS Typ=2 section watching FILE, then runs the pass N times (1
+# a TAGESABSCHLUSS section watching FILE (Typ=2, the error monitor, unless
+# --typ says 1, the run-time monitor), then runs the pass N times (1
 # by default) with each given spekolar binary in turns (default: the one in
 # SPK_BENCH_BUILD, build-bench/ otherwise), optionally under WRAPPER, e.g.
 #   bench/pass.sh small.log -- valgrind --tool=callgrind --callgrind-out-file=cg.out
@@ -17,14 +18,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SPK_BENCH_BUILD:-$root/build-bench}
 note() { echo "pass: $*" >&2; }
 
-[ $# -ge 1 ] || { echo "usage: pass.sh FILE [--runs N] [--bin SPEKOLAR]... [-- WRAPPER...]" >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: pass.sh FILE [--runs N] [--typ T] [--bin SPEKOLAR]... [-- WRAPPER...]" >&2; exit 2; }
 file=$(realpath "$1")
 shift
 runs=1
+typ=2
 bins=()
 while [ $# -gt 0 ]; do
   case $1 in
     --runs) runs=$2; shift 2 ;;
+    --typ) typ=$2; shift 2 ;;
     --bin) bins+=("$(realpath "$2")"); shift 2 ;;
     --) shift; break ;;
     *) echo "pass.sh: unknown argument $1" >&2; exit 2 ;;
@@ -37,7 +40,7 @@ wrapper=("$@")
 . "$root/bench/installation.sh"
 trap cleanup_installation EXIT
 setup_installation || exit 1
-write_config "$file"
+write_config "$file" "$typ"
 
 out=$inst/out
 mkdir -p "$out"
@@ -64,6 +67,6 @@ for i in "${!bins[@]}"; do
     "${bins[$i]}" "$(cut -d' ' -f1 "$f" | median)" "$(cut -d' ' -f1 "$f" | tr '\n' ' ' | sed 's/ $//')" \
     "$(cut -d' ' -f2 "$f" | median)" \
     "$(cut -d' ' -f3 "$f" | sort -n | tail -1 | awk '{printf "%.1f", $1 / 1024}')" \
-    "$(grep -c 'TAGESABSCHLUSS;2' "$out/$i.findings" || true)" \
+    "$(grep -c "TAGESABSCHLUSS;$typ" "$out/$i.findings" || true)" \
     "$(md5sum <"$out/$i.findings" | cut -c1-12)"
 done

@@ -153,7 +153,7 @@ namespace {
 // take the AVX2 target of its caller.)
 template <int kFirsts>
 __attribute__((target("avx2"), always_inline)) inline unsigned HitsAvx2(const char* at,
-                                                                      const __m256i* firsts) {
+                                                                        const __m256i* firsts) {
   const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
   __m256i hit = _mm256_cmpeq_epi8(bytes, firsts[0]);
   for (int k = 1; k < kFirsts; ++k) hit = _mm256_or_si256(hit, _mm256_cmpeq_epi8(bytes, firsts[k]));
@@ -163,7 +163,7 @@ __attribute__((target("avx2"), always_inline)) inline unsigned HitsAvx2(const ch
 
 template <int kFirsts>
 __attribute__((target("avx2"))) uint64_t NeedleSet::FindAvx2(std::string_view text,
-                                                            uint64_t found) const {
+                                                             uint64_t found) const {
   __m256i firsts[kFirsts];
   for (int k = 0; k < kFirsts; ++k) {
     firsts[k] = _mm256_set1_epi8(static_cast<char>(firsts_[static_cast<size_t>(k)]));
@@ -179,8 +179,8 @@ __attribute__((target("avx2"))) uint64_t NeedleSet::FindAvx2(std::string_view te
   }
   if (block < size) {
     const size_t last = size - 32;
-    for (unsigned mask = HitsAvx2<kFirsts>(text.data() + last, firsts) >> (block - last);
-         mask != 0; mask &= mask - 1) {
+    for (unsigned mask = HitsAvx2<kFirsts>(text.data() + last, firsts) >> (block - last); mask != 0;
+         mask &= mask - 1) {
       found = Visit(text, block + static_cast<size_t>(__builtin_ctz(mask)), found);
     }
   }
@@ -194,10 +194,9 @@ uint64_t NeedleSet::Find(std::string_view text) const {
   const int level = ActiveLevel();
   // One template instance per count of distinct first bytes keeps them in
   // registers.
-#define SPK_NEEDLE_SET_CASE(n)                                          \
-  case n:                                                               \
-    return level >= 2 && text.size() >= 32 ? FindAvx2<n>(text, found)   \
-                                           : FindSse2<n>(text, found);
+#define SPK_NEEDLE_SET_CASE(n) \
+  case n:                      \
+    return level >= 2 && text.size() >= 32 ? FindAvx2<n>(text, found) : FindSse2<n>(text, found);
   if (level >= 1 && text.size() >= 16) {
     switch (firsts_.size()) {
       SPK_NEEDLE_SET_CASE(1)
@@ -208,7 +207,8 @@ uint64_t NeedleSet::Find(std::string_view text) const {
       SPK_NEEDLE_SET_CASE(6)
       SPK_NEEDLE_SET_CASE(7)
       SPK_NEEDLE_SET_CASE(8)
-      default: break;
+      default:
+        break;
     }
   }
 #undef SPK_NEEDLE_SET_CASE

@@ -5,7 +5,8 @@
 // the bytes the needles begin with (32 or 16 bytes at a time where the
 // processor has AVX2 or SSE2) and compares the needles only where such a
 // byte stands together with a second byte one of them begins with; the
-// result is the same as one std::string_view::find per needle.
+// result is the same as one std::string_view::find per needle. A set holds
+// tables of about 10 KB: build it once and use it for many texts.
 #pragma once
 
 #include <cstdint>
@@ -58,8 +59,8 @@ class NeedleSet {
 
   std::vector<Needle> needles_;
   uint64_t all_ = 0;
-  uint64_t empty_ = 0;         // the empty needles
-  uint64_t byFirst_[256] = {};  // the non-empty needles by first byte
+  uint64_t empty_ = 0;                 // the empty needles
+  uint64_t byFirst_[256] = {};         // the non-empty needles by first byte
   std::vector<unsigned char> firsts_;  // the distinct first bytes
   // One bit per pair of bytes (first + 256 * second) with which a needle
   // begins (a needle of one byte: its byte and any other); keeps the

@@ -12,7 +12,9 @@ namespace {
 uint64_t Plain(const std::vector<std::string>& needles, std::string_view text) {
   uint64_t bits = 0;
   for (size_t i = 0; i < needles.size() && i < NeedleSet::kMaxNeedles; ++i) {
-    if (text.find(needles[i]) != std::string_view::npos) bits |= NeedleSet::Bit(static_cast<int>(i));
+    if (text.find(needles[i]) != std::string_view::npos) {
+      bits |= NeedleSet::Bit(static_cast<int>(i));
+    }
   }
   return bits;
 }
@@ -25,8 +27,9 @@ NeedleSet Make(const std::vector<std::string>& needles) {
 // Portable code, 16-byte and (where the processor has them) 32-byte vectors.
 const int kLevels[] = {0, 1, 2};
 
-// Positions around the 16-byte blocks and the 8-byte prefix compare, long
-// needles, bytes above 0x7F and NUL, needles longer than the text.
+// Positions around the 16- and 32-byte blocks and the 8-byte head and tail
+// compares, long needles, bytes above 0x7F and NUL, needles longer than the
+// text.
 TEST(NeedleSetTest, EdgeCases) {
   struct Case {
     const char* name;
@@ -49,7 +52,8 @@ TEST(NeedleSetTest, EdgeCases) {
       {"longer than the text", {"Tagesabschluss beendet"}, "Tagesabschluss", 0},
       {"shares the first byte", {"Starte TGB", "Starte Url", "Schreibe"},
        std::string(40, ' ') + "Starte Url", 0b010},
-      {"same eight bytes, differs later", {"Schreibe Ersatzbuchungen...", "Schreibe Ersatzbuchungen beendet"},
+      {"same eight bytes, differs later",
+       {"Schreibe Ersatzbuchungen...", "Schreibe Ersatzbuchungen beendet"},
        "x Schreibe Ersatzbuchungen beendet", 0b10},
       {"duplicates", {"ok", "ok", "no"}, "is ok", 0b011},
       {"high bytes and NUL", {"\xFC" "ber", std::string("a\0b", 3)},
@@ -82,12 +86,14 @@ TEST(NeedleSetTest, SameAsOneSearchPerNeedle) {
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   const std::string narrow = "abAB \xFC";
   const std::string wide = std::string("abcdefghijklmnopqrstuvwxyz \xFC\x01", 29) + '\0';
+  // A random position of a text of `size` bytes (size: one past the end).
+  auto at = [&](size_t size) { return static_cast<size_t>(pick(0, static_cast<int>(size) - 1)); };
   for (int round = 0; round < 6000; ++round) {
     NeedleSet::LimitSearchForTesting(kLevels[round % 3]);
     const std::string& alphabet = round % 2 ? wide : narrow;
     auto random = [&](int maxLength) {
       std::string s(static_cast<size_t>(pick(0, maxLength)), ' ');
-      for (char& c : s) c = alphabet[static_cast<size_t>(pick(0, static_cast<int>(alphabet.size()) - 1))];
+      for (char& c : s) c = alphabet[at(alphabet.size())];
       return s;
     };
     std::vector<std::string> needles(static_cast<size_t>(pick(1, 14)));
@@ -98,11 +104,11 @@ TEST(NeedleSetTest, SameAsOneSearchPerNeedle) {
       // Plant a needle now and then so that long ones are found too, or a
       // near miss: the needle with one byte changed.
       if (pick(0, 1)) {
-        std::string n = needles[static_cast<size_t>(pick(0, static_cast<int>(needles.size()) - 1))];
-        if (!n.empty() && pick(0, 1)) n[static_cast<size_t>(pick(0, static_cast<int>(n.size()) - 1))] ^= 1;
-        text.insert(static_cast<size_t>(pick(0, static_cast<int>(text.size()))), n);
+        std::string n = needles[at(needles.size())];
+        if (!n.empty() && pick(0, 1)) n[at(n.size())] ^= 1;
+        text.insert(at(text.size() + 1), n);
       }
-      ASSERT_EQ(set.Find(text), Plain(needles, text)) << "round " << round << " text [" << text << "]";
+      ASSERT_EQ(set.Find(text), Plain(needles, text)) << "round " << round << ", text " << text;
     }
   }
   NeedleSet::LimitSearchForTesting(2);

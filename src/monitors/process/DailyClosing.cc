@@ -37,7 +37,7 @@ constexpr int kPhaseCount = sizeof kPhases / sizeof kPhases[0];
 enum RunWord {
   kEndWord,
   kBreakOffWord,
-  kPhaseStartWord0,                          // + phase index
+  kPhaseStartWord0,  // + phase index
   kPhaseEndWord0 = kPhaseStartWord0 + kPhaseCount,  // + phase index
   kErrorWord = kPhaseEndWord0 + kPhaseCount,
   kFehlerWord,
