@@ -100,7 +100,10 @@ fail() {
   exit 1
 }
 
-"$install_db" --no-defaults --user="$user" --datadir="$rundir/data" \
+# --force: skip the host name check, which fails on machines whose own name
+# (or even localhost) does not resolve, such as a bare container; the server
+# is reached through its socket only.
+"$install_db" --no-defaults --force --user="$user" --datadir="$rundir/data" \
   --auth-root-authentication-method=normal --skip-test-db --lower-case-table-names=1 \
   >"$rundir/install.log" 2>&1 || { cat "$rundir/install.log" >&2; fail "mariadb-install-db failed"; }
 
