@@ -72,9 +72,8 @@ TEST(NeedleSetTest, EdgeCases) {
 }
 
 TEST(NeedleSetTest, NeedlesBeyondSixtyFourAreIgnored) {
-  std::vector<std::string> needles(70, "z");
-  needles[63] = "a";
-  needles[64] = "a";
+  std::vector<std::string> needles;
+  for (int i = 0; i < 70; ++i) needles.emplace_back(i == 63 || i == 64 ? "a" : "z");
   EXPECT_EQ(Make(needles).Find("a"), NeedleSet::Bit(63));
 }
 
