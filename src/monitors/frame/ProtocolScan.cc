@@ -1,5 +1,6 @@
 #include "monitors/frame/ProtocolScan.h"
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -98,13 +99,28 @@ void SetText(std::string_view from, CString* to) {
   bytes.append(from.data(), from.size());
 }
 
+uint64_t Load8(const char* at) {
+  uint64_t v;
+  std::memcpy(&v, at, sizeof v);
+  return v;
+}
+
+// Whether `text` begins with `needle`; a date key (8 to 16 bytes) is
+// compared as two overlapping words instead of by a memcmp call.
+bool StartsWith(std::string_view text, std::string_view needle) {
+  const size_t n = needle.size();
+  if (text.size() < n) return false;
+  if (n >= 8 && n <= 16) {
+    return Load8(text.data()) == Load8(needle.data()) &&
+           Load8(text.data() + n - 8) == Load8(needle.data() + n - 8);
+  }
+  return std::memcmp(text.data(), needle.data(), n) == 0;
+}
+
 // The first occurrence of `needle` in `text`. A dated line begins with its
 // date, so position 0 is tried before the search.
 size_t FindNeedle(std::string_view text, std::string_view needle) {
-  if (text.size() >= needle.size() && std::memcmp(text.data(), needle.data(), needle.size()) == 0) {
-    return 0;
-  }
-  return text.find(needle);
+  return StartsWith(text, needle) ? 0 : text.find(needle);
 }
 }  // namespace
 
