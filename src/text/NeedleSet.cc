@@ -1,5 +1,6 @@
 #include "text/NeedleSet.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -8,8 +9,8 @@
 #endif
 
 namespace {
-// More distinct first bytes than this make the vector compares per block
-// cost more than looking every byte up in the table.
+// More distinct first bytes than this make the 16-byte vector compares per
+// block cost more than looking every byte up in the table.
 constexpr int kMaxVectorFirsts = 8;
 
 uint64_t Load8(const char* p) {
@@ -41,6 +42,14 @@ int& ActiveLevel() {
 
 void NeedleSet::LimitSearchForTesting(int level) { ActiveLevel() = ChooseLevel(level); }
 
+void NeedleSet::AddToNibbles(int table, unsigned char byte, unsigned bucket) {
+  // Each table twice over: the 32-byte lookup works on two 16-byte halves.
+  for (int half = 0; half < 32; half += 16) {
+    nibbles_[table][half + (byte & 15)] |= static_cast<unsigned char>(bucket);
+    nibbles_[table + 1][half + (byte >> 4)] |= static_cast<unsigned char>(bucket);
+  }
+}
+
 NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
   int i = 0;
   for (std::string_view text : needles) {
@@ -60,8 +69,15 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
       unsigned char first = static_cast<unsigned char>(text[0]);
       if (byFirst_[first] == 0) firsts_.push_back(first);
       byFirst_[first] |= Bit(i);
+      // The distinct first bytes take the 8 buckets in turn; a needle of
+      // one byte takes any second byte.
+      const size_t index =
+          static_cast<size_t>(std::find(firsts_.begin(), firsts_.end(), first) - firsts_.begin());
+      const unsigned bucket = 1u << (index % 8);
+      AddToNibbles(0, first, bucket);
       for (unsigned second = 0; second < 256; ++second) {
         if (text.size() > 1 && second != static_cast<unsigned char>(text[1])) continue;
+        AddToNibbles(2, static_cast<unsigned char>(second), bucket);
         unsigned pair = Pair(first, static_cast<unsigned char>(second));
         pairs_[pair / 64] |= uint64_t{1} << (pair % 64);
       }
@@ -149,42 +165,65 @@ uint64_t NeedleSet::FindSse2(std::string_view text, uint64_t found) const {
 }
 
 namespace {
-// Bit j: one of the kFirsts bytes stands at at[j]. (No lambda: it would not
-// take the AVX2 target of its caller.)
-template <int kFirsts>
-__attribute__((target("avx2"), always_inline)) inline unsigned HitsAvx2(const char* at,
-                                                                        const __m256i* firsts) {
-  const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-  __m256i hit = _mm256_cmpeq_epi8(bytes, firsts[0]);
-  for (int k = 1; k < kFirsts; ++k) hit = _mm256_or_si256(hit, _mm256_cmpeq_epi8(bytes, firsts[k]));
-  return static_cast<unsigned>(_mm256_movemask_epi8(hit));
+// The AVX2 scan tests two bytes per position, the first and the second of a
+// needle, in 32 positions at once, by table lookups on their four-bit halves
+// (nibbles): the needles fall into at most 8 buckets by first byte, and a
+// table entry holds the buckets whose first (second) bytes have that nibble
+// there. A position passes when a bucket takes all four of its nibbles.
+// Where several bytes share a bucket, or several second bytes one, nibbles
+// of different bytes can combine into a false hit, which Visit rejects.
+__attribute__((target("avx2"), always_inline)) inline __m256i Load32(const void* at) {
+  return _mm256_loadu_si256(static_cast<const __m256i*>(at));
+}
+
+__attribute__((target("avx2"), always_inline)) inline __m256i Lookup(__m256i bytes,
+                                                                     __m256i lowTable,
+                                                                     __m256i highTable) {
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i low = _mm256_and_si256(bytes, nibble);
+  const __m256i high = _mm256_and_si256(_mm256_srli_epi16(bytes, 4), nibble);
+  return _mm256_and_si256(_mm256_shuffle_epi8(lowTable, low), _mm256_shuffle_epi8(highTable, high));
+}
+
+// The tables of one set, loaded. (No lambdas in the AVX2 code: they would
+// not take the target of their caller.)
+struct NibbleTables {
+  __m256i low0, high0, low1, high1;
+};
+
+// Bit j: a needle of some bucket may begin at at[j]; reads at[0..32].
+__attribute__((target("avx2"), always_inline)) inline unsigned PairHits(const char* at,
+                                                                        const NibbleTables& t) {
+  const __m256i both = _mm256_and_si256(Lookup(Load32(at), t.low0, t.high0),
+                                        Lookup(Load32(at + 1), t.low1, t.high1));
+  return ~static_cast<unsigned>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(both, _mm256_setzero_si256())));
 }
 }  // namespace
 
-template <int kFirsts>
 __attribute__((target("avx2"))) uint64_t NeedleSet::FindAvx2(std::string_view text,
                                                              uint64_t found) const {
-  __m256i firsts[kFirsts];
-  for (int k = 0; k < kFirsts; ++k) {
-    firsts[k] = _mm256_set1_epi8(static_cast<char>(firsts_[static_cast<size_t>(k)]));
-  }
-  const size_t size = text.size();
+  const NibbleTables tables = {Load32(nibbles_[0]), Load32(nibbles_[1]), Load32(nibbles_[2]),
+                               Load32(nibbles_[3])};
+  const char* data = text.data();
+  const size_t size = text.size();  // at least 33
   size_t block = 0;
-  for (; block + 32 <= size; block += 32) {
-    for (unsigned mask = HitsAvx2<kFirsts>(text.data() + block, firsts); mask != 0;
-         mask &= mask - 1) {
+  for (; block + 33 <= size; block += 32) {
+    for (unsigned mask = PairHits(data + block, tables); mask != 0; mask &= mask - 1) {
       found = Visit(text, block + static_cast<size_t>(__builtin_ctz(mask)), found);
     }
     if (found == all_) return found;
   }
-  if (block < size) {
-    const size_t last = size - 32;
-    for (unsigned mask = HitsAvx2<kFirsts>(text.data() + last, firsts) >> (block - last); mask != 0;
+  // Positions up to the last but one: the 32 that end there, minus those
+  // already seen; the last position has no second byte and goes alone.
+  if (block + 1 < size) {
+    const size_t last = size - 33;
+    for (unsigned mask = PairHits(data + last, tables) >> (block - last); mask != 0;
          mask &= mask - 1) {
       found = Visit(text, block + static_cast<size_t>(__builtin_ctz(mask)), found);
     }
   }
-  return found;
+  return Visit(text, size - 1, found);
 }
 #endif
 
@@ -192,26 +231,22 @@ uint64_t NeedleSet::Find(std::string_view text) const {
   const uint64_t found = empty_;
 #if SPK_NEEDLE_SET_X86
   const int level = ActiveLevel();
-  // One template instance per count of distinct first bytes keeps them in
-  // registers.
-#define SPK_NEEDLE_SET_CASE(n) \
-  case n:                      \
-    return level >= 2 && text.size() >= 32 ? FindAvx2<n>(text, found) : FindSse2<n>(text, found);
+  if (level >= 2 && text.size() >= 33) return FindAvx2(text, found);
   if (level >= 1 && text.size() >= 16) {
+    // One template instance per count of distinct first bytes keeps them in
+    // registers.
     switch (firsts_.size()) {
-      SPK_NEEDLE_SET_CASE(1)
-      SPK_NEEDLE_SET_CASE(2)
-      SPK_NEEDLE_SET_CASE(3)
-      SPK_NEEDLE_SET_CASE(4)
-      SPK_NEEDLE_SET_CASE(5)
-      SPK_NEEDLE_SET_CASE(6)
-      SPK_NEEDLE_SET_CASE(7)
-      SPK_NEEDLE_SET_CASE(8)
-      default:
-        break;
+      case 1: return FindSse2<1>(text, found);
+      case 2: return FindSse2<2>(text, found);
+      case 3: return FindSse2<3>(text, found);
+      case 4: return FindSse2<4>(text, found);
+      case 5: return FindSse2<5>(text, found);
+      case 6: return FindSse2<6>(text, found);
+      case 7: return FindSse2<7>(text, found);
+      case 8: return FindSse2<8>(text, found);
+      default: break;
     }
   }
-#undef SPK_NEEDLE_SET_CASE
   static_assert(kMaxVectorFirsts == 8, "one case per count of first bytes");
 #endif
   return FindPortable(text, found);

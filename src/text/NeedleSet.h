@@ -50,12 +50,15 @@ class NeedleSet {
   // first byte of one of them.
   uint64_t Visit(std::string_view text, size_t pos, uint64_t found) const;
   uint64_t FindPortable(std::string_view text, uint64_t found) const;
-  // The vector scans with `kFirsts` distinct first bytes, over texts of 16
-  // (32) bytes at least.
+  // The 16-byte vector scan with `kFirsts` distinct first bytes, over texts
+  // of 16 bytes at least.
   template <int kFirsts>
   uint64_t FindSse2(std::string_view text, uint64_t found) const;
-  template <int kFirsts>
+  // The 32-byte vector scan over texts of 33 bytes at least.
   uint64_t FindAvx2(std::string_view text, uint64_t found) const;
+  // Adds `bucket` to the entries of `byte`'s low nibble in nibbles_[table]
+  // and its high nibble in nibbles_[table + 1].
+  void AddToNibbles(int table, unsigned char byte, unsigned bucket);
 
   std::vector<Needle> needles_;
   uint64_t all_ = 0;
@@ -66,4 +69,7 @@ class NeedleSet {
   // begins (a needle of one byte: its byte and any other); keeps the
   // needles from being compared where only their first byte stands.
   uint64_t pairs_[65536 / 64] = {};
+  // For FindAvx2: bucket bits by the low and high nibble of a needle's first
+  // byte (tables 0, 1) and second byte (2, 3), each 16 entries twice over.
+  unsigned char nibbles_[4][32] = {};
 };
