@@ -91,8 +91,8 @@ bool ProtocolScan::ReadLine(ScanLine* line) {
 }
 
 namespace {
-// Replaces the bytes of `to` by `from`; clear and append keep the capacity
-// and skip the overlap handling of assign.
+// Replaces the bytes of `to` by `from`, which must not lie in `to`; clear
+// and append keep the capacity and skip the overlap handling of assign.
 void SetText(std::string_view from, CString* to) {
   std::string& bytes = to->str();
   bytes.clear();
