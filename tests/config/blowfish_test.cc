@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "config/BlowfishTesting.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -29,18 +31,6 @@ std::string BlockHex(uint32_t left, uint32_t right) {
   return text;
 }
 
-bool ContextIsZero() {
-  const BlowfishContext& ctx = SharedBlowfishContext();
-  for (uint32_t word : ctx.P) {
-    if (word != 0) return false;
-  }
-  for (const auto& box : ctx.S) {
-    for (uint32_t word : box) {
-      if (word != 0) return false;
-    }
-  }
-  return true;
-}
 
 std::string ToHex(const std::string& bytes) {
   std::string hex;
@@ -118,7 +108,7 @@ TEST(BlowfishTest, CredentialHexReadsHalvesLowestByteFirst) {
   const std::string plain("\x11\x11\x11\x11\x11\x11\x11\x11", 8);
   EXPECT_EQ(EncryptCredentialHex(plain, key.data(), key.size()).str(), "80C3F96196B08122");
   EXPECT_EQ(DecryptCredentialHex("80C3F96196B08122", key.data(), key.size()).str(), plain);
-  EXPECT_TRUE(ContextIsZero());
+  EXPECT_TRUE(spktest::SharedContextIsZero());
 }
 
 TEST(BlowfishTest, CredentialHexPadsAndStripsZeroBytes) {
@@ -139,9 +129,9 @@ TEST(BlowfishTest, CredentialHexPadsAndStripsZeroBytes) {
     CString hex = EncryptCredentialHex(c.plain, key, sizeof key);
     EXPECT_EQ(hex.GetLength(), c.hexLength);
     EXPECT_EQ(hex.str().find_first_not_of("0123456789ABCDEF"), std::string::npos);
-    EXPECT_TRUE(ContextIsZero());
+    EXPECT_TRUE(spktest::SharedContextIsZero());
     EXPECT_EQ(DecryptCredentialHex(hex, key, sizeof key).str(), c.plain);
-    EXPECT_TRUE(ContextIsZero());
+    EXPECT_TRUE(spktest::SharedContextIsZero());
   }
 }
 
@@ -236,7 +226,7 @@ TEST(BlowfishTest, MatchesIndependentImplementationWithSevenByteKeys) {
   const std::string keyText(reinterpret_cast<const char*>(buildKey), credentials_key::kLength);
   EXPECT_EQ(keyText, SPEKOLAR_CREDENTIALS_KEY);
   EXPECT_EQ(EncryptCredentialValue("DATABASE=X;").str(), IndependentCredentialHex(keyText, "DATABASE=X;"));
-  EXPECT_TRUE(ContextIsZero());
+  EXPECT_TRUE(spktest::SharedContextIsZero());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "config/BlowfishTesting.h"
+
 #include <cctype>
 #include <string>
 
@@ -17,18 +19,6 @@ std::string Lower(std::string text) {
 
 std::string Enc(const char* plain) { return EncryptCredentialValue(plain).str(); }
 
-bool SharedContextIsZero() {
-  const BlowfishContext& ctx = SharedBlowfishContext();
-  for (uint32_t word : ctx.P) {
-    if (word != 0) return false;
-  }
-  for (const auto& box : ctx.S) {
-    for (uint32_t word : box) {
-      if (word != 0) return false;
-    }
-  }
-  return true;
-}
 
 class CredentialsFileTest : public ::testing::Test {
  protected:
@@ -131,7 +121,7 @@ TEST_F(CredentialsFileTest, GettersDecryptTheirKeys) {
   EXPECT_EQ(credentials_.GetLogin(), "sa");  // decrypted text keeps its case
   EXPECT_EQ(credentials_.GetPassword(), "Pa\xDF;w\xF6rt!");
   EXPECT_EQ(credentials_.GetSchema(), "qrvystem");
-  EXPECT_TRUE(SharedContextIsZero());
+  EXPECT_TRUE(spktest::SharedContextIsZero());
 }
 
 TEST_F(CredentialsFileTest, EmptyOrAbsentValuesGiveEmptyText) {
@@ -157,7 +147,7 @@ TEST(CredentialsDecryptTest, RoundTripsAndDropsPadding) {
     CString hex = EncryptCredentialValue(plain);
     EXPECT_EQ(hex.GetLength(), static_cast<int>((plain.size() + 7) / 8 * 16));
     EXPECT_EQ(credentials.DecryptValue(hex).str(), plain);
-    EXPECT_TRUE(SharedContextIsZero());
+    EXPECT_TRUE(spktest::SharedContextIsZero());
   }
   // 32 hex characters of an 11-character plaintext: the five padding zero
   // bytes are dropped.

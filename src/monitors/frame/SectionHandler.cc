@@ -5,12 +5,12 @@
 #include "protocol/Notification.h"
 #include "state/ProgramState.h"
 
-bool RunSectionHandler(const SectionSpec& spec, CString sectionName) {
+bool RunSectionHandler(const SectionSpec& section, CString sectionName) {
   ProgramState& state = State();
   state.SectionFindingFlag = false;
-  if (!state.MonitorSettings.Typ1.IsEmpty() && spec.type1 != nullptr) spec.type1(sectionName);
-  if (!state.MonitorSettings.Typ2.IsEmpty() && spec.type2 != nullptr) spec.type2(sectionName);
-  if (state.SectionFindingFlag) ReportSectionResult(spec.monitorName, spec.errorTitle);
+  if (!state.MonitorSettings.Typ1.IsEmpty() && section.type1 != nullptr) section.type1(sectionName);
+  if (!state.MonitorSettings.Typ2.IsEmpty() && section.type2 != nullptr) section.type2(sectionName);
+  if (state.SectionFindingFlag) ReportSectionResult(section.monitorName, section.errorTitle);
   return false;
 }
 

@@ -73,7 +73,7 @@ struct SectionSpec {
   MonitorFunction type2;  // nullable
 };
 
-// The spec of a section from its texts and its monitors. `key` must be one
+// The description of a section from its texts and its monitors. `key` must be one
 // of the keys of kSectionTexts; for another key the texts are empty.
 constexpr SectionSpec MakeSectionSpec(const char* key, MonitorFunction type1,
                                       MonitorFunction type2) {
@@ -85,15 +85,15 @@ constexpr SectionSpec MakeSectionSpec(const char* key, MonitorFunction type1,
 
 // Runs the section: clears SectionFindingFlag, runs type1 if Typ1 is not
 // empty and type2 if Typ2 is not empty (type 1 first), and if the flag is
-// then set calls ReportSectionResult with the spec's texts. Always false (the
+// then set calls ReportSectionResult with the section's texts. Always false (the
 // dispatcher ignores it).
-bool RunSectionHandler(const SectionSpec& spec, CString sectionName);
+bool RunSectionHandler(const SectionSpec& section, CString sectionName);
 
-// RunSectionHandler bound to one spec, as a plain function for a dispatch
+// RunSectionHandler bound to one section, as a plain function for a dispatch
 // table of function pointers.
-template <const SectionSpec& Spec>
+template <const SectionSpec& Section>
 bool HandleSection(CString sectionName) {
-  return RunSectionHandler(Spec, sectionName);
+  return RunSectionHandler(Section, sectionName);
 }
 
 // The section's report, once however many findings it had: the line
