@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/BlowfishTesting.h"
+#include "support/Bytes.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,17 +30,6 @@ std::string BlockHex(uint32_t left, uint32_t right) {
   char text[17];
   std::snprintf(text, sizeof text, "%08X%08X", left, right);
   return text;
-}
-
-
-std::string ToHex(const std::string& bytes) {
-  std::string hex;
-  char pair[3];
-  for (unsigned char c : bytes) {
-    std::snprintf(pair, sizeof pair, "%02X", c);
-    hex += pair;
-  }
-  return hex;
 }
 
 // Published vectors of the standard algorithm, blocks read highest byte
@@ -190,7 +180,8 @@ std::string IndependentCredentialHex(const std::string& key, const std::string& 
   std::fputs(kScript, script);
   std::fclose(script);
 
-  std::string command = std::string("python3 ") + scriptPath + " " + ToHex(key) + " " + ToHex(plain) + " 2>/dev/null";
+  std::string command = std::string("python3 ") + scriptPath + " " + spktest::ToHex(key) + " " +
+                        spktest::ToHex(plain) + " 2>/dev/null";
   std::string output;
   if (FILE* pipe = popen(command.c_str(), "r")) {
     char buffer[256];

@@ -12,6 +12,7 @@
 #include "db/DbSession.h"
 #include "db/SqlClient.h"
 #include "state/ProgramState.h"
+#include "support/Bytes.h"
 #include "support/MariaDbServer.h"
 #include "support/TempDir.h"
 
@@ -25,16 +26,6 @@ struct Credentials {
   std::string password;  // the fixture's password unless set
   std::string schema = "QRVYSTEM";
 };
-
-inline std::string ToHex(const std::string& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (unsigned char c : bytes) {
-    hex += digits[c >> 4];
-    hex += digits[c & 0x0F];
-  }
-  return hex;
-}
 
 class DbTest : public ::testing::Test {
  protected:

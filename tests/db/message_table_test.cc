@@ -11,6 +11,32 @@
 namespace spktest {
 namespace {
 
+// A complete record with plain values and the given id.
+MessageRecord Record(const std::string& uid) {
+  MessageRecord r;
+  r.Clear();
+  r.MsgTnr = -1;
+  MessageRecord::SetText(r.MsgTxt, "Titel");
+  MessageRecord::SetText(r.MsgLnk, "C:\\log\\Spekolar.Txt");
+  MessageRecord::SetText(r.MsgMod, "Modul");
+  MessageRecord::SetText(r.MsgSrc, "Spekolar.exe");
+  MessageRecord::SetText(r.MsgSch, "SCH");
+  MessageRecord::SetText(r.MsgCat, "DEBUG");
+  MessageRecord::SetText(r.MsgAdr, "SES");
+  MessageRecord::SetText(r.MsgBer, "KORVANE");
+  r.MsgPri = 0;
+  MessageRecord::SetText(r.MsgTyp, "0");
+  r.MsgVal = 1;
+  MessageRecord::SetText(r.MsgDbg, "Detail");
+  MessageRecord::SetText(r.MsgMnd, "42");
+  MessageRecord::SetText(r.MsgLiz, "L1");
+  MessageRecord::SetText(r.MsgTin, "20240305070809");
+  r.MsgSts = 0;
+  MessageRecord::SetText(r.MsgErf, "KORVANE");
+  MessageRecord::SetText(r.MsgUid, uid);
+  return r;
+}
+
 class MessageTableTest : public DbTest {
  protected:
   void SetUp() override {
@@ -19,31 +45,6 @@ class MessageTableTest : public DbTest {
     Connect(session_, file_);
   }
 
-  // A complete record with plain values and the given id.
-  static MessageRecord Record(const std::string& uid) {
-    MessageRecord r;
-    r.Clear();
-    r.MsgTnr = -1;
-    MessageRecord::SetText(r.MsgTxt, "Titel");
-    MessageRecord::SetText(r.MsgLnk, "C:\\log\\Spekolar.Txt");
-    MessageRecord::SetText(r.MsgMod, "Modul");
-    MessageRecord::SetText(r.MsgSrc, "Spekolar.exe");
-    MessageRecord::SetText(r.MsgSch, "SCH");
-    MessageRecord::SetText(r.MsgCat, "DEBUG");
-    MessageRecord::SetText(r.MsgAdr, "SES");
-    MessageRecord::SetText(r.MsgBer, "KORVANE");
-    r.MsgPri = 0;
-    MessageRecord::SetText(r.MsgTyp, "0");
-    r.MsgVal = 1;
-    MessageRecord::SetText(r.MsgDbg, "Detail");
-    MessageRecord::SetText(r.MsgMnd, "42");
-    MessageRecord::SetText(r.MsgLiz, "L1");
-    MessageRecord::SetText(r.MsgTin, "20240305070809");
-    r.MsgSts = 0;
-    MessageRecord::SetText(r.MsgErf, "KORVANE");
-    MessageRecord::SetText(r.MsgUid, uid);
-    return r;
-  }
 
   FixedClockEnv clock_{2024, 3, 5, 7, 8, 9};
   platform::ScopedEnv scopedClock_{&clock_};
@@ -142,27 +143,15 @@ TEST_P(StatementTextTest, FormOfTheDatabaseSystem) {
   CredentialsFile file;
   DbSession session;
   Connect(session, file, GetParam().system);
-  MessageRecord r;
-  r.Clear();
-  r.MsgTnr = -1;
+  MessageRecord r = Record("Spekolar_20240305070809.0");
   MessageRecord::SetText(r.MsgTxt, "it's");
-  MessageRecord::SetText(r.MsgLnk, "C:\\log\\Spekolar.Txt");
   MessageRecord::SetText(r.MsgMod, "Mod");
-  MessageRecord::SetText(r.MsgSrc, "Spekolar.exe");
   MessageRecord::SetText(r.MsgSch, "S");
-  MessageRecord::SetText(r.MsgCat, "DEBUG");
-  MessageRecord::SetText(r.MsgAdr, "SES");
-  MessageRecord::SetText(r.MsgBer, "KORVANE");
   r.MsgPri = 2;
-  MessageRecord::SetText(r.MsgTyp, "0");
-  r.MsgVal = 1;
   MessageRecord::SetText(r.MsgDbg, "a;b \xFC");
   MessageRecord::SetText(r.MsgMnd, "1");
   MessageRecord::SetText(r.MsgLiz, "L");
-  MessageRecord::SetText(r.MsgTin, "20240305070809");
   r.MsgSts = -7;
-  MessageRecord::SetText(r.MsgErf, "KORVANE");
-  MessageRecord::SetText(r.MsgUid, "Spekolar_20240305070809.0");
 
   EXPECT_EQ(session.BuildInsertStatement(r).str(), kColumns + GetParam().expected);
 }

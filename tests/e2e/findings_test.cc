@@ -5,6 +5,7 @@
 #include <string>
 
 #include "e2e/Installation.h"
+#include "support/Bytes.h"
 
 namespace {
 
@@ -99,15 +100,7 @@ TEST(FindingsTest, DailyClosingRunTooLong) {
             "mandant@example.org\nadmin@example.org\n" + kStamp + " - Tagesabschluss-Fehler\n");
   EXPECT_EQ(inst.Sql("SELECT MsgCat, MsgTxt, MsgMod, HEX(MsgDbg), MsgLnk, MsgMnd, MsgLiz, MsgSch,"
                      " MsgTin, MsgUid FROM QRVYSTEM.QRV200MSG ORDER BY MsgUid"),
-            "DEBUG\tTagesabschluss-Fehler\tTagesabschluss\t" + [&] {
-              std::string hex;
-              char buf[3];
-              for (unsigned char c : record) {
-                std::snprintf(buf, sizeof buf, "%02X", c);
-                hex += buf;
-              }
-              return hex;
-            }() + "\t" + inst.Root() + "/inst\\\\htdocs\\\\PELDAVORN\\\\peldavorn_php\\\\log\\\\Spekolar.Txt"
+            "DEBUG\tTagesabschluss-Fehler\tTagesabschluss\t" + spktest::ToHex(record) + "\t" + inst.Root() + "/inst\\\\htdocs\\\\PELDAVORN\\\\peldavorn_php\\\\log\\\\Spekolar.Txt"
                   "\t00001\tL0001\tMANDANT1\t20261207224500\tSpekolar_20261207224500.0\n"
                   "NACHRICHTEN\tTagesabschluss-Fehler\tTagesabschluss\t\t" + inst.Root() +
                   "/inst\\\\htdocs\\\\PELDAVORN\\\\peldavorn_php\\\\log\\\\Spekolar.Txt"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "state/ProgramState.h"
+#include "support/LogDirectory.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -13,10 +14,8 @@ class NotificationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetProgramState();
+    spktest::UseLogDirectory(dir_.path());
     ProgramState& s = State();
-    s.LogDirectory = dir_.path().c_str();
-    s.NotificationPath = s.LogDirectory + "\\SPEKOLAR.NRT";
-    s.MailTextPath = s.LogDirectory + "\\SPEKOLAR.EML";
     s.NotificationProtocol.Open(s.LogDirectory, "SPEKOLAR.NRT");
     s.TenantRow.MNDEML = "mandant@example.org";
     s.MailRecipient = "admin@example.org";

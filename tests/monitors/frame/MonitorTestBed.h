@@ -16,6 +16,7 @@
 #include "platform/Env.h"
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"
+#include "support/LogDirectory.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
@@ -27,10 +28,8 @@ class MonitorTestBed : public ::testing::Test {
 
   void SetUp() override {
     ResetProgramState();
+    UseLogDirectory(dir_.path());
     ProgramState& s = State();
-    s.LogDirectory = dir_.path().c_str();
-    s.NotificationPath = s.LogDirectory + "\\SPEKOLAR.NRT";
-    s.MailTextPath = s.LogDirectory + "\\SPEKOLAR.EML";
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.FindingsProtocol.Open(s.LogDirectory, "SPEKOLAR.TXT");
   }
