@@ -62,6 +62,7 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
     std::memcpy(&n.headMask, ones, sizeof ones);
     if (text.size() >= 8) n.tail = Load8(text.data() + text.size() - 8);
     needles_.push_back(std::move(n));
+    maxLength_ = std::max(maxLength_, text.size());
     all_ |= Bit(i);
     if (text.empty()) {
       empty_ |= Bit(i);
@@ -124,6 +125,32 @@ inline uint64_t NeedleSet::Visit(std::string_view text, size_t pos, uint64_t fou
   return found | MatchAt(text, pos, candidates);
 }
 
+size_t NeedleSet::ShortestAt(std::string_view text, size_t pos) const {
+  const unsigned char first = static_cast<unsigned char>(text[pos]);
+  const uint64_t candidates = byFirst_[first];
+  if (candidates == 0) return 0;
+  if (pos + 1 < text.size()) {
+    unsigned pair = Pair(first, static_cast<unsigned char>(text[pos + 1]));
+    if ((pairs_[pair / 64] >> (pair % 64) & 1) == 0) return 0;
+  }
+  size_t shortest = 0;
+  for (uint64_t found = MatchAt(text, pos, candidates); found != 0; found &= found - 1) {
+    const size_t size = needles_[static_cast<size_t>(__builtin_ctzll(found))].text.size();
+    if (shortest == 0 || size < shortest) shortest = size;
+  }
+  return shortest;
+}
+
+size_t NeedleSet::FindFirstPortable(std::string_view text, size_t from, size_t* length) const {
+  for (size_t pos = from; pos < text.size(); ++pos) {
+    if (size_t n = ShortestAt(text, pos)) {
+      *length = n;
+      return pos;
+    }
+  }
+  return std::string_view::npos;
+}
+
 uint64_t NeedleSet::FindPortable(std::string_view text, uint64_t found) const {
   for (size_t pos = 0; pos < text.size() && found != all_; ++pos) found = Visit(text, pos, found);
   return found;
@@ -162,6 +189,29 @@ uint64_t NeedleSet::FindSse2(std::string_view text, uint64_t found) const {
     }
   }
   return found;
+}
+
+template <int kFirsts>
+size_t NeedleSet::FindFirstSse2(std::string_view text, size_t* length) const {
+  __m128i firsts[kFirsts];
+  for (int k = 0; k < kFirsts; ++k) {
+    firsts[k] = _mm_set1_epi8(static_cast<char>(firsts_[static_cast<size_t>(k)]));
+  }
+  const size_t size = text.size();
+  size_t block = 0;
+  for (; block + 16 <= size; block += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + block));
+    __m128i hit = _mm_cmpeq_epi8(bytes, firsts[0]);
+    for (int k = 1; k < kFirsts; ++k) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(bytes, firsts[k]));
+    for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0; mask &= mask - 1) {
+      const size_t pos = block + static_cast<size_t>(__builtin_ctz(mask));
+      if (size_t n = ShortestAt(text, pos)) {
+        *length = n;
+        return pos;
+      }
+    }
+  }
+  return FindFirstPortable(text, block, length);
 }
 
 namespace {
@@ -226,6 +276,63 @@ __attribute__((target("avx2"))) uint64_t NeedleSet::FindAvx2(std::string_view te
   return Visit(text, size - 1, found);
 }
 #endif
+
+#if SPK_NEEDLE_SET_X86
+__attribute__((target("avx2"))) size_t NeedleSet::FindFirstAvx2(std::string_view text,
+                                                                 size_t* length) const {
+  const NibbleTables tables = {Load32(nibbles_[0]), Load32(nibbles_[1]), Load32(nibbles_[2]),
+                               Load32(nibbles_[3])};
+  const char* data = text.data();
+  const size_t size = text.size();
+  size_t block = 0;
+  // Two rounds of 32 positions per test: most of a large block holds no
+  // candidate at all.
+  for (; block + 65 <= size; block += 64) {
+    const unsigned lo = PairHits(data + block, tables);
+    const unsigned hi = PairHits(data + block + 32, tables);
+    if ((lo | hi) == 0) continue;
+    for (uint64_t mask = lo | uint64_t{hi} << 32; mask != 0; mask &= mask - 1) {
+      const size_t pos = block + static_cast<size_t>(__builtin_ctzll(mask));
+      if (size_t n = ShortestAt(text, pos)) {
+        *length = n;
+        return pos;
+      }
+    }
+  }
+  for (; block + 33 <= size; block += 32) {
+    for (unsigned mask = PairHits(data + block, tables); mask != 0; mask &= mask - 1) {
+      const size_t pos = block + static_cast<size_t>(__builtin_ctz(mask));
+      if (size_t n = ShortestAt(text, pos)) {
+        *length = n;
+        return pos;
+      }
+    }
+  }
+  return FindFirstPortable(text, block, length);
+}
+#endif
+
+size_t NeedleSet::FindFirst(std::string_view text, size_t* length) const {
+  if (firsts_.empty()) return std::string_view::npos;
+#if SPK_NEEDLE_SET_X86
+  const int level = ActiveLevel();
+  if (level >= 2 && text.size() >= 33) return FindFirstAvx2(text, length);
+  if (level >= 1 && text.size() >= 16) {
+    switch (firsts_.size()) {
+      case 1: return FindFirstSse2<1>(text, length);
+      case 2: return FindFirstSse2<2>(text, length);
+      case 3: return FindFirstSse2<3>(text, length);
+      case 4: return FindFirstSse2<4>(text, length);
+      case 5: return FindFirstSse2<5>(text, length);
+      case 6: return FindFirstSse2<6>(text, length);
+      case 7: return FindFirstSse2<7>(text, length);
+      case 8: return FindFirstSse2<8>(text, length);
+      default: break;
+    }
+  }
+#endif
+  return FindFirstPortable(text, 0, length);
+}
 
 uint64_t NeedleSet::Find(std::string_view text) const {
   const uint64_t found = empty_;

@@ -32,6 +32,16 @@ class NeedleSet {
 
   static constexpr uint64_t Bit(int i) { return uint64_t{1} << i; }
 
+  // The earliest position in `text` at which a non-empty needle begins and
+  // fits, or npos; *length receives the length of the shortest needle that
+  // begins there. Empty needles are not looked for (see HasEmptyNeedle).
+  // The same result as the minimum of text.find(needle) over the needles.
+  size_t FindFirst(std::string_view text, size_t* length) const;
+
+  bool HasEmptyNeedle() const { return empty_ != 0; }
+  // Length of the longest needle (0 for a set without needles).
+  size_t MaxLength() const { return maxLength_; }
+
   // Tests: limits the scan of all sets to the portable code (0), to 16-byte
   // vectors (1) or, the default (2), to the widest vectors the processor
   // has. The results are the same; only the speed differs.
@@ -56,6 +66,13 @@ class NeedleSet {
   uint64_t FindSse2(std::string_view text, uint64_t found) const;
   // The 32-byte vector scan over texts of 33 bytes at least.
   uint64_t FindAvx2(std::string_view text, uint64_t found) const;
+  // FindFirst's check of one position holding the first byte of a needle:
+  // the length of the shortest needle that stands there, or 0.
+  size_t ShortestAt(std::string_view text, size_t pos) const;
+  size_t FindFirstPortable(std::string_view text, size_t from, size_t* length) const;
+  template <int kFirsts>
+  size_t FindFirstSse2(std::string_view text, size_t* length) const;
+  size_t FindFirstAvx2(std::string_view text, size_t* length) const;
   // Adds `bucket` to the entries of `byte`'s low nibble in nibbles_[table]
   // and its high nibble in nibbles_[table + 1].
   void AddToNibbles(int table, unsigned char byte, unsigned bucket);
@@ -63,6 +80,7 @@ class NeedleSet {
   std::vector<Needle> needles_;
   uint64_t all_ = 0;
   uint64_t empty_ = 0;                 // the empty needles
+  size_t maxLength_ = 0;
   uint64_t byFirst_[256] = {};         // the non-empty needles by first byte
   std::vector<unsigned char> firsts_;  // the distinct first bytes
   // One bit per pair of bytes (first + 256 * second) with which a needle

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,27 @@ uint64_t Plain(const std::vector<std::string>& needles, std::string_view text) {
     }
   }
   return bits;
+}
+
+// What NeedleSet::FindFirst must give: the earliest position of a non-empty
+// needle and the length of the shortest needle standing there.
+std::pair<size_t, size_t> PlainFirst(const std::vector<std::string>& needles, std::string_view text) {
+  size_t best = std::string_view::npos, length = 0;
+  for (size_t i = 0; i < needles.size() && i < NeedleSet::kMaxNeedles; ++i) {
+    if (needles[i].empty()) continue;
+    size_t at = text.find(needles[i]);
+    if (at < best || (at == best && at != std::string_view::npos && needles[i].size() < length)) {
+      best = at;
+      length = needles[i].size();
+    }
+  }
+  return {best, best == std::string_view::npos ? 0 : length};
+}
+
+std::pair<size_t, size_t> First(const NeedleSet& set, std::string_view text) {
+  size_t length = 0;
+  size_t at = set.FindFirst(text, &length);
+  return {at, at == std::string_view::npos ? 0 : length};
 }
 
 NeedleSet Make(const std::vector<std::string>& needles) {
@@ -70,6 +92,7 @@ TEST(NeedleSetTest, EdgeCases) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.name) + ", level " + std::to_string(level));
       EXPECT_EQ(Make(c.needles).Find(c.text), c.want);
+      EXPECT_EQ(First(Make(c.needles), c.text), PlainFirst(c.needles, c.text));
       EXPECT_EQ(Plain(c.needles, c.text), c.want);
     }
   }
@@ -113,6 +136,7 @@ TEST(NeedleSetTest, SameAsOneSearchPerNeedle) {
         text.insert(at(text.size() + 1), n);
       }
       ASSERT_EQ(set.Find(text), Plain(needles, text)) << "round " << round << ", text " << text;
+      ASSERT_EQ(First(set, text), PlainFirst(needles, text)) << "round " << round << ", text " << text;
     }
   }
   NeedleSet::LimitSearchForTesting(2);

@@ -32,6 +32,7 @@ bool CheckJobControllerErrors(CString sectionName) {
 
   ProtocolScan scan(" \xDC" "berwachung Jobcontroller Typ 2 (Fehlermeldungen)", platform::DateIso);
   scan.onLine = [&](ScanLine& line) {
+    if (!line.dated) return;  // lines of other days are never counted
     const CString& text = line.text;
     if (text.Contains(kStopMessage)) {
       serviceStopped = true;

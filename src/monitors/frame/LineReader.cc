@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
+
+#include "text/NeedleSet.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define SPK_LINE_READER_X86 1
@@ -131,6 +134,25 @@ const char* FindLastLf(const char* begin, const char* end) {
 constexpr size_t kHeadRoom = 4096;
 static_assert(kHeadRoom >= kLookahead);
 
+// What a block search looks for: one needle (the fastest search) or any
+// needle of a set.
+struct Search {
+  std::string_view needle;            // used when set is null
+  const NeedleSet* set = nullptr;
+  size_t maxLength = 0;               // longest needle
+
+  // The first needle that begins at or after `from` and ends by `to`, and
+  // its length (for a set: the shortest one beginning there); null if none.
+  const char* Find(const char* from, const char* to, size_t* length) const {
+    if (set == nullptr) {
+      *length = needle.size();
+      return ActiveFinder()(from, to, needle);
+    }
+    size_t at = set->FindFirst(std::string_view(from, static_cast<size_t>(to - from)), length);
+    return at == std::string_view::npos ? nullptr : from + at;
+  }
+};
+
 struct LineReader::Impl {
   std::unique_ptr<platform::ReadableFile> file;
   size_t blockSize;
@@ -141,11 +163,53 @@ struct LineReader::Impl {
   bool eof = false;
   bool failed = false;
 
+  // The pieces that a search passes over. Bytes from skipFrom up to pos
+  // were neither handed out nor passed over yet when the search began;
+  // every piece in [skipFrom, a hit's piece) is passed over. The last one
+  // is kept as bytes of the buffer (lazyFrom..lazyTo: the last piece of that
+  // region) until the buffer moves, and then as a copy in `saved`.
+  size_t skipFrom = 0;
+  bool lazy = false;
+  size_t lazyFrom = 0, lazyTo = 0;
+  bool savedValid = false;
+  std::string saved;
+
   Impl(std::unique_ptr<platform::ReadableFile> f, size_t block)
       : file(std::move(f)),
         blockSize(std::max<size_t>(block, 1)),
         storage(new char[kHeadRoom + blockSize + 4095]),
         buf(reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(storage.get()) + 4095) & ~uintptr_t{4095})) {}
+
+  // Copies the last piece of [from, to) into `saved` as Next would give it.
+  // Both ends are piece boundaries and the region is not empty. Within a
+  // line the pieces are 999 characters from its start (or from `from`, a
+  // boundary); only a final CR LF reads as one character.
+  void SaveLastPiece(size_t from, size_t to) {
+    const char* a = buf + from;
+    const char* b = buf + to;
+    const char* lf = b - 1 > a ? FindLastLf(a, b - 1) : nullptr;
+    const char* lineStart = lf != nullptr ? lf + 1 : a;
+    const bool crlf = b - lineStart >= 2 && b[-1] == '\n' && b[-2] == '\r';
+    const size_t chars = static_cast<size_t>(b - lineStart) - (crlf ? 1 : 0);
+    const char* pieceStart = lineStart + (chars - 1) / kMaxPiece * kMaxPiece;
+    if (crlf) {
+      saved.assign(pieceStart, static_cast<size_t>(b - 2 - pieceStart));
+      saved += '\n';
+    } else {
+      saved.assign(pieceStart, static_cast<size_t>(b - pieceStart));
+    }
+    savedValid = true;
+  }
+
+  // Called whenever a search hands out a piece at pos or ends at the end
+  // of the file: the region before it holds the passed-over pieces.
+  void NoteSkippedBefore(size_t at) {
+    if (at > skipFrom) {
+      lazy = true;
+      lazyFrom = skipFrom;
+      lazyTo = at;
+    }
+  }
 
   // Moves the unread rest (fewer than kLookahead bytes: callers read more
   // only when the rest does not make a piece) to just before the block and
@@ -153,9 +217,17 @@ struct LineReader::Impl {
   // of file or a read error).
   bool ReadMore() {
     if (eof || failed) return false;
+    // Passed-over pieces about to leave the buffer: keep the last one.
+    if (lazy) {
+      SaveLastPiece(lazyFrom, lazyTo);
+      lazy = false;
+    } else if (pos > skipFrom) {
+      SaveLastPiece(skipFrom, pos);
+    }
     size_t rest = end - pos;
     std::memmove(buf + kHeadRoom - rest, buf + pos, rest);
     pos = kHeadRoom - rest;
+    skipFrom = pos;
     end = kHeadRoom;
     long n = file->Read(buf + end, blockSize);
     if (n < 0) {
@@ -168,6 +240,13 @@ struct LineReader::Impl {
     }
     end += static_cast<size_t>(n);
     return true;
+  }
+
+  // Starts a call that hands out the next piece: nothing passed over yet.
+  void BeginCall() {
+    lazy = false;
+    savedValid = false;
+    skipFrom = pos;
   }
 
   // Cuts the piece that begins at pos, reading more when the buffered bytes
@@ -219,54 +298,75 @@ struct LineReader::Impl {
   // out the piece around the first hit. pos is a piece boundary; from a
   // line's start (or from pos) the pieces of that line are 999 bytes each
   // until its last piece, because the only CR LF of a line is at its end.
-  bool FindPieceWith(std::string_view needle, std::string_view* piece) {
-    const size_t m = needle.size();
+  bool FindPieceWith(const Search& search, std::string_view* piece) {
+    const size_t longest = search.maxLength;
     size_t searched = 0;  // bytes from pos on in which no hit starts
     for (;;) {
       if (failed) return false;
       const char* base = buf;
-      const char* from = base + pos;
       const char* to = base + end;
-      const Finder find = ActiveFinder();
-      const char* hit = find(from + searched, to, needle);
+      size_t length = 0;
+      const char* hit = search.Find(base + pos + searched, to, &length);
       while (hit != nullptr) {
+        const char* from = base + pos;
         const char* lf = FindLastLf(from, hit);
         const char* lineStart = lf != nullptr ? lf + 1 : from;
         const char* pieceStart = lineStart + (hit - lineStart) / kMaxPiece * kMaxPiece;
-        if (hit + m <= pieceStart + kMaxPiece) {
+        if (hit + length <= pieceStart + kMaxPiece) {
           // No LF lies between pieceStart and the hit's end, so the piece
           // that begins there holds the whole hit, whatever its end.
           pos = static_cast<size_t>(pieceStart - base);
+          NoteSkippedBefore(pos);
           return CutPiece(piece);
         }
         // The hit straddles the end of a full 999-character piece: that
-        // piece is not final (the next byte is a needle byte, not an LF),
-        // so its end is a piece boundary, and no earlier piece holds the
-        // needle. Go on from there.
-        pos = static_cast<size_t>(pieceStart + kMaxPiece - base);
-        from = base + pos;
-        hit = find(from, to, needle);
+        // piece is not final (the next byte is a needle byte, not an LF).
+        // No needle begins in it before the hit, and none that begins at the
+        // hit fits; one needle alone cannot fit later in the piece either,
+        // so its search goes on at the piece's end. A set goes on after the
+        // hit, where a shorter needle may still fit.
+        if (search.set == nullptr) {
+          pos = static_cast<size_t>(pieceStart + kMaxPiece - base);
+          hit = search.Find(base + pos, to, &length);
+        } else {
+          pos = static_cast<size_t>(pieceStart - base);
+          hit = search.Find(hit + 1, to, &length);
+        }
       }
       // No piece that begins in the buffer holds the needle, except maybe
       // the unfinished last one. Keep the bytes from the last piece
       // boundary that lies before the end of the buffer: after an LF, or at
       // 999-byte steps from the last line's start (a boundary right at the
       // end could still turn out to split a CR LF pair).
+      const char* from = base + pos;
       const char* lf = FindLastLf(from, to);
       const char* lineStart = lf != nullptr ? lf + 1 : from;
       if (to > lineStart) {
         lineStart += (to - lineStart - 1) / kMaxPiece * kMaxPiece;
       }
       pos = static_cast<size_t>(lineStart - base);
-      // The kept bytes were searched, but for the last m - 1 of them, which
-      // may begin a hit that ends in the next block.
-      searched = end - pos >= m ? end - pos - (m - 1) : 0;
+      // The kept bytes were searched, but for the last longest - 1 of them,
+      // which may begin a hit that ends in the next block.
+      searched = end - pos >= longest ? end - pos - (longest - 1) : 0;
       if (!ReadMore()) {
         // End of file (the kept tail was searched already) or a read error.
-        if (!failed) pos = end;
+        if (!failed) {
+          pos = end;
+          NoteSkippedBefore(pos);
+        }
         return false;
       }
     }
+  }
+
+  bool LastSkipped(std::string_view* piece) {
+    if (lazy) {
+      SaveLastPiece(lazyFrom, lazyTo);
+      lazy = false;
+    }
+    if (!savedValid) return false;
+    *piece = saved;
+    return true;
   }
 };
 
@@ -275,20 +375,52 @@ LineReader::LineReader(std::unique_ptr<platform::ReadableFile> file, size_t bloc
 
 LineReader::~LineReader() = default;
 
-bool LineReader::Next(std::string_view* piece) { return impl_->CutPiece(piece); }
+bool LineReader::Next(std::string_view* piece) {
+  impl_->BeginCall();
+  return impl_->CutPiece(piece);
+}
 
 bool LineReader::NextContaining(std::string_view needle, std::string_view* piece) {
+  impl_->BeginCall();
   if (needle.size() < 2) {
+    // Piece by piece; each one passed over is kept as the last skipped.
     std::string_view p;
     while (impl_->CutPiece(&p)) {
+      impl_->skipFrom = impl_->pos;  // the copy below keeps what was passed over
       if (p.find(needle) != std::string_view::npos) {
         *piece = p;
         return true;
       }
+      impl_->saved.assign(p);
+      impl_->savedValid = true;
     }
     return false;
   }
-  return impl_->FindPieceWith(needle, piece);
+  Search search;
+  search.needle = needle;
+  search.maxLength = needle.size();
+  return impl_->FindPieceWith(search, piece);
 }
+
+bool LineReader::NextContainingAny(const NeedleSet& needles, std::string_view* piece) {
+  if (needles.HasEmptyNeedle()) return Next(piece);
+  impl_->BeginCall();
+  if (needles.MaxLength() == 0) {
+    // No needle at all: every piece is passed over.
+    std::string_view p;
+    while (impl_->CutPiece(&p)) {
+      impl_->skipFrom = impl_->pos;
+      impl_->saved.assign(p);
+      impl_->savedValid = true;
+    }
+    return false;
+  }
+  Search search;
+  search.set = &needles;
+  search.maxLength = needles.MaxLength();
+  return impl_->FindPieceWith(search, piece);
+}
+
+bool LineReader::LastSkipped(std::string_view* piece) { return impl_->LastSkipped(piece); }
 
 void LineReader::LimitSearchForTesting(int level) { ActiveFinder() = ChooseFinder(level); }

@@ -28,6 +28,8 @@
 
 #include "platform/Env.h"
 
+class NeedleSet;
+
 class LineReader {
  public:
   static constexpr size_t kMaxPiece = 999;
@@ -51,6 +53,20 @@ class LineReader {
   // straddles a piece boundary is not found, as with Next. The needle must
   // hold neither CR nor LF. An empty needle is in every piece.
   bool NextContaining(std::string_view needle, std::string_view* piece);
+
+  // The next piece that contains one of the needles of the set; the same
+  // result as calling Next until a piece holds one of them (a set with an
+  // empty needle takes every piece). The needles must hold neither CR nor
+  // LF, and the set must stay alive during the call.
+  bool NextContainingAny(const NeedleSet& needles, std::string_view* piece);
+
+  // The last piece that the latest NextContaining or NextContainingAny call
+  // passed over before the piece it handed out, or before the end of the
+  // file when it found none; false when it passed over none (the piece
+  // followed the previous one directly, or the call was Next). The piece is
+  // as Next would have given it (CR LF read as LF). Valid until the next
+  // call of any method but this one.
+  bool LastSkipped(std::string_view* piece);
 
   // Tests: limits the needle search of all readers to the portable code (0)
   // or to 16-byte vectors (1); 2, the default, allows the widest vectors

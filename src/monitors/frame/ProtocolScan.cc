@@ -7,9 +7,15 @@
 
 #include "monitors/frame/LineReader.h"
 #include "state/ProgramState.h"
+#include "text/NeedleSet.h"
 
 namespace {
 constexpr int kStampLength = 19;
+
+bool& HandEveryPiece() {
+  static bool on = false;
+  return on;
+}
 
 void WriteRunEntry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
 }  // namespace
@@ -30,7 +36,8 @@ bool ProtocolScan::Run() {
   platform::Env* env = platform::GetEnv();
   startTime_ = env->Now();
   today_ = dateForm_(startTime_);
-  needle_ = today_;
+  date_ = today_;
+  mode_ = Mode::kDated;
   WriteRunEntry(header_);
 
   MonitorSettingsRecord& settings = State().MonitorSettings;
@@ -58,28 +65,41 @@ bool ProtocolScan::Run() {
       LineReader reader(std::move(file));
       reader_ = &reader;
       ReadLines(reader);
-      reader_ = nullptr;
       if (onEndOfFile) onEndOfFile();
+      reader_ = nullptr;
     }
   }
   return true;
 }
+
+void ProtocolScan::HandEveryPieceForTesting(bool on) { HandEveryPiece() = on; }
 
 void ProtocolScan::ReadLines(LineReader& reader) {
   std::string_view piece;
   // One ScanLine for the whole file: Fill assigns into its texts, which keep
   // their capacity, so a line costs no allocation.
   ScanLine line;
+  const bool every = HandEveryPiece();
   for (;;) {
-    bool got = needle_.IsEmpty() ? reader.Next(&piece)
-                                 : reader.NextContaining(needle_.view(), &piece);
+    bool got;
+    if (every || mode_ == Mode::kEvery || (mode_ == Mode::kAny && words_ == nullptr)) {
+      got = reader.Next(&piece);
+    } else if (mode_ == Mode::kDated) {
+      got = date_.IsEmpty() ? reader.Next(&piece) : reader.NextContaining(date_.view(), &piece);
+    } else {
+      got = reader.NextContainingAny(*words_, &piece);
+    }
     if (!got) return;
-    // The reader found the needle in the raw piece; what counts is the
-    // trimmed text, which differs only for a needle with white space at an
-    // end.
-    if (!Fill(piece, &line) && !needle_.IsEmpty()) continue;
+    Fill(piece, &line);
     if (onLine) onLine(line);
   }
+}
+
+bool ProtocolScan::LastSkipped(CString* text) const {
+  std::string_view piece;
+  if (reader_ == nullptr || !reader_->LastSkipped(&piece)) return false;
+  *text = CString(CString::Trimmed(piece));
+  return true;
 }
 
 bool ProtocolScan::ReadLine(ScanLine* line) {
@@ -124,16 +144,16 @@ size_t FindNeedle(std::string_view text, std::string_view needle) {
 }
 }  // namespace
 
-bool ProtocolScan::Fill(std::string_view piece, ScanLine* line) const {
+void ProtocolScan::Fill(std::string_view piece, ScanLine* line) const {
   line->piece = piece;
   const std::string_view text = CString::Trimmed(piece);
   SetText(text, &line->text);
-  // The same result as StampAt(line->text, needle_), found in the view.
-  size_t at = needle_.IsEmpty() ? std::string_view::npos : FindNeedle(text, needle_.view());
-  if (at == std::string_view::npos) {
+  // The same result as StampAt(line->text, date_), found in the view.
+  size_t at = date_.IsEmpty() ? std::string_view::npos : FindNeedle(text, date_.view());
+  line->dated = at != std::string_view::npos;
+  if (line->dated) {
+    SetText(text.substr(at, kStampLength), &line->stamp);
+  } else {
     line->stamp.Empty();
-    return false;
   }
-  SetText(text.substr(at, kStampLength), &line->stamp);
-  return true;
 }

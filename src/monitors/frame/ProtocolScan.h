@@ -22,10 +22,18 @@
 //      onEndOfFile.
 //
 // Lines are the reads of a 1000-byte fgets (LineReader): a line longer than
-// 999 characters arrives as several pieces, each one a line here. A piece
-// reaches onLine only when its trimmed text contains the filter needle; an
-// empty needle lets every piece through. Skipping undated lines happens
-// inside the reader's block search, which keeps large protocols cheap.
+// 999 characters arrives as several pieces, each one a line here.
+//
+// Which pieces reach onLine is the monitor's filter, which it changes as its
+// state changes: the pieces that contain the date text (the default), the
+// pieces that contain any of a set of words, or every piece. A filter only
+// spares the monitor pieces that its line handling would pass over: the
+// handling must give the same result for every piece it is handed (each
+// handed-over line says whether it is dated), so that a pass that is handed
+// every piece finds exactly what the filtered pass finds. The pieces a
+// filter passes over are skipped inside the reader's block search, which
+// keeps large protocols cheap; LastSkipped gives the one just before a
+// handed-over piece, for the monitor that looks back one line.
 #pragma once
 
 #include <functional>
@@ -36,6 +44,7 @@
 #include "text/CString.h"
 
 class LineReader;
+class NeedleSet;
 
 // One line handed to a monitor. Valid only during the callback.
 struct ScanLine {
@@ -44,10 +53,11 @@ struct ScanLine {
   // The piece with white space (blanks, tabs, line ends) removed at both
   // ends; what most monitors examine.
   CString text;
-  // The 19 characters of `text` that begin where the filter needle first
-  // stands in it (fewer when the text ends sooner): for a dated protocol
-  // line its date and time. Empty when the filter is off or the needle is not
-  // in the text.
+  // Whether `text` contains the scan's date text (SetDate).
+  bool dated = false;
+  // The 19 characters of `text` that begin where the date text first stands
+  // in it (fewer when the text ends sooner): for a dated protocol line its
+  // date and time. Empty when the line is not dated.
   CString stamp;
 };
 
@@ -89,28 +99,57 @@ class ProtocolScan {
   const platform::LocalTime& StartTime() const { return startTime_; }
   const CString& Today() const { return today_; }
 
-  // The filter needle: pieces whose trimmed text does not contain it are
-  // skipped. Empty: every piece passes. Run() sets it to Today(); a monitor
-  // may change it at any time (also from within onLine, taking effect with
-  // the next read) and it is not reset between files.
-  void SetFilter(CString needle) { needle_ = std::move(needle); }
-  const CString& Filter() const { return needle_; }
+  // The date text that makes a line dated and begins its stamp. Run() sets
+  // it to Today(); a monitor whose files carry other date forms sets it per
+  // file (in onFileOpened). It must not begin or end with white space.
+  void SetDate(CString date) { date_ = std::move(date); }
+  const CString& Date() const { return date_; }
+
+  // The filter: which pieces reach onLine. Each call takes effect with the
+  // next read (also from within onLine) and holds, across files, until the
+  // next call. Run() starts with FilterDated.
+  // Pieces that contain the date text.
+  void FilterDated() { mode_ = Mode::kDated; }
+  // Pieces whose bytes contain one of `words` (a word with white space at an
+  // end may stand there untrimmed only: the monitor checks). The set must
+  // live until the filter changes or the pass ends; its words hold neither
+  // CR nor LF.
+  void FilterAny(const NeedleSet* words) {
+    mode_ = Mode::kAny;
+    words_ = words;
+  }
+  // Every piece.
+  void FilterEvery() { mode_ = Mode::kEvery; }
+
+  // From within onLine or onEndOfFile: the trimmed text of the last piece
+  // of the current file that the filter passed over since the piece handed
+  // over before (or since the file's start), up to the current line (or the
+  // end of the file). False when it passed over none.
+  bool LastSkipped(CString* text) const;
 
   // Only from within onLine: reads the next piece of the current file,
-  // whatever the filter, into `line` (stamp as for filtered lines). False at
-  // the end of the file; the scan then ends that file after onLine returns.
+  // whatever the filter, into `line`. False at the end of the file; the
+  // scan then ends that file after onLine returns.
   bool ReadLine(ScanLine* line);
+
+  // Tests: every later scan hands every piece to onLine, whatever the
+  // filter, and LastSkipped finds none: the plain line-by-line pass that a
+  // filtered pass must equal.
+  static void HandEveryPieceForTesting(bool on);
 
  private:
   void ReadLines(LineReader& reader);
-  // Sets `line` from `piece` (reusing the capacity of its texts); true when
-  // the filter needle is not empty and stands in the trimmed text.
-  bool Fill(std::string_view piece, ScanLine* line) const;
+  // Sets `line` from `piece`, reusing the capacity of its texts.
+  void Fill(std::string_view piece, ScanLine* line) const;
+
+  enum class Mode { kDated, kAny, kEvery };
 
   CString header_;
   DateForm dateForm_;
   platform::LocalTime startTime_;
   CString today_;
-  CString needle_;
+  CString date_;
+  Mode mode_ = Mode::kDated;
+  const NeedleSet* words_ = nullptr;
   LineReader* reader_ = nullptr;
 };

@@ -87,6 +87,7 @@ bool CheckDailyClosingRuntime(CString sectionName) {
 
   ProtocolScan scan(" \xDC" "berwachung Tagesabschluss Typ 1 (Laufzeit)", platform::DateDotted);
   scan.onLine = [&](ScanLine& line) {
+    if (!line.dated) return;
     const CString& text = line.text;
     if (!started) {
       if (text.Contains(kStartText)) {
@@ -142,6 +143,7 @@ bool CheckDailyClosingErrors(CString sectionName) {
   ProtocolScan scan(" \xDC" "berwachung Tagesabschluss Typ 2 (Fehlermeldungen)",
                     platform::DateDotted);
   scan.onLine = [&](ScanLine& line) {
+    if (!line.dated) return;
     const CString& text = line.text;
     if (!started) {
       // The start line itself is not examined.

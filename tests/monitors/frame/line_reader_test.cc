@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "text/NeedleSet.h"
+
 namespace {
 
 // A file held in memory. Each Read hands out at most maxChunk bytes (short
@@ -227,6 +229,59 @@ TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
       }
     }
   }
+}
+
+// NextContainingAny stops at exactly the pieces that hold one of the set's
+// needles, and LastSkipped gives the piece just before each stop (or before
+// the end) when any was passed over; the calls may alternate with Next and
+// with single-needle searches.
+TEST_P(LineReaderTest, SetSearchAndLastSkippedFollowThePieces) {
+  NeedleSet::LimitSearchForTesting(GetParam());
+  const std::vector<std::vector<std::string>> kSets = {
+      {"ab", "NEEDLE"}, {"b", "x ab"}, {"abcdefghijabcdefghij", "ab", "\xE4x"}, {"zzz"}, {"ab", ""}};
+  std::mt19937 rng(11);
+  for (const Input& input : Inputs()) {
+    const std::vector<std::string> expected = ReferencePieces(input.data);
+    for (ReadShape shape : kShapes) {
+      if (shape.blockSize == 1 && input.data.size() > 3000) continue;
+      SCOPED_TRACE(input.name + ", block " + std::to_string(shape.blockSize));
+      StringFile::Stats stats;
+      auto reader = Open(input.data, shape, &stats);
+      size_t index = 0;
+      for (;;) {
+        const int kind = static_cast<int>(rng() % 4);  // 0 Next, 1 one needle, 2-3 a set
+        const std::vector<std::string>& words = kSets[rng() % kSets.size()];
+        std::vector<std::string_view> views(words.begin(), words.end());
+        const NeedleSet set(views);
+        auto holds = [&](const std::string& p) {
+          if (kind == 1) return p.find(words[0]) != std::string::npos;
+          for (const std::string& w : words)
+            if (p.find(w) != std::string::npos) return true;
+          return kind == 0;
+        };
+        const size_t from = index;
+        while (index < expected.size() && !holds(expected[index])) ++index;
+        std::string_view piece;
+        const bool ok = kind == 0   ? reader->Next(&piece)
+                        : kind == 1 ? reader->NextContaining(words[0], &piece)
+                                    : reader->NextContainingAny(set, &piece);
+        std::string_view skipped;
+        const bool hasSkipped = reader->LastSkipped(&skipped);
+        ASSERT_EQ(hasSkipped, index > from) << "piece " << index;
+        if (hasSkipped) {
+          ASSERT_EQ(std::string(skipped), expected[index - 1]) << "piece " << index;
+        }
+        if (index == expected.size()) {
+          EXPECT_FALSE(ok);
+          break;
+        }
+        ASSERT_TRUE(ok) << "piece " << index;
+        ASSERT_EQ(std::string(piece), expected[index]) << "piece " << index;
+        ++index;
+      }
+    }
+  }
+  NeedleSet::LimitSearchForTesting(2);
 }
 
 // A read that fails mid-file ends reading: what came before it is a prefix

@@ -9,6 +9,7 @@
 #include "monitors/frame/MonitorTestBed.h"
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"
+#include "text/NeedleSet.h"
 
 namespace {
 
@@ -125,32 +126,25 @@ TEST_F(ProtocolScanTest, OnlyTodaysTrimmedPiecesArrive) {
                    }));
 }
 
-// The filter applies to the trimmed text: a needle ending in a blank does
-// not match a line whose blank was trimmed away.
-TEST_F(ProtocolScanTest, FilterLooksAtTheTrimmedText) {
-  dir_.Write("p.log", Text({"a Fehler  ", "b Fehler x", "c Fehler"}));
-  SetFiles({P("p.log")});
-  ProtocolScan scan(kHeader, platform::DateDotted);
-  scan.onFileOpened = [&](const platform::FoundFile&) {
-    scan.SetFilter("Fehler ");
-    return true;
-  };
-  RunCollecting(scan);
-  EXPECT_EQ(seen_, std::vector<std::string>{"p.log|b Fehler x|Fehler x"});
-}
-
 // The hooks later monitors build on: per entry, per opened file (which may
-// decline reading), per file end; a filter changed while reading; the
-// untrimmed piece; lines pulled past the filter.
-TEST_F(ProtocolScanTest, HooksFilterAndPulledLines) {
+// decline reading), per file end; the filter changed while reading (dated
+// pieces, any of a set of words, every piece); the date text per file; the
+// piece passed over last; lines pulled past the filter.
+TEST_F(ProtocolScanTest, HooksFiltersAndPulledLines) {
   dir_.Write("a1.log", Text({"old error", "07.12.2026 10:00:00 first", "  undated  ",
                              "07.12.2026 10:00:02 block", "pulled 1", "pulled 2"}));
-  dir_.Write("a2.log", Text({"skipped", "07.12.2026 10:00:03 x"}));
+  dir_.Write("a2.log", Text({"skipped", "last skipped  ", "07-12-2026 10:00:03 x Fehler",
+                             "07-12-2026 10:00:04 y", "z Fehler", "tail 1", "tail 2"}));
   dir_.Write("b.log", Text({"07.12.2026 10:00:04 unread"}));
   SetFiles({P("a*.log"), P("b.log")});
 
+  const NeedleSet words = {"Fehler"};
   std::vector<std::string> events;
   ProtocolScan scan(kHeader, platform::DateDotted);
+  auto skipped = [&]() {
+    CString text;
+    return scan.LastSkipped(&text) ? " after [" + text.str() + "]" : std::string();
+  };
   scan.onEntry = [&](const CString& entry) {
     events.push_back("entry " + entry.str());
     EXPECT_EQ(State().MonitorSettings.Datei, entry);
@@ -158,32 +152,39 @@ TEST_F(ProtocolScanTest, HooksFilterAndPulledLines) {
   scan.onFileOpened = [&](const platform::FoundFile& match) {
     events.push_back("open " + match.name.str());
     EXPECT_EQ(State().CheckedFileName, match.name);
-    scan.SetFilter(scan.Today());  // each file starts filtered again
+    scan.FilterDated();  // each file starts filtered again
+    if (match.name == "a2.log") scan.SetDate("07-12-2026");
     return match.name == "a1.log" || match.name == "a2.log";
   };
   scan.onLine = [&](ScanLine& line) {
-    events.push_back("line [" + std::string(line.piece) + "] " + line.stamp.str());
-    scan.SetFilter("");  // from the first dated line on, every line
+    events.push_back("line [" + std::string(line.piece) + "] " + (line.dated ? "dated " : "") +
+                     line.stamp.str() + skipped());
+    if (State().CheckedFileName == "a1.log") {
+      scan.FilterEvery();  // from the first dated line on, every line
+    } else {
+      scan.FilterAny(&words);
+    }
     if (line.text.Contains("block")) {
       ScanLine next;
       while (scan.ReadLine(&next)) events.push_back("pulled " + next.text.str());
     }
   };
-  scan.onEndOfFile = [&]() { events.push_back("eof"); };
+  scan.onEndOfFile = [&]() { events.push_back("eof" + skipped()); };
   scan.Run();
 
   EXPECT_EQ(events, (std::vector<std::string>{
                         "entry " + P("a*.log"),
                         "open a1.log",
-                        "line [07.12.2026 10:00:00 first\n] 07.12.2026 10:00:00",
+                        "line [07.12.2026 10:00:00 first\n] dated 07.12.2026 10:00:00 after [old error]",
                         "line [  undated  \n] ",
-                        "line [07.12.2026 10:00:02 block\n] ",
+                        "line [07.12.2026 10:00:02 block\n] dated 07.12.2026 10:00:02",
                         "pulled pulled 1",
                         "pulled pulled 2",
                         "eof",
                         "open a2.log",
-                        "line [07.12.2026 10:00:03 x\n] 07.12.2026 10:00:03",
-                        "eof",
+                        "line [07-12-2026 10:00:03 x Fehler\n] dated 07-12-2026 10:00:03 after [last skipped]",
+                        "line [z Fehler\n]  after [07-12-2026 10:00:04 y]",
+                        "eof after [tail 2]",
                         "entry " + P("b.log"),
                         "open b.log",
                     }));
