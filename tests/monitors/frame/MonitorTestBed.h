@@ -8,11 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "monitors/frame/ProtocolScan.h"
 #include "platform/Env.h"
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"
@@ -72,6 +75,38 @@ class MonitorTestBed : public ::testing::Test {
   // message buffer.
   static std::string LastMessageCategory() { return State().MessageBuffer.MsgCat; }
   static std::string LastMessageDetail() { return State().MessageBuffer.MsgDbg; }
+
+  // Runs `pass` (a monitor call) over the files as they stand twice from the
+  // same MonitorSettings: as monitors run, and handed every piece, as a
+  // plain line-by-line pass reads. The findings protocol, the run protocol,
+  // the stored message and the section flag must come out the same. Returns
+  // the findings of the pass.
+  std::vector<std::string> ExpectFilteredEqualsPlain(const std::function<void()>& pass) {
+    struct Outcome {
+      std::string findings, log, message;
+      bool flag;
+    };
+    const MonitorSettingsRecord settings = State().MonitorSettings;
+    auto run = [&](bool plain) {
+      State().MonitorSettings = settings;
+      State().SectionFindingFlag = false;
+      State().MessageBuffer = MessageRecord{};
+      std::filesystem::remove(P("SPEKOLAR.TXT"));
+      std::filesystem::remove(P("SPEKOLAR.log"));
+      ProtocolScan::HandEveryPieceForTesting(plain);
+      pass();
+      ProtocolScan::HandEveryPieceForTesting(false);
+      return Outcome{dir_.Read("SPEKOLAR.TXT"), dir_.Read("SPEKOLAR.log"),
+                     State().MessageBuffer.MsgDbg, State().SectionFindingFlag};
+    };
+    const Outcome plain = run(true);
+    const Outcome filtered = run(false);
+    EXPECT_EQ(filtered.findings, plain.findings);
+    EXPECT_EQ(filtered.log, plain.log);
+    EXPECT_EQ(filtered.message, plain.message);
+    EXPECT_EQ(filtered.flag, plain.flag);
+    return Findings();
+  }
 
   TempDir dir_;
   FixedClockEnv clock_;

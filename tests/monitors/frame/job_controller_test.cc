@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "monitors/frame/MonitorTestBed.h"
+#include "monitors/frame/RandomProtocol.h"
 #include "state/ProgramState.h"
 
 namespace {
@@ -146,6 +148,24 @@ TEST_F(JobControllerTest, SlotsAndFiles) {
   SetUp();
   for (CString& slot : State().MonitorSettings.Files) slot = P("a.log");
   EXPECT_TRUE(CheckJobControllerErrors("JOBCONTROLLER"));
+}
+
+// The filtered pass finds exactly what a plain pass over every piece finds.
+TEST_F(JobControllerTest, FilteredPassEqualsPlainPass) {
+  std::mt19937 rng(61);
+  const spktest::ProtocolVocabulary vocabulary = {
+      {"2026-12-07", "2026-12-06"},
+      {"Error", "Fehler", "ERROR", "Service QRVJOBCTL wurde beendet", "2026-12-07"}};
+  int withFindings = 0;
+  for (int round = 0; round < 30; ++round) {
+    dir_.Write("w/a.log", spktest::RandomProtocol(rng, vocabulary, 150));
+    dir_.Write("w/b.log", spktest::RandomProtocol(rng, vocabulary, 50));
+    SetFiles({P("w/*.log")});
+    if (!ExpectFilteredEqualsPlain([] { CheckJobControllerErrors("JOBCONTROLLER"); }).empty()) {
+      ++withFindings;
+    }
+  }
+  EXPECT_GT(withFindings, 20);
 }
 
 }  // namespace

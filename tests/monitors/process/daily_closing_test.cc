@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "monitors/frame/MonitorTestBed.h"
+#include "monitors/frame/RandomProtocol.h"
 #include "state/ProgramState.h"
 
 namespace {
@@ -222,6 +224,25 @@ TEST_F(DailyClosingTest, ErrorRunEndsWithItsFile) {
                               " \xDC" "berwachung Tagesabschluss Typ 2 (Fehlermeldungen)",
                               "  Bearbeiten Protokolldatei '" + P("tagab1.log") + "'",
                               "  Bearbeiten Protokolldatei '" + P("tagab2.log") + "'"}));
+}
+
+// The filtered passes find exactly what plain passes over every piece find.
+TEST_F(DailyClosingTest, FilteredPassEqualsPlainPass) {
+  std::mt19937 rng(62);
+  const spktest::ProtocolVocabulary vocabulary = {
+      {"07.12.2026", "06.12.2026"},
+      {kStart, kStart, kEnd, kEnd, "Keine Verbindung", "Fehler", "Error", "Starte TGB", "TGB beendet",
+       "Schreibe Ersatzbuchungen...", "Starte Url", "Folgemeldungen beendet", "07.12.2026"}};
+  int withFindings = 0;
+  for (int round = 0; round < 30; ++round) {
+    dir_.Write("w/a.log", spktest::RandomProtocol(rng, vocabulary, 150));
+    dir_.Write("w/b.log", spktest::RandomProtocol(rng, vocabulary, 50));
+    SetFiles({P("w/*.log")});
+    for (bool (*check)(CString) : {CheckDailyClosingRuntime, CheckDailyClosingErrors}) {
+      if (!ExpectFilteredEqualsPlain([&] { check("TAGESABSCHLUSS"); }).empty()) ++withFindings;
+    }
+  }
+  EXPECT_GT(withFindings, 40);
 }
 
 }  // namespace
