@@ -10,6 +10,8 @@
 #   1 with a note when no MariaDB server could be started.
 # write_config FILE [TYP]: a TAGESABSCHLUSS section (Typ=2 unless given)
 #   watching FILE.
+# write_sections SECTION TYP DATEI [SECTION TYP DATEI]...: the monitor
+#   configuration with these sections (DATEI as the Datei value).
 # logdir: the folder that receives SPEKOLAR.TXT (the findings).
 # cleanup_installation: stops the server and removes the installation.
 
@@ -52,6 +54,16 @@ pass_with() { pass=("${pass_env[@]}" "$1" "$inst/peldavorn.ini"); }
 write_config() {  # write_config FILE [TYP]
   printf '[SPEKOLAR]\nE-Mail=admin@example.org\n[TAGESABSCHLUSS]\nTyp=%s\nMeldungstyp=FENSTER\nDatei=%s\n' \
     "${2:-2}" "$1" >"$inst/work/settings/Spekolar.ini"
+}
+
+write_sections() {
+  {
+    printf '[SPEKOLAR]\nE-Mail=admin@example.org\n'
+    while [ $# -ge 3 ]; do
+      printf '[%s]\nTyp=%s\nMeldungstyp=FENSTER\nDatei=%s\n' "$1" "$2" "$3"
+      shift 3
+    done
+  } >"$inst/work/settings/Spekolar.ini"
 }
 
 logdir() { echo "$inst/inst/htdocs/PELDAVORN/peldavorn_php/log"; }
