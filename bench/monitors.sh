@@ -52,8 +52,8 @@ cases=(
   "rechen rechen.log RECHENPROGRAMME 2 $d.$m.$y"
   "morvasten MORVASTEN.log RECHENPROGRAMME 2 $d.$m.${y:2:2}"
   "payroll lug.log LUG 2 $d.$m.$y"
-  "gruppe1 gruppe1.log GRUPPE1 2 $d.$month_$y"
-  "gruppe2 gruppe2.log GRUPPE2 2 $d.$month_$y"
+  "gruppe1 gruppe1.log GRUPPE1 2 $d.${month} $y"
+  "gruppe2 gruppe2.log GRUPPE2 2 $d.${month} $y"
   "gruppe3 gruppe3.log GRUPPE3 2 $d-$m-$y"
   "gruppe4 gruppe4.log GRUPPE4 2 $d$m$y"
 )
@@ -109,7 +109,7 @@ for format in $formats; do
         rm -f "$(logdir)"/SPEKOLAR.TXT*
         timed pass "${pass[@]}"
       done
-      findings=$(cat "$(logdir)"/SPEKOLAR.TXT* 2>/dev/null | wc -l)
+      findings=$( (cat "$(logdir)"/SPEKOLAR.TXT* 2>/dev/null || true) | wc -l)
       printf '| %s | %s %s | %s | %.3f | %.3f | %.2f | %s | %s |\n' "$format" "$section" "$typ" \
         "$variant" "$(wall grep)" "$(wall pass)" "$(awk -v p="$(wall pass)" -v g="$(wall grep)" 'BEGIN {print p / g}')" \
         "$(rss pass)" "$findings" | tee -a "$results"
