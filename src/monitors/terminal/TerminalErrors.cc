@@ -23,7 +23,7 @@ struct LineForm {
   // Lines are examined trimmed, or as read (leading blanks and the line end
   // kept; trailing white space is removed only from a reported line).
   bool trimmed;
-  int stampLength;  // characters of the stamp, from where the date stands
+  size_t stampLength;  // characters of the stamp, from where the date stands
   CString (*findingTime)(const CString& stamp);
   const char* terminalTag;  // nullptr: terminal lines are not recognised
   int terminalColumn;
@@ -143,8 +143,10 @@ class ErrorPass {
       // A line as read keeps its blanks but not its line end in the stamp:
       // a date within 19 characters of the line end would otherwise carry
       // the line end into the finding record and split it in two.
-      lineStamp_ = form.trimmed ? line.stamp.Left(form.stampLength)
-                                : StampIn(WithoutLineEnd(text), scan_.Date(), form.stampLength);
+      const std::string_view stamp =
+          form.trimmed ? line.stamp.view().substr(0, form.stampLength)
+                       : StampIn(WithoutLineEnd(text), scan_.Date(), form.stampLength);
+      lineStamp_.str().assign(stamp);  // keeps the buffer from line to line
       if (form.exchanges && Has(text, kExchangeStart)) {
         // A start opens an exchange; a start while one is open means the
         // terminal of the open one did not answer.

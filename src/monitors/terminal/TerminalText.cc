@@ -35,10 +35,10 @@ CString DottedFromHyphened(const CString& stamp) {
   return DottedFromFields(stamp, {0, 3, 6, 11, 14, 17});
 }
 
-CString StampIn(std::string_view text, const CString& date, int length) {
+std::string_view StampIn(std::string_view text, const CString& date, size_t length) {
   const size_t at = text.find(date.view());
-  if (date.IsEmpty() || at == std::string_view::npos) return CString();
-  return CString(text.substr(at, static_cast<size_t>(length)));
+  if (date.IsEmpty() || at == std::string_view::npos) return {};
+  return text.substr(at, length);
 }
 
 EntryMarker::EntryMarker(const char* marker, ProtocolScan::DateForm markedDate,

@@ -41,8 +41,9 @@ CString DottedFromCompact(const CString& stamp);
 CString DottedFromHyphened(const CString& stamp);
 
 // The first `length` characters of `text` from where `date` first stands in
-// it (fewer when the text ends sooner); empty when it is not there.
-CString StampIn(std::string_view text, const CString& date, int length);
+// it (fewer when the text ends sooner); empty when it is not there. A view
+// into `text`.
+std::string_view StampIn(std::string_view text, const CString& date, size_t length);
 
 // A Datei entry of a terminal section may match both kinds of the section's
 // files; those of the second kind carry a marker word in their path. From
