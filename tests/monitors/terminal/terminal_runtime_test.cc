@@ -81,11 +81,6 @@ TEST_F(TerminalRuntimeTest, DownloadRuns) {
       {"a start within a run is no new start",
        {"Start", Hy("10:00:00", "a"), "Start", Hy("10:10:00", "b"), Hy("10:30:00", "Ende")},
        {Down("60;1200;1800", "  - 07.12.2026 10:30:00" + kOver)}},
-      {"an end without a new start counts from the last start",
-       {"Start", Hy("10:00:00", "a"), Hy("10:00:30", "Ende"), Hy("10:01:00", "b"),
-        Hy("10:30:00", "Ende")},
-       {Down("60;1200;30", "  - 07.12.2026 10:00:30" + kUnder),
-        Down("60;1200;1800", "  - 07.12.2026 10:30:00" + kOver)}},
       {"after an end the line before the next dated one starts again",
        {"Start", Hy("10:00:00", "a"), Hy("10:00:30", "Ende"), "Start", Hy("11:00:00", "b"),
         Hy("11:00:10", "Ende")},
@@ -100,11 +95,9 @@ TEST_F(TerminalRuntimeTest, DownloadRuns) {
       {"terminal and end lines before today's part are ignored",
        {Quoted("T09"), "Ende", "Start", Hy("10:00:00", "a"), Hy("10:00:30", "Ende")},
        {Down("60;1200;30", "  - 07.12.2026 10:00:30" + kUnder)}},
-      {"a run open at the end of the file is dropped", {"Start", Hy("10:00:00", "a")}, {}},
       {"the stamp begins at the date; short stamp parts count 0",
        {"Start", "[x] 07-12-2026 10", "07-12-2026 10:00:30 Ende"},
        {Down("60;1200;30", "  - 07.12.2026 10:00:30" + kUnder)}},
-      {"no line of today", {"Start", "06-12-2026 10:00:00 Ende"}, {}},
   });
   EXPECT_EQ(State().MonitorSettings.MinLaufzeit, "60");
   EXPECT_EQ(State().MonitorSettings.MaxLaufzeit, "1200");
