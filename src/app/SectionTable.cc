@@ -8,6 +8,7 @@
 #include "monitors/frame/JobController.h"
 #include "monitors/frame/SectionHandler.h"
 #include "monitors/process/DailyClosing.h"
+#include "monitors/terminal/TerminalMonitors.h"
 
 namespace {
 
@@ -16,8 +17,10 @@ constexpr SectionSpec kJobController =
 constexpr SectionSpec kDailyClosing =
     MakeSectionSpec("TAGESABSCHLUSS", CheckDailyClosingRuntime, CheckDailyClosingErrors);
 constexpr SectionSpec kComputation = MakeSectionSpec("RECHENPROGRAMME", nullptr, nullptr);
-constexpr SectionSpec kDownload = MakeSectionSpec("TERMINAL DOWNLOAD", nullptr, nullptr);
-constexpr SectionSpec kUpload = MakeSectionSpec("TERMINAL UPLOAD", nullptr, nullptr);
+constexpr SectionSpec kDownload = MakeSectionSpec(
+    "TERMINAL DOWNLOAD", CheckTerminalDownloadRuntime, CheckTerminalDownloadErrors);
+constexpr SectionSpec kUpload = MakeSectionSpec(
+    "TERMINAL UPLOAD", CheckTerminalUploadRuntime, CheckTerminalUploadErrors);
 constexpr SectionSpec kPayroll = MakeSectionSpec("LUG", nullptr, nullptr);
 constexpr SectionSpec kGroup1 = MakeSectionSpec("GRUPPE1", nullptr, nullptr);
 constexpr SectionSpec kGroup2 = MakeSectionSpec("GRUPPE2", nullptr, nullptr);

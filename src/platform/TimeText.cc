@@ -15,6 +15,14 @@ CString DateIso(const LocalTime& t) {
   return CString::Formatted("%04d-%02d-%02d", t.year, t.month, t.day);
 }
 
+CString DateHyphened(const LocalTime& t) {
+  return CString::Formatted("%02d-%02d-%04d", t.day, t.month, t.year);
+}
+
+CString DateCompact(const LocalTime& t) {
+  return CString::Formatted("%02d%02d%04d", t.day, t.month, t.year);
+}
+
 CString Stamp14(const LocalTime& t) {
   return CString::Formatted("%04d%02d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute,
                             t.second);

@@ -12,6 +12,10 @@ CString ProtocolStamp(const LocalTime& t);
 CString DateDotted(const LocalTime& t);
 // "yyyy-mm-dd".
 CString DateIso(const LocalTime& t);
+// "dd-mm-yyyy", the date of the terminal manager's protocols.
+CString DateHyphened(const LocalTime& t);
+// "ddmmyyyy", the date of the terminal communication logs.
+CString DateCompact(const LocalTime& t);
 // "yyyymmddhhmmss", the 14-digit stamp of message rows.
 CString Stamp14(const LocalTime& t);
 

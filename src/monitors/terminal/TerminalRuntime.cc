@@ -1,0 +1,184 @@
+// The run pairing of the download and upload runtime monitors: one pass,
+// told apart by a table of its texts and rules.
+#include <utility>
+
+#include "monitors/frame/FindingRecord.h"
+#include "monitors/frame/ProtocolScan.h"
+#include "monitors/frame/RunTime.h"
+#include "monitors/terminal/TerminalMonitors.h"
+#include "monitors/terminal/TerminalText.h"
+#include "platform/TimeText.h"
+#include "state/ProgramState.h"
+
+namespace {
+
+constexpr char kStartWord[] = "Start";
+constexpr char kEndWord[] = "Ende";
+
+struct RuntimeRules {
+  const char* header;
+  const char* defaultMinimum;
+  const char* defaultMaximum;
+  const char* marker;
+  // Which matches of an entry are read: false, those before its first
+  // marked match; true, that one and all after it.
+  bool readMarked;
+  ProtocolScan::DateForm markedDate;  // of a match whose own path is marked
+  ProtocolScan::DateForm plainDate;
+  // A previous line holding this starts no run; nullptr for none.
+  const char* startExclusion;
+  // An end line holding this ends no run; nullptr for none.
+  const char* endExclusion;
+  const char* errorTitle;
+};
+
+const RuntimeRules kDownload = {
+    " \xDC" "berwachung Terminal Download Typ 1 (Laufzeit)",
+    "60", "1200", "TERMCOMMLOG", false, platform::DateHyphened, platform::DateHyphened,
+    "TM_Autodownload", "Autodownload", "Terminal-Download-Fehler",
+};
+
+const RuntimeRules kUpload = {
+    " \xDC" "berwachung Terminal Upload Typ 1 (Laufzeit)",
+    "0", "120", "TERMUPL_NEU", true, platform::DateHyphened, platform::DateDotted,
+    nullptr, nullptr, "Terminal-Upload-Fehler",
+};
+
+bool HasUnless(const CString& text, const char* word, const char* exclusion) {
+  return text.Contains(word) && (exclusion == nullptr || !text.Contains(exclusion));
+}
+
+// Within a file a run begins at the first line bearing today's date (after
+// the file's start or after the last end line), and only if the line read
+// just before it does not bear the date and contains the start word: the
+// start time is that first dated line's stamp. The run ends at the next
+// line with the end word; its end time is the stamp of the latest dated
+// line. An end with no start taken since the last end is measured from the
+// start taken last in the pass, or from 00:00:00 if there was none. A run
+// open at the end of a file is dropped.
+//
+// The filter follows the state: before a run only dated lines matter (the
+// one before the first is LastSkipped); in a run the dated, terminal and
+// end lines.
+class RunPairing {
+ public:
+  RunPairing(const RuntimeRules& rules, CString section)
+      : rules_(rules),
+        section_(std::move(section)),
+        reporter_(rules.errorTitle, kTerminalMonitorName),
+        marker_(rules.marker, rules.markedDate, rules.plainDate),
+        scan_(rules.header, rules.plainDate) {}
+
+  bool Run() {
+    MonitorSettingsRecord& settings = State().MonitorSettings;
+    if (settings.MinLaufzeit.IsEmpty()) settings.MinLaufzeit = rules_.defaultMinimum;
+    if (settings.MaxLaufzeit.IsEmpty()) settings.MaxLaufzeit = rules_.defaultMaximum;
+    scan_.onEntry = [this](const CString&) { marker_.NewEntry(); };
+    scan_.onFileOpened = [this](const platform::FoundFile& match) { return Open(match); };
+    scan_.onLine = [this](ScanLine& line) { Handle(line); };
+    scan_.onEndOfFile = [this]() {
+      if (!dateSeen_) TakeSkippedAsPrevious();
+    };
+    return scan_.Run();
+  }
+
+ private:
+  bool Open(const platform::FoundFile& match) {
+    marker_.Open(match.path, scan_);
+    if (marker_.Seen() != rules_.readMarked) return false;
+    dateSeen_ = false;
+    startSeen_ = false;
+    runWords_ = words_.For(scan_.Date());
+    scan_.FilterDated();
+    return true;
+  }
+
+  // The lines the filter passed over before the run count as read: the
+  // last of them is the previous line.
+  void TakeSkippedAsPrevious() {
+    CString skipped;
+    if (scan_.LastSkipped(&skipped)) previousLine_ = std::move(skipped);
+  }
+
+  void Handle(ScanLine& line) {
+    const CString& text = line.text;
+    if (!dateSeen_) {
+      if (!line.dated) {
+        previousLine_ = text;
+        return;
+      }
+      TakeSkippedAsPrevious();
+      dateSeen_ = true;
+      scan_.FilterAny(runWords_);
+    }
+    if (line.dated) {
+      lineStamp_ = line.stamp;
+      if (!startSeen_ && HasUnless(previousLine_, kStartWord, rules_.startExclusion)) {
+        previousLine_.Empty();
+        startStamp_ = lineStamp_;
+        startSeen_ = true;
+      }
+    }
+    if (text.Contains(kTerminalTag)) {
+      terminal_ = TerminalName(text.view(), kTerminalColumn);
+      return;
+    }
+    if (HasUnless(text, kEndWord, rules_.endExclusion)) {
+      Evaluate();
+      startSeen_ = false;
+      dateSeen_ = false;
+      scan_.FilterDated();
+    }
+  }
+
+  // The clock times come from the stamps' fixed columns; there is no
+  // midnight handling, so a run across midnight comes out negative.
+  void Evaluate() {
+    const MonitorSettingsRecord& settings = State().MonitorSettings;
+    const int runTime = SecondsAtStampColumns(lineStamp_) - SecondsAtStampColumns(startStamp_);
+    const char* verdict = nullptr;
+    if (runTime < LeadingInteger(settings.MinLaufzeit)) {
+      verdict = " - Laufzeit unterschritten";
+    } else if (runTime > LeadingInteger(settings.MaxLaufzeit)) {
+      verdict = " - Laufzeit \xFC" "berschritten";
+    }
+    if (verdict == nullptr) return;
+    FindingRecord record;
+    record.section = section_;
+    record.type = settings.Typ1;
+    record.minimum = settings.MinLaufzeit;
+    record.maximum = settings.MaxLaufzeit;
+    record.runTime = CString::Formatted("%d", runTime);
+    // The terminal name goes in as it stands, semicolons included.
+    record.text = terminal_ + " - " + DottedStamp(lineStamp_) + verdict;
+    record.checkedFile = CheckedFileField();
+    reporter_.Report(record);
+  }
+
+  const RuntimeRules& rules_;
+  const CString section_;
+  FindingReporter reporter_;
+  EntryMarker marker_;
+  DatedWords words_{{kTerminalTag, kEndWord}};
+  const NeedleSet* runWords_ = nullptr;
+  ProtocolScan scan_;
+
+  // Per file, and cleared after each end line.
+  bool dateSeen_ = false;
+  bool startSeen_ = false;
+  // Carried over through the whole pass, across files and entries.
+  CString previousLine_;
+  CString lineStamp_;
+  CString startStamp_;
+  CString terminal_ = " ";
+};
+
+}  // namespace
+
+bool CheckTerminalDownloadRuntime(CString sectionName) {
+  return RunPairing(kDownload, std::move(sectionName)).Run();
+}
+
+bool CheckTerminalUploadRuntime(CString sectionName) {
+  return RunPairing(kUpload, std::move(sectionName)).Run();
+}

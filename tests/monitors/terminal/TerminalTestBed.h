@@ -1,0 +1,96 @@
+// Fixture of the terminal monitor tests: the monitor test bed (clock at
+// 07.12.2026 23:30:00) plus cases of one file each, and a file search that
+// returns the matches of chosen patterns in a chosen order, as the Windows
+// file system may.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "monitors/frame/MonitorTestBed.h"
+#include "state/ProgramState.h"
+#include "support/TestEnv.h"
+
+namespace spktest {
+
+inline const std::string kTermTag = "Term      : ";
+inline const std::string kUnder = " - Laufzeit unterschritten";
+inline const std::string kOver = " - Laufzeit \xFC" "berschritten";
+
+// "07-12-2026 <time> <text>" and "07.12.2026 <time> <text>", lines of today.
+inline std::string Hy(const std::string& time, const std::string& text) {
+  return "07-12-2026 " + time + " " + text;
+}
+inline std::string Dot(const std::string& time, const std::string& text) {
+  return "07.12.2026 " + time + " " + text;
+}
+// The terminal line of the protocols with the name in double quotes.
+inline std::string Quoted(const std::string& name) { return kTermTag + "\"" + name + "\""; }
+
+inline std::string FileField(const std::string& name) {
+  return "(gepr\xFC" "fte Datei: " + name + ")";
+}
+
+struct TerminalCase {
+  const char* name;
+  std::vector<std::string> lines;
+  std::vector<std::string> findings;  // the records without their time stamp
+};
+
+// Hands out the matches of the listed patterns in the listed order.
+class ListedOrderEnv : public EnvWrapper {
+ public:
+  using EnvWrapper::EnvWrapper;
+  void List(const std::string& pattern, const std::vector<std::string>& paths) {
+    std::vector<platform::FoundFile>& found = listed_[pattern];
+    for (const std::string& path : paths) {
+      found.push_back({CString(path), CString(std::filesystem::path(path).filename().string())});
+    }
+  }
+  std::vector<platform::FoundFile> FindFiles(const CString& pattern) override {
+    auto it = listed_.find(pattern.str());
+    return it == listed_.end() ? EnvWrapper::FindFiles(pattern) : it->second;
+  }
+
+ private:
+  std::map<std::string, std::vector<platform::FoundFile>> listed_;
+};
+
+class TerminalTestBed : public MonitorTestBed {
+ protected:
+  void SetUp() override {
+    MonitorTestBed::SetUp();
+    State().MonitorSettings.Typ1 = "1";
+    State().MonitorSettings.Typ2 = "2";
+  }
+
+  // Runs `check` over each case's lines, written to `file`, and compares the
+  // findings, the stored message (the first finding, with its title and
+  // the monitor name) and the section flag.
+  void RunCases(bool (*check)(CString), const char* section, const char* title,
+                const std::string& file, const std::vector<TerminalCase>& cases) {
+    for (const TerminalCase& c : cases) {
+      SCOPED_TRACE(c.name);
+      SetUp();
+      std::filesystem::remove(P("SPEKOLAR.TXT"));
+      dir_.Write(file, Text(c.lines));
+      SetFiles({P(file)});
+      check(section);
+      EXPECT_EQ(Findings(), c.findings);
+      EXPECT_EQ(State().SectionFindingFlag, !c.findings.empty());
+      EXPECT_EQ(LastMessageDetail(), c.findings.empty() ? "" : c.findings.front());
+      if (!c.findings.empty()) {
+        EXPECT_STREQ(State().MessageBuffer.MsgTxt, title);
+        EXPECT_STREQ(State().MessageBuffer.MsgMod, "Terminal Manager");
+      }
+    }
+  }
+
+  std::string Opened(const std::string& name) {
+    return "  Bearbeiten Protokolldatei '" + P(name) + "'";
+  }
+};
+
+}  // namespace spktest
