@@ -92,7 +92,10 @@ bool CheckGroupErrors(CString sectionName) {
   // file. Built when the date key is known, at the first file.
   std::unique_ptr<NeedleSet> entryFilter;
   bool inEntry = false;
-  CString entryText;
+  // The trimmed dated line of the current entry; its finding text is
+  // "Fehler - " + this line. Assigned, not rebuilt, for each dated line: in
+  // a protocol whose every line is dated that keeps the copy cheap.
+  CString entryLine;
   scan.onFileOpened = [&](const platform::FoundFile&) {
     if (!entryFilter) {
       std::string_view needles[] = {scan.Today().view(), kBlockWords[0], kBlockWords[1],
@@ -109,10 +112,10 @@ bool CheckGroupErrors(CString sectionName) {
         inEntry = true;
         scan.FilterAny(entryFilter.get());
       }
-      entryText = "Fehler - " + line.text;
-      if (words.Find(line.text.view()) != 0) report(entryText);
+      entryLine = line.text;
+      if (words.Find(line.text.view()) != 0) report("Fehler - " + entryLine);
     } else if (inEntry && words.Find(line.piece) != 0) {
-      report(entryText);
+      report("Fehler - " + entryLine);
     }
   };
   return scan.Run();
