@@ -27,8 +27,7 @@ CString DateMonthName(const LocalTime& t) {
   static const char* const kMonths[] = {"January", "February", "March",     "April",
                                         "May",     "June",     "July",      "August",
                                         "September", "October", "November", "December"};
-  // A month outside 1..12 cannot come from the clock; strftime would print
-  // "?" for it.
+  // A month outside 1..12 cannot come from the clock; it shows as "?".
   const char* month = (t.month >= 1 && t.month <= 12) ? kMonths[t.month - 1] : "?";
   return CString::Formatted("%02d.%s %d", t.day, month, t.year);
 }
