@@ -1,13 +1,15 @@
 // The dispatch table: which handler serves which section name.
 //
 // Ten sections run through the common section handler with their two
-// monitors; a monitor not built yet is nullptr and simply does not run.
-// LAUFWERK has a handler of its own; until it exists its sections are
-// dispatched to nothing.
+// monitors; LAUFWERK has a handler of its own.
 #include "app/MonitorRun.h"
 #include "monitors/frame/JobController.h"
 #include "monitors/frame/SectionHandler.h"
+#include "monitors/groups/GroupMonitors.h"
+#include "monitors/process/ComputationPrograms.h"
 #include "monitors/process/DailyClosing.h"
+#include "monitors/process/DriveCapacity.h"
+#include "monitors/process/Payroll.h"
 #include "monitors/terminal/TerminalMonitors.h"
 
 namespace {
@@ -16,16 +18,17 @@ constexpr SectionSpec kJobController =
     MakeSectionSpec("JOBCONTROLLER", CheckJobControllerRuntime, CheckJobControllerErrors);
 constexpr SectionSpec kDailyClosing =
     MakeSectionSpec("TAGESABSCHLUSS", CheckDailyClosingRuntime, CheckDailyClosingErrors);
-constexpr SectionSpec kComputation = MakeSectionSpec("RECHENPROGRAMME", nullptr, nullptr);
+constexpr SectionSpec kComputation = MakeSectionSpec(
+    "RECHENPROGRAMME", CheckComputationProgramRuntime, CheckComputationProgramErrors);
 constexpr SectionSpec kDownload = MakeSectionSpec(
     "TERMINAL DOWNLOAD", CheckTerminalDownloadRuntime, CheckTerminalDownloadErrors);
 constexpr SectionSpec kUpload = MakeSectionSpec(
     "TERMINAL UPLOAD", CheckTerminalUploadRuntime, CheckTerminalUploadErrors);
-constexpr SectionSpec kPayroll = MakeSectionSpec("LUG", nullptr, nullptr);
-constexpr SectionSpec kGroup1 = MakeSectionSpec("GRUPPE1", nullptr, nullptr);
-constexpr SectionSpec kGroup2 = MakeSectionSpec("GRUPPE2", nullptr, nullptr);
-constexpr SectionSpec kGroup3 = MakeSectionSpec("GRUPPE3", nullptr, nullptr);
-constexpr SectionSpec kGroup4 = MakeSectionSpec("GRUPPE4", nullptr, nullptr);
+constexpr SectionSpec kPayroll = MakeSectionSpec("LUG", CheckPayrollRuntime, CheckPayrollErrors);
+constexpr SectionSpec kGroup1 = MakeSectionSpec("GRUPPE1", CheckGroupRuntime, CheckGroupErrors);
+constexpr SectionSpec kGroup2 = MakeSectionSpec("GRUPPE2", CheckGroupRuntime, CheckGroupErrors);
+constexpr SectionSpec kGroup3 = MakeSectionSpec("GRUPPE3", CheckGroupRuntime, CheckGroupErrors);
+constexpr SectionSpec kGroup4 = MakeSectionSpec("GRUPPE4", CheckGroupRuntime, CheckGroupErrors);
 
 const DispatchEntry kDispatchTable[] = {
     {kJobController.key, &HandleSection<kJobController>},
@@ -34,7 +37,7 @@ const DispatchEntry kDispatchTable[] = {
     {kDownload.key, &HandleSection<kDownload>},
     {kUpload.key, &HandleSection<kUpload>},
     {kPayroll.key, &HandleSection<kPayroll>},
-    {"LAUFWERK", nullptr},
+    {"LAUFWERK", CheckDriveCapacity},
     {kGroup1.key, &HandleSection<kGroup1>},
     {kGroup2.key, &HandleSection<kGroup2>},
     {kGroup3.key, &HandleSection<kGroup3>},

@@ -99,8 +99,14 @@ class Env {
 
   virtual LocalTime Now() = 0;
 
-  // Total free bytes of the volume holding `path` (any existing folder).
-  virtual Status DiskFreeBytes(const CString& path, uint64_t* freeBytes) = 0;
+  // Total free bytes of the volume holding `path` (any existing folder),
+  // not only what the caller's quota allows. On failure, when `systemError`
+  // is not null, it receives the operating system's own description of the
+  // error (POSIX: strerror of errno; Windows: the FormatMessage text of
+  // GetLastError without its line end), for the run protocol; on success it
+  // is left as it was.
+  virtual Status DiskFreeBytes(const CString& path, uint64_t* freeBytes,
+                               CString* systemError) = 0;
 
   // Value of an environment variable; false when it is not defined.
   virtual bool GetVariable(const char* name, std::string* value) = 0;

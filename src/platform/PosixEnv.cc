@@ -494,10 +494,14 @@ LocalTime PosixEnv::Now() {
   return t;
 }
 
-Status PosixEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes) {
+Status PosixEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) {
   std::string fsPath = ToFileSystemPath(path);
   struct statvfs vfs;
-  if (::statvfs(fsPath.c_str(), &vfs) != 0) return LastErrorStatus();
+  if (::statvfs(fsPath.c_str(), &vfs) != 0) {
+    const int error = errno;
+    if (systemError != nullptr) *systemError = CString(std::strerror(error));
+    return StatusFromErrno(error);
+  }
   *freeBytes = static_cast<uint64_t>(vfs.f_bfree) * static_cast<uint64_t>(vfs.f_frsize);
   return Status::kOk;
 }

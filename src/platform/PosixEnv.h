@@ -51,7 +51,7 @@ class PosixEnv : public Env {
   bool IsWritable(const CString& path) override;
   std::vector<FoundFile> FindFiles(const CString& pattern) override;
   LocalTime Now() override;
-  Status DiskFreeBytes(const CString& path, uint64_t* freeBytes) override;
+  Status DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) override;
   // Environment names match exactly first and then, as on Windows, without
   // regard to ASCII case.
   bool GetVariable(const char* name, std::string* value) override;

@@ -1,10 +1,12 @@
 #include "platform/PosixEnv.h"
 
 #include <gtest/gtest.h>
+#include <errno.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -223,9 +225,13 @@ TEST_F(PosixEnvTest, IsWritableLooksAtTheFileOrItsFolder) {
 
 TEST_F(PosixEnvTest, DiskFreeBytesOfAnExistingFolder) {
   uint64_t free = 0;
-  ASSERT_EQ(env_.DiskFreeBytes("\\", &free), Status::kOk);
+  CString error = "untouched";
+  ASSERT_EQ(env_.DiskFreeBytes("\\", &free, &error), Status::kOk);
   EXPECT_GT(free, 0u);
-  EXPECT_EQ(env_.DiskFreeBytes(Backslashed("missing"), &free), Status::kNotFound);
+  EXPECT_EQ(error, "untouched");
+  EXPECT_EQ(env_.DiskFreeBytes(Backslashed("missing"), &free, &error), Status::kNotFound);
+  EXPECT_EQ(error, std::strerror(ENOENT));
+  EXPECT_EQ(env_.DiskFreeBytes(Backslashed("missing"), &free, nullptr), Status::kNotFound);
 }
 
 TEST(ExpandCommandVariablesTest, ExpandsDefinedNamesOnly) {

@@ -45,8 +45,9 @@ class EnvWrapper : public platform::Env {
     return target_->FindFiles(pattern);
   }
   platform::LocalTime Now() override { return target_->Now(); }
-  platform::Status DiskFreeBytes(const CString& path, uint64_t* freeBytes) override {
-    return target_->DiskFreeBytes(path, freeBytes);
+  platform::Status DiskFreeBytes(const CString& path, uint64_t* freeBytes,
+                                 CString* systemError) override {
+    return target_->DiskFreeBytes(path, freeBytes, systemError);
   }
   bool GetVariable(const char* name, std::string* value) override {
     return target_->GetVariable(name, value);

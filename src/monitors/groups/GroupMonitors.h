@@ -1,0 +1,41 @@
+// The monitors of the four free groups GRUPPE1 to GRUPPE4.
+//
+// Each group watches whatever protocol files its Datei names. The groups
+// differ in how today's date is written in their files and in how an error
+// is found:
+//
+//   GRUPPE1  "dd.Month yyyy" (English month name)  line scan
+//   GRUPPE2  "dd.Month yyyy"                       block scan
+//   GRUPPE3  "dd-mm-yyyy"                          block scan
+//   GRUPPE4  "ddmmyyyy"                            block scan
+//
+// Line scan: a line (trimmed) that holds the date and " Fehler " or
+// " Error " (blanks on both sides) is a finding with the line as its text.
+//
+// Block scan: a dated line opens an entry, and the lines up to the next
+// dated line belong to it; the entry text is "Fehler - " + the dated line,
+// trimmed. Each line of an entry with "Fehler ", "Error ", "[nativecode="
+// or "Failed " is a finding with the entry text: the dated line is searched
+// trimmed, the other lines as read (untrimmed, line end included). Lines
+// before a file's first dated line belong to no entry and are not searched;
+// each file starts without an entry.
+//
+// The record: section;2;MinLaufzeit;MaxLaufzeit;;text;(gepr\xFC" "fte Datei: name),
+// with MinLaufzeit and MaxLaufzeit as configured and the text's semicolons
+// protected. The first finding of a call is stored as a message row with
+// the group's title ("Gruppe1-Fehler", ...) and monitor name ("Gruppe1",
+// " " for GRUPPE2, "Gruppe3", "Gruppe4").
+//
+// Both monitors take the upper-cased section name, from which the group
+// follows; any other name does nothing and gives false.
+#pragma once
+
+#include "text/CString.h"
+
+// Writes the header " \xDC" "berwachung GruppeN Typ 1 (Laufzeit)" and
+// nothing else. True for a group's name.
+bool CheckGroupRuntime(CString sectionName);
+
+// Scans the Files of the section for today's errors as above. True when
+// the pass went through all 20 Files slots.
+bool CheckGroupErrors(CString sectionName);

@@ -1,0 +1,54 @@
+#include "monitors/process/DriveCapacity.h"
+
+#include <cstdint>
+
+#include "messages/MessageEmission.h"
+#include "monitors/frame/RunTime.h"
+#include "monitors/frame/SectionHandler.h"
+#include "platform/Env.h"
+#include "state/ProgramState.h"
+
+namespace {
+const char kFindingTitle[] = "Laufwerks\xFC" "berwachungs-Fehler";
+const char kMonitorName[] = "Laufwerk";
+
+void WriteRunEntry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
+
+// Free MiB of the volume holding `path`; 0 for a path that cannot be
+// queried, whose reason goes to the run protocol.
+int64_t FreeMegabytes(const CString& path) {
+  uint64_t freeBytes = 0;
+  CString reason;
+  if (platform::GetEnv()->DiskFreeBytes(path, &freeBytes, &reason) != platform::Status::kOk) {
+    WriteRunEntry("   Laufwerk '" + path + "' konnte nicht abgefragt werden: " + reason);
+    return 0;
+  }
+  return static_cast<int64_t>(freeBytes >> 20);
+}
+}  // namespace
+
+bool CheckDriveCapacity(CString sectionName) {
+  MonitorSettingsRecord& settings = State().MonitorSettings;
+  const int cut = settings.MinGroesse.Find('M');
+  if (cut >= 0) settings.MinGroesse = settings.MinGroesse.Left(cut);
+  const int64_t minimum = LeadingInteger(settings.MinGroesse);
+
+  WriteRunEntry(" \xDC" "berwachung Laufwerk");
+  bool anyShort = false;
+  for (const CString* drive : {&settings.Id1, &settings.Id2, &settings.Id3}) {
+    if (drive->IsEmpty()) continue;
+    const int64_t free = FreeMegabytes(*drive);
+    if (free >= minimum) continue;
+    anyShort = true;
+    const CString record = sectionName + ";3;" + settings.MinGroesse + ";;" +
+                           CString::Formatted("%lld MB", static_cast<long long>(free)) +
+                           ";Kapazitaet unterschritten;" + *drive;
+    State().FindingsProtocol.WriteLine(record, true, false);
+    StoreFindingMessage(kFindingTitle, kMonitorName, record);
+  }
+  if (anyShort) {
+    const SectionTexts* texts = FindSectionTexts("LAUFWERK");
+    ReportSectionResult(texts->monitorName, texts->errorTitle);
+  }
+  return false;
+}

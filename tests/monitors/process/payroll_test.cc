@@ -1,0 +1,135 @@
+#include "monitors/process/Payroll.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "monitors/frame/MonitorTestBed.h"
+#include "monitors/frame/RandomProtocol.h"
+#include "state/ProgramState.h"
+
+namespace {
+
+using spktest::Text;
+using LineList = std::vector<std::string>;
+
+std::string Record(const std::string& text, const std::string& file = "lug.log") {
+  return "LUG;2;;;;" + text + ";(gepr\xFC" "fte Datei: " + file + ")";
+}
+
+const std::string kProgram = "07.12.2026 08:00:00 Lohnprogramm Akr 12 gestartet";
+
+class PayrollTest : public spktest::MonitorTestBed {
+ protected:
+  void SetUp() override {
+    MonitorTestBed::SetUp();
+    State().MonitorSettings.Typ2 = "2";
+  }
+};
+
+struct Case {
+  const char* name;
+  LineList lines;
+  std::vector<std::string> texts;  // field 6 of the findings
+};
+
+TEST_F(PayrollTest, LinesOfAFile) {
+  const std::vector<Case> cases = {
+      {"from the first line of today on, whatever the date",
+       {"06.12.2026 Fehler von gestern", "Keine Stammkostenstelle ohne Datum",
+        "07.12.2026 07:00:00 Start", "06.12.2026 Fehler nach heute", "  nicht geoeffnet: a.dat  ",
+        "Lesefehler", "FEHLER gross", "Abbruch Lesen ohne Wort"},
+       {"06.12.2026 Fehler nach heute", "nicht geoeffnet: a.dat", "Lesefehler"}},
+      {"the first dated line is examined itself", {"x", "07.12.2026 Fehler; sofort"},
+       {"07.12.2026 Fehler\";\" sofort"}},
+      {"no line of today", {"06.12.2026 Fehler", "Fehler Lesen"}, {}},
+      {"read error before any program line", {"07.12.2026 Start", "Fehler Lesen Satz 4"},
+       {" - Fehler Lesen Satz 4"}},
+      {"read errors take the latest program line",
+       {kProgram, "Abbruch Lesen: fehlerhafter Satz", "Lohnprogramm Akr 13; Lauf 2",
+        "Fehler Lesen", "Fehler beim Schreiben"},
+       {kProgram + " - Abbruch Lesen: fehlerhafter Satz",
+        "Lohnprogramm Akr 13\";\" Lauf 2 - Fehler Lesen", "Fehler beim Schreiben"}},
+      {"the program line with its own read error",
+       {"07.12.2026 Lohnprogramm Akr 1 Fehler Lesen"},
+       {"07.12.2026 Lohnprogramm Akr 1 Fehler Lesen - 07.12.2026 Lohnprogramm Akr 1 Fehler Lesen"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    std::filesystem::remove(P("SPEKOLAR.TXT"));
+    dir_.Write("lug.log", Text(c.lines));
+    SetFiles({P("lug.log")});
+    CheckPayrollErrors("LUG");
+    std::vector<std::string> expected;
+    for (const std::string& t : c.texts) expected.push_back(Record(t));
+    EXPECT_EQ(Findings(), expected);
+    EXPECT_EQ(State().SectionFindingFlag, !expected.empty());
+    EXPECT_EQ(LastMessageDetail(), expected.empty() ? "" : expected.front());
+    if (!expected.empty()) {
+      EXPECT_STREQ(State().MessageBuffer.MsgTxt, "LuG-Fehler");
+      EXPECT_STREQ(State().MessageBuffer.MsgMod, "Lohn und Gehalt");
+    }
+  }
+}
+
+// Each file is looked at from its own first line of today; the program line
+// carries over into later files.
+TEST_F(PayrollTest, FilesOfAPass) {
+  dir_.Write("lug1.log", Text({"06.12.2026 Fehler alt", kProgram, "Fehler 1"}));
+  dir_.Write("lug2.log", Text({"Fehler vor heute", "07.12.2026 09:00:00", "Fehler Lesen 2"}));
+  dir_.Write("lug3.log", Text({"Fehler ohne Datum"}));
+  SetFiles({P("lug*.log")});
+  CheckPayrollErrors("LUG");
+  EXPECT_EQ(Findings(), (std::vector<std::string>{Record("Fehler 1", "lug1.log"),
+                                                  Record(kProgram + " - Fehler Lesen 2", "lug2.log")}));
+  EXPECT_EQ(LastMessageDetail(), Record("Fehler 1", "lug1.log"));
+  EXPECT_EQ(RunEntries(),
+            (std::vector<std::string>{" \xDC" "berwachung Lohn und Gehalt Typ 2 (Fehlermeldungen)",
+                                      "  Bearbeiten Protokolldatei '" + P("lug1.log") + "'",
+                                      "  Bearbeiten Protokolldatei '" + P("lug2.log") + "'",
+                                      "  Bearbeiten Protokolldatei '" + P("lug3.log") + "'"}));
+}
+
+TEST_F(PayrollTest, RuntimeWritesItsHeaderOnly) {
+  dir_.Write("lug.log", Text({"07.12.2026 Fehler"}));
+  SetFiles({P("lug.log")});
+  CheckPayrollRuntime("LUG");
+  EXPECT_EQ(RunEntries(),
+            std::vector<std::string>{" \xDC" "berwachung Lohn und Gehalt Typ 1 (Laufzeit)"});
+  EXPECT_FALSE(dir_.Exists("SPEKOLAR.TXT"));
+}
+
+// The filtered pass finds exactly what a plain pass over every piece finds,
+// also when today's date stands early in a file.
+TEST_F(PayrollTest, FilteredPassEqualsPlainPass) {
+  std::mt19937 rng(74);
+  const spktest::ProtocolVocabulary vocabulary = {
+      {"06.12.2026", "06.12.2026", "06.12.2026", "07.12.2026"},
+      {"Lohnprogramm Akr", "Fehler", "fehler", "Keine Stammkostenstelle", "nicht geoeffnet",
+       "Fehler Lesen", "Abbruch Lesen", "Fehler Lesen", "Lohnprogramm Akr 7;"}};
+  int withFindings = 0;
+  int prefixed = 0;
+  for (int round = 0; round < 25; ++round) {
+    std::filesystem::remove_all(P("w"));
+    dir_.Write("w/a.log", spktest::RandomProtocol(rng, vocabulary, 120));
+    dir_.Write("w/b.log", spktest::RandomProtocol(rng, vocabulary, 60));
+    dir_.Write("w/c.log", spktest::RandomProtocol(rng, vocabulary, 30));
+    SetFiles({P("w/a.log"), P("w/b.log"), P("w/c.log")});
+    const std::vector<std::string> findings =
+        ExpectFilteredEqualsPlain([] { CheckPayrollErrors("LUG"); });
+    if (!findings.empty()) ++withFindings;
+    for (const std::string& f : findings) {
+      if (f.find("Lohnprogramm Akr") != std::string::npos && f.find(" - ") != std::string::npos) {
+        ++prefixed;
+      }
+    }
+  }
+  EXPECT_GT(withFindings, 20);
+  EXPECT_GT(prefixed, 10);
+}
+
+}  // namespace
