@@ -60,11 +60,13 @@ cases=(
 
 gnu_time=/usr/bin/time
 # timed NAME CMD...: appends wall seconds and peak RSS (KiB) of one run.
+# Output goes to a file, not /dev/null: GNU grep stops at its first match
+# when its output is /dev/null, and -c would count nothing.
 timed() {
   local name=$1 t0 t1 u s mem
   shift
   t0=$(date +%s%N)
-  $gnu_time -f "%U %S %M" -o "$data/time.out" "$@" >/dev/null 2>&1 || true
+  $gnu_time -f "%U %S %M" -o "$data/time.out" "$@" >"$data/out.txt" 2>&1 || true
   t1=$(date +%s%N)
   read -r u s mem <"$data/time.out"
   awk -v a="$t0" -v b="$t1" -v m="$mem" 'BEGIN {printf "%.4f %d\n", (b - a) / 1e9, m}' >>"$data/$name.samples"

@@ -60,7 +60,8 @@ fi
 # --- measuring -------------------------------------------------------------
 # The commands take turns, one run each per round, so that a change in the
 # machine's load hits all of them alike.
-# timed NAME CMD...: one run of CMD (output discarded); appends its wall
+# timed NAME CMD...: one run of CMD (output to a file: GNU grep stops at its
+# first match when its output is /dev/null); appends its wall
 # seconds, CPU seconds (user + system) and peak RSS (KiB) to NAME's samples.
 gnu_time=
 if /usr/bin/time -f %M true >/dev/null 2>&1; then gnu_time=/usr/bin/time; fi
@@ -69,11 +70,11 @@ timed() {
   shift
   t0=$(date +%s%N)
   if [ -n "$gnu_time" ]; then
-    $gnu_time -f "%U %S %M" -o "$data/time.out" "$@" >/dev/null
+    $gnu_time -f "%U %S %M" -o "$data/time.out" "$@" >"$data/out.txt"
     read -r u s m <"$data/time.out"
   else
     local TIMEFORMAT="%U %S"
-    { time "$@" >/dev/null 2>&1; } 2>"$data/time.out"
+    { time "$@" >"$data/out.txt" 2>&1; } 2>"$data/time.out"
     read -r u s <"$data/time.out"
     m=0
   fi
