@@ -82,6 +82,10 @@ NeedleSet::NeedleSet(std::span<const std::string_view> needles) {
         unsigned pair = Pair(first, static_cast<unsigned char>(second));
         pairs_[pair / 64] |= uint64_t{1} << (pair % 64);
       }
+      for (unsigned third = 0; third < 256; ++third) {
+        if (text.size() > 2 && third != static_cast<unsigned char>(text[2])) continue;
+        AddToNibbles(4, static_cast<unsigned char>(third), bucket);
+      }
     }
     ++i;
   }
@@ -249,6 +253,18 @@ __attribute__((target("avx2"), always_inline)) inline unsigned PairHits(const ch
   return ~static_cast<unsigned>(
       _mm256_movemask_epi8(_mm256_cmpeq_epi8(both, _mm256_setzero_si256())));
 }
+// Bit j: a needle of some bucket may begin at at[j] with its first three
+// bytes; reads at[0..33].
+__attribute__((target("avx2"), always_inline)) inline unsigned TripleHits(const char* at,
+                                                                          const NibbleTables& t,
+                                                                          __m256i low2,
+                                                                          __m256i high2) {
+  const __m256i all = _mm256_and_si256(
+      _mm256_and_si256(Lookup(Load32(at), t.low0, t.high0), Lookup(Load32(at + 1), t.low1, t.high1)),
+      Lookup(Load32(at + 2), low2, high2));
+  return ~static_cast<unsigned>(
+      _mm256_movemask_epi8(_mm256_cmpeq_epi8(all, _mm256_setzero_si256())));
+}
 }  // namespace
 
 __attribute__((target("avx2"))) uint64_t NeedleSet::FindAvx2(std::string_view text,
@@ -282,14 +298,16 @@ __attribute__((target("avx2"))) size_t NeedleSet::FindFirstAvx2(std::string_view
                                                                  size_t* length) const {
   const NibbleTables tables = {Load32(nibbles_[0]), Load32(nibbles_[1]), Load32(nibbles_[2]),
                                Load32(nibbles_[3])};
+  const __m256i low2 = Load32(nibbles_[4]);
+  const __m256i high2 = Load32(nibbles_[5]);
   const char* data = text.data();
   const size_t size = text.size();
   size_t block = 0;
   // Two rounds of 32 positions per test: most of a large block holds no
   // candidate at all.
-  for (; block + 65 <= size; block += 64) {
-    const unsigned lo = PairHits(data + block, tables);
-    const unsigned hi = PairHits(data + block + 32, tables);
+  for (; block + 66 <= size; block += 64) {
+    const unsigned lo = TripleHits(data + block, tables, low2, high2);
+    const unsigned hi = TripleHits(data + block + 32, tables, low2, high2);
     if ((lo | hi) == 0) continue;
     for (uint64_t mask = lo | uint64_t{hi} << 32; mask != 0; mask &= mask - 1) {
       const size_t pos = block + static_cast<size_t>(__builtin_ctzll(mask));
@@ -299,8 +317,8 @@ __attribute__((target("avx2"))) size_t NeedleSet::FindFirstAvx2(std::string_view
       }
     }
   }
-  for (; block + 33 <= size; block += 32) {
-    for (unsigned mask = PairHits(data + block, tables); mask != 0; mask &= mask - 1) {
+  for (; block + 34 <= size; block += 32) {
+    for (unsigned mask = TripleHits(data + block, tables, low2, high2); mask != 0; mask &= mask - 1) {
       const size_t pos = block + static_cast<size_t>(__builtin_ctz(mask));
       if (size_t n = ShortestAt(text, pos)) {
         *length = n;

@@ -88,6 +88,8 @@ class NeedleSet {
   // needles from being compared where only their first byte stands.
   uint64_t pairs_[65536 / 64] = {};
   // For FindAvx2: bucket bits by the low and high nibble of a needle's first
-  // byte (tables 0, 1) and second byte (2, 3), each 16 entries twice over.
-  unsigned char nibbles_[4][32] = {};
+  // byte (tables 0, 1) and second byte (2, 3), each 16 entries twice over;
+  // FindFirstAvx2 also looks at the third byte (4, 5), which keeps its
+  // candidates to the places where a needle's first three bytes stand.
+  unsigned char nibbles_[6][32] = {};
 };

@@ -77,10 +77,12 @@ const ErrorRules kUpload = {
 };
 
 // The words that make a line of today count in a form, besides its date.
-std::vector<std::string_view> FilterWords(const LineForm& form) {
+// The end of an exchange only counts while one is running: clearing a
+// clear flag changes nothing.
+std::vector<std::string_view> FilterWords(const LineForm& form, bool exchangeRunning) {
   std::vector<std::string_view> words(std::begin(form.errorWords), std::end(form.errorWords));
   if (form.terminalTag != nullptr) words.push_back(form.terminalTag);
-  if (form.exchanges) words.push_back(kExchangeEnd);
+  if (form.exchanges && exchangeRunning) words.push_back(kExchangeEnd);
   return words;
 }
 
@@ -100,8 +102,10 @@ class ErrorPass {
         section_(std::move(section)),
         reporter_(rules.errorTitle, kTerminalMonitorName),
         marker_(rules.marker, rules.markedDate, rules.plainDate),
-        markedWords_(FilterWords(rules.markedForm)),
-        plainWords_(FilterWords(rules.plainForm)),
+        markedWords_(FilterWords(rules.markedForm, true)),
+        plainWords_(FilterWords(rules.plainForm, true)),
+        markedIdleWords_(FilterWords(rules.markedForm, false)),
+        plainIdleWords_(FilterWords(rules.plainForm, false)),
         scan_(rules.header, rules.plainDate) {}
 
   bool Run() {
@@ -110,6 +114,7 @@ class ErrorPass {
       marker_.Open(match.path, scan_);
       form_ = marker_.Seen() ? &rules_.markedForm : &rules_.plainForm;
       formWords_ = (marker_.Seen() ? markedWords_ : plainWords_).For(scan_.Date());
+      idleWords_ = (marker_.Seen() ? markedIdleWords_ : plainIdleWords_).For(scan_.Date());
       dateSeen_ = false;
       SetFilter();
       return true;
@@ -128,7 +133,7 @@ class ErrorPass {
     } else if (noResponse_ && form_->exchanges) {
       scan_.FilterEvery();
     } else {
-      scan_.FilterAny(formWords_);
+      scan_.FilterAny(running_ ? formWords_ : idleWords_);
     }
   }
 
@@ -197,11 +202,14 @@ class ErrorPass {
   EntryMarker marker_;
   DatedWords markedWords_;
   DatedWords plainWords_;
+  DatedWords markedIdleWords_;  // without the end of an exchange
+  DatedWords plainIdleWords_;
   ProtocolScan scan_;
 
   // The form and filter words of the file being read.
   const LineForm* form_ = nullptr;
   const NeedleSet* formWords_ = nullptr;
+  const NeedleSet* idleWords_ = nullptr;  // while no exchange is running
   bool dateSeen_ = false;  // per file
   // Carried over through the whole pass, across files and entries.
   CString lineStamp_;
