@@ -13,10 +13,18 @@
 // platform::RegOpenKeyExA, platform::HKEY_LOCAL_MACHINE), so nothing of them
 // leaks into the global namespace.
 //
-// Every call reads the store file afresh, and every change (a created key, a
-// set value) is written back at once through Env::WriteFileAtomically, so a
-// crash never leaves a half-written store and an operator's edit is seen by
-// the next call. Files are reached only through GetEnv().
+// The store is read and parsed once for as long as any key handle is open
+// (a loop over a key's values reads the file once, not once per value) and
+// again by the first call after the last handle was closed. A change (a
+// created key, a set value) is written back at once through
+// Env::WriteFileAtomically, so a crash never leaves a half-written store,
+// and it changes only the lines it must: a new key is a block added at the
+// end, a new value a line added after the last one of its key, a changed
+// value its own line(s) replaced. Every other byte stays as it was:
+// comments, lines that could not be understood, keys under unknown roots,
+// the file's encoding (a UTF-16 file stays UTF-16) and its line ends; a
+// store that is a symbolic link stays one. Files are reached only through
+// GetEnv().
 #pragma once
 
 #include <cstdint>
@@ -24,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Env.h"
 #include "text/CString.h"
 
 namespace platform {
@@ -161,10 +170,10 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
                    LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 
 // Stores the value (replacing one of the same name, else appended) and
-// writes the store file at once. A null name is the key's default value.
-// The bytes are kept as given: a REG_SZ written without its terminator is
-// stored without it. An explicit write replaces even a store file that could
-// not be parsed. Failures: ERROR_ACCESS_DENIED (handle without
+// writes the store file at once, changing only the value's lines. A null
+// name is the key's default value. The bytes are kept as given: a REG_SZ
+// written without its terminator is stored without it. An explicit write
+// replaces even a store file that could not be parsed (it held no keys). Failures: ERROR_ACCESS_DENIED (handle without
 // KEY_SET_VALUE, or the file refused the write), ERROR_KEY_DELETED,
 // ERROR_INVALID_PARAMETER (lpData null with cbData > 0), ERROR_WRITE_FAULT.
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
@@ -218,7 +227,8 @@ struct RegistryStore {
 // parsed == false and no keys; blank bytes are an empty, parsed store.
 RegistryStore ParseRegistryExport(std::string_view bytes);
 
-// The store in the 8-bit "REGEDIT4" form with CR LF line ends: the header, a
+// The store in the 8-bit "REGEDIT4" form with CR LF line ends, as a store
+// that held nothing before is written: the header, a
 // blank line, then each key followed by its values and a blank line. Strings
 // as "text" with '\' and '"' escaped, numbers as dword:%08x, binary as
 // hex: with comma-separated lower-case pairs wrapped over lines ending in
@@ -229,6 +239,12 @@ std::string FormatRegistryExport(const RegistryStore& store);
 // The store file: the value of SPEKOLAR_REGISTRY when it is set and not
 // empty, otherwise /etc/peldavorn/registry.reg.
 CString RegistryStorePath();
+
+// The result of the latest read of the store file: kOk, kNotFound for a
+// missing file (which holds no keys), or why it could not be read
+// (kTooLarge, kNotAFile, ...: such a store holds no keys either). kOk
+// before the first read.
+Status LastRegistryStoreRead();
 
 // Name comparison of the registry: equal without regard to case, ASCII and
 // the Windows-1252 letters.
