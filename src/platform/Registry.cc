@@ -781,12 +781,15 @@ LONG SetValue(LoadedStore& loaded, RegistryRoot root, const std::string& path,
   // replaces it.
   if (!file.parsed || !file.hasHeader) return WriteFresh(loaded, expected);
 
+  SourceKey* key = file.FindKey(root, path);
+  SourceValue* existing = key != nullptr ? key->Find(value.name) : nullptr;
+  // A value set under a name that differs only in case keeps its name.
+  if (existing != nullptr) value.name = existing->value.name;
   const std::vector<std::string> lines = FormatValueLines(value, file.unicode);
   std::string bytes;
-  SourceKey* key = file.FindKey(root, path);
   if (key == nullptr) {
     bytes = WithBlockAppended(file, root, path, lines);
-  } else if (SourceValue* existing = key->Find(value.name)) {
+  } else if (existing != nullptr) {
     bytes = Edited(file, existing->first, existing->last + 1, lines);
   } else {
     bytes = Edited(file, key->insertAt, key->insertAt, lines);
