@@ -835,6 +835,8 @@ bool RegistryNamesEqual(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string RegistryFoldedName(std::string_view name) { return Folded(name); }
+
 RegistryStoreKey* RegistryStore::FindKey(RegistryRoot root, std::string_view path) {
   for (RegistryStoreKey& key : keys) {
     if (key.root == root && RegistryNamesEqual(key.path, path)) return &key;

@@ -249,5 +249,8 @@ Status LastRegistryStoreRead();
 // Name comparison of the registry: equal without regard to case, ASCII and
 // the Windows-1252 letters.
 bool RegistryNamesEqual(std::string_view a, std::string_view b);
+// A name in one case: two names are RegistryNamesEqual exactly when their
+// folded forms are the same bytes (for lookup tables).
+std::string RegistryFoldedName(std::string_view name);
 
 }  // namespace platform
