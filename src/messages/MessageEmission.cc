@@ -42,7 +42,16 @@ int StoreMessage(CString title, const CString& monitorName, const char* category
   MessageRecord::SetText(r.MsgErf, "KORVANE");
   MessageRecord::SetText(r.MsgUid, uid);
 
-  return state.Db->InsertMessage(r);
+  const int result = state.Db->InsertMessage(r);
+  if (result != 0 && result != 1) {
+    // The row is lost for good (the finding itself stands in SPEKOLAR.TXT);
+    // say so where the operator looks, with the server's own words.
+    CString entry;
+    entry.Format("Fehler beim InsertMessage:\n%ld\n%s\n%s\n", static_cast<long>(state.Db->NativeError()),
+                 state.Db->SqlState().c_str(), state.Db->MessageText().c_str());
+    state.RunProtocol.WriteLine(entry, true, true);
+  }
+  return result;
 }
 
 }  // namespace
