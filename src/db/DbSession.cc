@@ -135,6 +135,7 @@ int32_t DbConnection::Connect() {
   if (!(dbSystem_ == "ORACLE" || dbSystem_ == "MSSQL" || dbSystem_ == "MYSQL")) return -1;
 
   status_ = 0;
+  connected_ = false;
   Release();
 
   SQLHANDLE handle = SQL_NULL_HANDLE;
@@ -175,6 +176,7 @@ int32_t DbConnection::Connect() {
   }
   Wipe(password);
 
+  connected_ = Succeeded(rc);
   if (rc == SQL_SUCCESS_WITH_INFO) {
     ReadDiagnostics(SQL_HANDLE_DBC, dbc_);
     return status_;

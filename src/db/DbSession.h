@@ -56,6 +56,10 @@ class DbConnection {
   // Tests: shorter time-outs (seconds, at least 1) for the next Connect.
   void SetTimeoutsForTesting(int loginSeconds, int querySeconds);
 
+  // Whether the latest Connect succeeded (the connection may have been lost
+  // since; the next statement will say so).
+  bool Connected() const { return connected_; }
+
   int32_t NativeError() const { return nativeError_; }
   CString SqlState() const { return sqlState_; }
   CString MessageText() const { return messageText_; }
@@ -83,6 +87,7 @@ class DbConnection {
   CString login_;
   int32_t nativeError_ = 0;
   const CredentialsFile* credentials_ = nullptr;
+  bool connected_ = false;
   int loginTimeout_ = kLoginTimeoutSeconds;
   int queryTimeout_ = kQueryTimeoutSeconds;
 

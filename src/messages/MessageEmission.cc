@@ -43,7 +43,9 @@ int StoreMessage(CString title, const CString& monitorName, const char* category
   MessageRecord::SetText(r.MsgUid, uid);
 
   const int result = state.Db->InsertMessage(r);
-  if (result != 0 && result != 1) {
+  // Without a connection the run never got this far; there is no row to
+  // lose (monitors tried on their own).
+  if (result != 0 && result != 1 && state.Db->Connected()) {
     // The row is lost for good (the finding itself stands in SPEKOLAR.TXT);
     // say so where the operator looks, with the server's own words.
     CString entry;

@@ -8,7 +8,8 @@
 // insert (a dropped table, a refused value, a read-only user), since that
 // row is lost for good: "Fehler beim InsertMessage:" with the native error
 // code, SQL state and message text on lines of their own, as the start-up
-// failures are written.
+// failures are written. (A session that never connected writes none: the
+// run stops before any monitor then.)
 //
 // Precondition: the session is connected and the tenant row fetched; a
 // session that is not gives -1 and no row.
