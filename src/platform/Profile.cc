@@ -1,5 +1,6 @@
 #include "platform/Profile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/Env.h"
@@ -65,9 +66,11 @@ std::string Unquote(std::string_view value) {
 }
 
 // Copies a text into buf, cut to size-1 characters; the count copied.
+// A value is a C string to its callers: a NUL byte in the file ends it.
 uint32_t CopyValue(const std::string& value, char* buf, uint32_t size) {
   if (size == 0) return 0;
-  size_t count = value.size() < size ? value.size() : size - 1;
+  const size_t length = std::min(value.size(), value.find('\0'));
+  size_t count = length < size ? length : size - 1;
   std::memcpy(buf, value.data(), count);
   buf[count] = '\0';
   return static_cast<uint32_t>(count);
@@ -75,7 +78,9 @@ uint32_t CopyValue(const std::string& value, char* buf, uint32_t size) {
 
 // Copies zero-terminated names ended by an empty one. When the list does
 // not fit with a byte to spare, the name that does not fit is cut, the
-// list ends with two NULs and the result is size-2.
+// list ends with two NULs and the result is size-2. Names are C strings
+// here too: each ends at a NUL byte, and an empty one (which would end the
+// list) is left out.
 uint32_t CopyList(const std::vector<std::string>& names, char* buf, uint32_t size) {
   if (size == 0) return 0;
   if (size == 1) {
@@ -84,7 +89,9 @@ uint32_t CopyList(const std::vector<std::string>& names, char* buf, uint32_t siz
   }
   char* out = buf;
   size_t room = size - 1;  // the final terminator is kept aside
-  for (const std::string& name : names) {
+  for (const std::string& whole : names) {
+    std::string_view name(whole.data(), std::min(whole.size(), whole.find('\0')));
+    if (name.empty()) continue;
     size_t needed = name.size() + 1;
     if (needed >= room) {
       std::memcpy(out, name.data(), room - 1);
@@ -93,7 +100,8 @@ uint32_t CopyList(const std::vector<std::string>& names, char* buf, uint32_t siz
       *out = '\0';
       return size - 2;
     }
-    std::memcpy(out, name.c_str(), needed);
+    std::memcpy(out, name.data(), name.size());
+    out[name.size()] = '\0';
     out += needed;
     room -= needed;
   }
