@@ -500,6 +500,12 @@ void ParseValueLine(std::string_view line, bool unicodeFile, SourceKey* key, siz
   }
 }
 
+bool ContinuesHexData(std::string_view text) {
+  std::string_view line = TrimBlanks(text);
+  return !line.empty() && line[0] != '[' && line[0] != '"' && line[0] != '@' && line[0] != ';' &&
+         line[0] != '#';
+}
+
 SourceFile ParseSource(std::string_view bytes) {
   SourceFile file;
   SplitLines(bytes, &file);
@@ -531,10 +537,13 @@ SourceFile ParseSource(std::string_view bytes) {
       continue;
     }
     // Hex data may continue over lines ending in '\', the rest indented.
+    // Only a line that can hold data continues it: a blank line, a key, a
+    // value or a comment never does, so that what follows a dangling '\'
+    // (at the end of the file, say) keeps its own meaning.
     const size_t first = i;
     std::string joined(line);
     if (IsHexValueLine(joined)) {
-      while (joined.back() == '\\' && i + 1 < texts.size()) {
+      while (joined.back() == '\\' && i + 1 < texts.size() && ContinuesHexData(texts[i + 1])) {
         joined.pop_back();
         joined.append(TrimBlanks(texts[++i]));
       }
@@ -888,6 +897,7 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
   if (!IsValidHandle(hKey)) return ERROR_INVALID_HANDLE;
   CallScope scope;
   std::string path = JoinPath(HandlePath(hKey), lpSubKey);
+  if (path.find('\n') != std::string::npos) return ERROR_INVALID_PARAMETER;
   bool writable = StoreWritable();
   if (AsksToWrite(samDesired) && !writable) return ERROR_ACCESS_DENIED;
 
@@ -1000,6 +1010,8 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwT
   if (!IsValidHandle(hKey)) return ERROR_INVALID_HANDLE;
   if (lpData == nullptr && cbData > 0) return ERROR_INVALID_PARAMETER;
   if ((HandleRights(hKey) & KEY_SET_VALUE) == 0 || !StoreWritable()) return ERROR_ACCESS_DENIED;
+  // An export holds one value per line: a name with a line break has no form.
+  if (lpValueName != nullptr && std::strchr(lpValueName, '\n') != nullptr) return ERROR_INVALID_PARAMETER;
   CallScope scope;
   LoadedStore& store = Store();
   std::string path = HandlePath(hKey);

@@ -128,7 +128,8 @@ inline constexpr HKEY HKEY_CURRENT_CONFIG = &registry_roots::CurrentConfig;
 // receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY. Class, options
 // and security attributes are ignored.
 // Failures: ERROR_ACCESS_DENIED (rights above, or a missing key in a store
-// that may not be written), ERROR_BADDB (the key is missing and the store
+// that may not be written), ERROR_INVALID_PARAMETER (a path with a line
+// break, which an export cannot hold), ERROR_BADDB (the key is missing and the store
 // file exists but cannot be parsed: it is never overwritten by an implicit
 // key creation), ERROR_INVALID_PARAMETER (phkResult null), or the write
 // failure (ERROR_ACCESS_DENIED / ERROR_WRITE_FAULT). *phkResult is null on
@@ -173,9 +174,12 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
 // writes the store file at once, changing only the value's lines. A null
 // name is the key's default value. The bytes are kept as given: a REG_SZ
 // written without its terminator is stored without it. An explicit write
-// replaces even a store file that could not be parsed (it held no keys). Failures: ERROR_ACCESS_DENIED (handle without
-// KEY_SET_VALUE, or the file refused the write), ERROR_KEY_DELETED,
-// ERROR_INVALID_PARAMETER (lpData null with cbData > 0), ERROR_WRITE_FAULT.
+// replaces even a store file that could not be parsed (it held no keys).
+// Failures: ERROR_ACCESS_DENIED (handle without KEY_SET_VALUE, or the file
+// refused the write), ERROR_KEY_DELETED, ERROR_INVALID_PARAMETER (lpData
+// null with cbData > 0, or a name with a line break, which an export cannot
+// hold), ERROR_WRITE_FAULT (the write failed, or the edited file would not
+// read back as the store with the value: nothing is written then).
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
                     const BYTE* lpData, DWORD cbData);
 
@@ -220,6 +224,8 @@ struct RegistryStore {
 // or "REGEDIT4") as the first non-blank line; which header decides whether
 // hex(1)/hex(2)/hex(7) data are UTF-16LE (5.00) or 8-bit (REGEDIT4). Texts of
 // a UTF-16 file become Windows-1252 bytes; characters outside it become '?'.
+// Hex data continues over lines while a line ends in '\' and the next one
+// holds data (a blank line, a key, a value or a comment line does not).
 // Lines that cannot be understood (an unknown root, a malformed value) are
 // skipped on their own; "[-KEY]" deletion lines are ignored together with
 // the values below them, a value "name"=- removes that value. A key listed
