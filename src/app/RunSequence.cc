@@ -124,6 +124,9 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
   platform::Env* env = platform::GetEnv();
   int exitCode = 0;
   bool haveArgument = argc >= 2;
+  // Held until the function returns, whichever way: past the mail script
+  // and the closing entry.
+  std::unique_ptr<platform::FileLock> lock;
 
   s.MailTextWritten = false;
   if (!haveArgument) PrintUsage();
@@ -143,11 +146,9 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.RunProtocol.SetMaxSize(kProtocolMaxSize);
 
-    // Held until the function returns, whichever way. A lock file that
-    // cannot be made (no log directory, no right to write there) leaves
-    // the pass unlocked: its entries could not be written either, and
-    // refusing to run would lose its database messages as well.
-    std::unique_ptr<platform::FileLock> lock;
+    // A lock file that cannot be made (no log directory, no right to write
+    // there) leaves the pass unlocked: its entries could not be written
+    // either, and refusing to run would lose its database messages as well.
     const CString lockPath = s.LogDirectory + "\\SPEKOLAR.LCK";
     if (env->LockFile(lockPath, options.lockWaitMillis, &lock) == platform::Status::kBusy) {
       Entry("*** Abbruch: ein anderer Spekolar-Lauf h\xE4lt die Sperre '" + lockPath + "' ***");
