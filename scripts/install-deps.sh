@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   unixodbc unixodbc-dev odbc-mariadb
   mariadb-server mariadb-client
-  faketime procps time util-linux
+  faketime procps time mount
 )
 if [ "${1:-}" = "--fuzz" ]; then
   # clang 14 is Debian 12's; its libFuzzer and sanitizer runtimes come in
