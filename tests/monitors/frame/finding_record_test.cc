@@ -9,6 +9,7 @@
 #include "monitors/frame/MonitorTestBed.h"
 #include "monitors/frame/RunTime.h"
 #include "state/ProgramState.h"
+#include "support/Records.h"
 
 namespace {
 
@@ -27,29 +28,12 @@ TEST(FindingRecordTest, SemicolonsBecomeQuotedSemicolons) {
   EXPECT_EQ(ProtectSemicolons("none"), "none");
 }
 
-// A reader's view of a record: protected semicolons are text, the others
-// separate the fields.
-std::vector<std::string> Fields(const std::string& record) {
-  std::vector<std::string> fields(1);
-  for (size_t i = 0; i < record.size(); ++i) {
-    if (record.compare(i, 3, "\";\"") == 0) {
-      fields.back() += ';';
-      i += 2;
-    } else if (record[i] == ';') {
-      fields.emplace_back();
-    } else {
-      fields.back() += record[i];
-    }
-  }
-  return fields;
-}
-
 // A ";" in a configured value or a file name stays inside its field.
 TEST(FindingRecordTest, EveryFieldKeepsItsSemicolons) {
   State().CheckedFileName = "a;b.log";
   FindingRecord r{"TAGESABSCHLUSS", "1", "6;0", "21;00", "", ProtectSemicolons("t;x"),
                   CheckedFileField()};
-  EXPECT_EQ(Fields(r.Join().str()),
+  EXPECT_EQ(spktest::RecordFields(r.Join().str()),
             (std::vector<std::string>{"TAGESABSCHLUSS", "1", "6;0", "21;00", "", "t;x",
                                       "(gepr\xFC" "fte Datei: a;b.log)"}));
   ResetProgramState();
