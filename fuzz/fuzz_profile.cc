@@ -32,11 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         Fail("section names: list not ended within size");
       }
     }
+    // The value rule for a few keys (every key at every size would make a
+    // large input slow to run, and the rule does not depend on the key).
+    int checked = 0;
     for (const platform::ProfileSection& section : data.sections) {
       for (const auto& entry : section.entries) {
+        if (++checked > 8) break;
         count = platform::ProfileString(data, section.name.c_str(), entry.first.c_str(), "d", buf, n);
         if (n > 0 && (count >= n || buf[count] != '\0')) Fail("value: result not within size");
       }
+      if (checked > 8) break;
     }
   }
 
@@ -60,10 +65,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   for (size_t i = 0; i < names.size(); ++i) {
     if (names[i].str() != listed[i]) Fail("IniFile lists another section name");
   }
+  // Values through IniFile for the first keys (its buffers grow the same
+  // way for every key).
+  int compared = 0;
   for (const platform::ProfileSection& section : data.sections) {
     // Lookups see the first section of a name only.
     if (data.FindSection(section.name) != &section) continue;
+    if (compared > 32) break;
     for (const auto& entry : section.entries) {
+      if (++compared > 32) break;
       std::string expected;
       if (!data.GetValue(section.name, entry.first, &expected)) Fail("a parsed key is not found");
       // Values end at a NUL byte, as a C string does.
