@@ -2,6 +2,8 @@
 # Installs the Debian 12 packages that building, testing and the demo need.
 # Packages already present are skipped; apt-get update runs only when
 # something is missing.
+#   install-deps.sh          build, tests, demo
+#   install-deps.sh --fuzz   the same and clang with libFuzzer (scripts/fuzz.sh)
 set -euo pipefail
 
 packages=(
@@ -9,8 +11,13 @@ packages=(
   libgtest-dev libgmock-dev
   unixodbc unixodbc-dev odbc-mariadb
   mariadb-server mariadb-client
-  faketime procps time
+  faketime procps time mount
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  # clang 14 is Debian 12's; its libFuzzer and sanitizer runtimes come in
+  # libclang-rt-14-dev.
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,11 +1,15 @@
 #include "app/RunSequence.h"
 
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
 
 #include "app/MonitorRun.h"
 #include "config/InstallationPath.h"
 #include "config/IniFile.h"
 #include "platform/Env.h"
+#include "platform/Registry.h"
 #include "state/ProgramState.h"
 
 const char kConfigFilePath[] = "../settings/Spekolar.ini";
@@ -13,8 +17,22 @@ const char kConfigFilePath[] = "../settings/Spekolar.ini";
 namespace {
 
 const int32_t kProtocolMaxSize = 1000000;
+const char kMailInterpreter[] = "peldavorn_php_bin";
 
 void Entry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
+
+// What could not be read, for an entry or a warning.
+const char* ReadFailure(platform::Status status) {
+  return status == platform::Status::kTooLarge ? " (gr\xF6\xDF" "er als 16 MiB)" : "";
+}
+
+// Characters at which the Windows command processor splits a command line
+// or that it interprets outside double quotes.
+bool NeedsQuotes(std::string_view text) {
+  return text.find_first_of(" \t&|<>^(),;=!") != std::string_view::npos;
+}
+
+CString Quoted(const CString& text) { return "\"" + text + "\""; }
 
 bool Exists(const CString& path) { return !platform::GetEnv()->FindFiles(path).empty(); }
 
@@ -58,14 +76,13 @@ void PrintUsage() {
   std::fputs("\n", stdout);
 }
 
-// Starts the mail script when a section wrote e-mail text.
+// Starts the mail script when a section wrote e-mail text. A result of -1
+// (the script could not be started at all) is the one failure.
 void SendMail() {
   ProgramState& s = State();
-  CString command;
-  if (s.LogDirectory.Find("log") >= 0) {
-    command = CString("%peldavorn_php_bin% ") + s.LogDirectory.Left(s.LogDirectory.GetLength() - 3) +
-              "common\\Classes\\phpMailer2\\sendmail_Spk.php";
-  }
+  std::string interpreter;
+  bool defined = platform::GetEnv()->GetVariable(kMailInterpreter, &interpreter);
+  CString command = MailCommand(s.LogDirectory, defined ? &interpreter : nullptr);
   int result = platform::GetEnv()->RunCommand(command);
   Entry(command);
   if (result == -1) {
@@ -75,13 +92,41 @@ void SendMail() {
   }
 }
 
+// One line on standard error at the end of the pass when findings or
+// notifications were lost, so that cron tells the operator.
+void ReportLostLines(std::FILE* errors) {
+  ProgramState& s = State();
+  int lost = s.FindingsProtocol.FailedWrites() + s.NotificationProtocol.FailedWrites() +
+             s.MailTextProtocol.FailedWrites();
+  if (lost == 0 || errors == nullptr) return;
+  std::fprintf(errors,
+               "Spekolar: %d Zeile(n) in SPEKOLAR.TXT, SPEKOLAR.NRT oder SPEKOLAR.EML konnten nicht "
+               "geschrieben werden (Verzeichnis '%s').\n",
+               lost, s.LogDirectory.c_str());
+  std::fflush(errors);
+}
+
 }  // namespace
 
-int RunSpekolar(int argc, char** argv, const InstallationPath& installation) {
+CString MailCommand(const CString& logDirectory, const std::string* interpreter) {
+  if (logDirectory.Find("log") < 0) return CString();
+  CString program = CString("%") + kMailInterpreter + "%";
+  if (interpreter != nullptr && NeedsQuotes(*interpreter)) program = Quoted(program);
+  CString script = logDirectory.Left(logDirectory.GetLength() - 3) +
+                   "common\\Classes\\phpMailer2\\sendmail_Spk.php";
+  if (NeedsQuotes(script.view())) script = Quoted(script);
+  return program + " " + script;
+}
+
+int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
+                const RunOptions& options) {
   ProgramState& s = State();
   platform::Env* env = platform::GetEnv();
   int exitCode = 0;
   bool haveArgument = argc >= 2;
+  // Held until the function returns, whichever way: past the mail script
+  // and the closing entry.
+  std::unique_ptr<platform::FileLock> lock;
 
   s.MailTextWritten = false;
   if (!haveArgument) PrintUsage();
@@ -91,8 +136,24 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation) {
     exitCode = 1;
   } else {
     s.LogDirectory = installation.GetLogDirectory();
+    platform::Status store = installation.StoreStatus();
+    if (store != platform::Status::kOk && store != platform::Status::kNotFound &&
+        options.errors != nullptr) {
+      // Without the store there is no log directory to report into.
+      std::fprintf(options.errors, "Spekolar: Registrierungsdatei '%s' konnte nicht gelesen werden%s.\n",
+                   platform::RegistryStorePath().c_str(), ReadFailure(store));
+    }
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.RunProtocol.SetMaxSize(kProtocolMaxSize);
+
+    // A lock file that cannot be made (no log directory, no right to write
+    // there) leaves the pass unlocked: its entries could not be written
+    // either, and refusing to run would lose its database messages as well.
+    const CString lockPath = s.LogDirectory + "\\SPEKOLAR.LCK";
+    if (env->LockFile(lockPath, options.lockWaitMillis, &lock) == platform::Status::kBusy) {
+      Entry("*** Abbruch: ein anderer Spekolar-Lauf h\xE4lt die Sperre '" + lockPath + "' ***");
+      return 1;
+    }
     Entry("Spekolar gestartet");
     s.FindingsProtocol.Open(s.LogDirectory, "SPEKOLAR.TXT");
     s.FindingsProtocol.SetMaxSize(kProtocolMaxSize);
@@ -111,8 +172,23 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation) {
       Entry(CString("Konfigurationsdatei '") + s.ConfigFilePath + "' nicht gefunden.");
       return 1;
     }
+    // Read now, once for the whole pass: a file that is there but cannot
+    // be read (no right, a folder, a dangling link, a FIFO) would run no
+    // monitor and look like a quiet day.
+    IniFile ini;
+    ini.SetPath(s.ConfigFilePath.c_str());
+    platform::Status config = ini.Load();
+    if (config != platform::Status::kOk) {
+      Entry(CString("Konfigurationsdatei '") + s.ConfigFilePath + "' konnte nicht gelesen werden" +
+            ReadFailure(config) + ".");
+      return 1;
+    }
 
     s.Credentials.SetFile(argv[1]);
+    if (s.Credentials.Probe() == platform::Status::kTooLarge) {
+      Entry(CString("Datenbank-Zugangsdatei '") + s.Credentials.Path() +
+            "' konnte nicht gelesen werden" + ReadFailure(platform::Status::kTooLarge) + ".");
+    }
     s.Db->SetCredentials(s.Credentials);
 
     int32_t status = StartDatabase();
@@ -121,8 +197,6 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation) {
     MoveAside(s.MailTextPath);
     MoveAside(s.NotificationPath);
 
-    IniFile ini;
-    ini.SetPath(s.ConfigFilePath.c_str());
     RunMonitors(ini);
     exitCode = 0;
   }
@@ -130,5 +204,6 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation) {
   if (s.MailTextWritten) SendMail();
   CString closing(std::string(59, '*'));
   Entry(closing + "\n");
+  ReportLostLines(options.errors);
   return exitCode;
 }

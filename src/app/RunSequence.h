@@ -1,21 +1,58 @@
 // One run of the program, from the start entry to the exit code.
 //
-// The fixed order: framework start-up, log directory, protocol files and the
-// start entry, argument check, monitor configuration check, credentials and
-// the database start-up (connect, tenant query), moving the previous run's
-// notification files aside, the monitors, the mail script when e-mail text
-// was written, the closing entry. The first failing step ends the run with
-// its entry in SPEKOLAR.log and its exit code: 1 for a missing argument or
-// configuration file, the failing database step's result otherwise.
+// The fixed order: framework start-up, log directory, protocol files, the
+// pass lock and the start entry, argument check, monitor configuration
+// check, credentials and the database start-up (connect, tenant query),
+// moving the previous run's notification files aside, the monitors, the
+// mail script when e-mail text was written, the closing entry. The first
+// failing step ends the run with its entry in SPEKOLAR.log and its exit
+// code: 1 for a missing argument, a missing or unreadable configuration
+// file or another pass that holds the lock too long, the failing database
+// step's result otherwise.
+//
+// Passes are started by a timer and by hand, so two may overlap. Each
+// holds an exclusive lock on SPEKOLAR.LCK in the log directory from before
+// its first entry to its end; a second one waits for it (at most
+// RunOptions::lockWaitMillis, so that a pass that hangs does not pile
+// starts up behind it) and then gives up with one entry and exit code 1.
+// Without the lock, two passes would rotate the protocol files under each
+// other (one deleting the .old generation the other just made), compute
+// the same message ids, and move each other's e-mail text aside.
 #pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "text/CString.h"
 
 class InstallationPath;
 
+// How long a pass waits for the one before it: longer than any sound pass
+// takes, short enough that a hung one does not hold back a day of starts.
+inline constexpr int64_t kDefaultLockWaitMillis = 10 * 60 * 1000;
+
+struct RunOptions {
+  int64_t lockWaitMillis = kDefaultLockWaitMillis;
+  // Where the end-of-pass warnings go; the program's standard error, which
+  // cron mails to the operator.
+  std::FILE* errors = stderr;
+};
+
 // Runs one pass. `installation` is the program-wide object built at start-up.
 // Returns the process exit code.
-int RunSpekolar(int argc, char** argv, const InstallationPath& installation);
+int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
+                const RunOptions& options = RunOptions());
+
+// The mail script's command line for the log directory: empty when the
+// directory holds no "log"; otherwise "%peldavorn_php_bin% " and the
+// script's path (the directory without its last three characters, then
+// "common\Classes\phpMailer2\sendmail_Spk.php"). A script path that holds
+// blanks or characters the command processor would split at or interpret
+// ("(x86)", "&", ...) is put in double quotes, and so is the interpreter
+// reference when `interpreter` (the value of peldavorn_php_bin, null when
+// undefined) holds such characters; without them the text is unchanged.
+CString MailCommand(const CString& logDirectory, const std::string* interpreter);
 
 // Relative to the current directory.
 extern const char kConfigFilePath[];

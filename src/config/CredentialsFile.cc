@@ -1,6 +1,10 @@
 #include "config/CredentialsFile.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "config/Blowfish.h"
 #include "config/CredentialsKey.h"
@@ -11,6 +15,22 @@ namespace {
 
 // fgets into a 400-byte buffer: at most 399 characters a read.
 constexpr size_t kLineBuffer = 400;
+
+// The file's bytes, read whole, handed out as a file.
+class BytesFile : public platform::ReadableFile {
+ public:
+  explicit BytesFile(std::string bytes) : bytes_(std::move(bytes)) {}
+  long Read(char* buf, size_t n) override {
+    size_t count = std::min(n, bytes_.size() - at_);
+    std::memcpy(buf, bytes_.data() + at_, count);
+    at_ += count;
+    return static_cast<long>(count);
+  }
+
+ private:
+  std::string bytes_;
+  size_t at_ = 0;
+};
 
 }  // namespace
 
@@ -23,11 +43,12 @@ bool CredentialsFile::SetFile(CString path) {
 CString CredentialsFile::GetValue(CString key) const {
   if (key.IsEmpty()) return CString();
 
-  std::unique_ptr<platform::ReadableFile> file;
-  if (path_.IsEmpty() || platform::GetEnv()->OpenForRead(path_, &file) != platform::Status::kOk) {
+  std::string bytes;
+  if (path_.IsEmpty() || platform::GetEnv()->ReadWholeFile(path_, &bytes) != platform::Status::kOk) {
     return CString();
   }
-  platform::TextLineReader reader(file.get());
+  BytesFile file(std::move(bytes));
+  platform::TextLineReader reader(&file);
   CString line;
   while (reader.ReadLine(&line, kLineBuffer)) {
     line.Trim();
@@ -40,6 +61,12 @@ CString CredentialsFile::GetValue(CString key) const {
     if (line.Mid(first + 1, second - first - 1) == key) return line.Mid(second + 1);
   }
   return CString();
+}
+
+platform::Status CredentialsFile::Probe() const {
+  if (path_.IsEmpty()) return platform::Status::kNotFound;
+  std::string bytes;
+  return platform::GetEnv()->ReadWholeFile(path_, &bytes);
 }
 
 CString CredentialsFile::DecryptValue(CString hexText) const {

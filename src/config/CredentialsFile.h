@@ -1,13 +1,16 @@
 // Encrypted database access values in the product's configuration file.
 //
-// Lines of the form prefix;KEY;hexvalue. Each lookup opens and scans the file
-// from the start (no cache): reads of at most 399 characters, each trimmed
+// Lines of the form prefix;KEY;hexvalue. Each lookup reads and scans the file
+// from the start (no cache): a regular file of at most kMaxWholeFileBytes,
+// read whole (a FIFO, a device or a larger file is not read and holds no
+// values); lines as reads of at most 399 characters, each trimmed
 // and upper-cased as a whole; lines starting with X are skipped; the key
 // stands between the first two semicolons and must match exactly; the value
 // is the rest of the line; the first match wins. Values are Blowfish
 // ciphertext in hex and are decrypted with the build's 7-character key.
 #pragma once
 
+#include "platform/Env.h"
 #include "text/CString.h"
 
 class CredentialsFile {
@@ -33,6 +36,10 @@ class CredentialsFile {
   CString GetLogin() const;
   CString GetPassword() const;
   CString GetSchema() const;
+
+  // How a read of the file goes now: kOk, kNotFound (also without a path),
+  // or why it cannot be read (kTooLarge, kNotAFile, kAccessDenied, ...).
+  platform::Status Probe() const;
 
   const CString& Path() const { return path_; }
   void Reset() { path_.Empty(); }

@@ -1,13 +1,17 @@
 #include "config/IniFile.h"
 
 #include <cstdint>
+#include <climits>
 #include <vector>
 
 #include "platform/Profile.h"
 
 namespace {
-// Buffers start at this size and grow by it until the result fits.
+// Buffers start at this size and double until the result fits, so a value
+// of n bytes costs a few copies of itself, not n / 512 of them.
 constexpr uint32_t kStep = 512;
+
+uint32_t Grown(uint32_t size) { return size <= UINT32_MAX / 2 ? size * 2 : UINT32_MAX; }
 }  // namespace
 
 IniFile::~IniFile() = default;
@@ -18,6 +22,20 @@ void IniFile::SetPath(const char* path) {
   } else if (path_) {
     path_->clear();
   }
+  data_.reset();
+}
+
+platform::Status IniFile::Load() {
+  Data();
+  return loadStatus_;
+}
+
+const platform::ProfileData& IniFile::Data() {
+  if (!data_) {
+    data_.emplace();
+    loadStatus_ = platform::LoadProfile(PathOrNull(), &*data_);
+  }
+  return *data_;
 }
 
 CString IniFile::GetString(const char* section, const char* key, const char* def) {
@@ -26,13 +44,12 @@ CString IniFile::GetString(const char* section, const char* key, const char* def
   // A result that fills the buffer may have been cut: try again larger.
   uint32_t size = kStep;
   std::vector<char> buffer(size + 1);
-  uint32_t length = platform::GetPrivateProfileStringA(section, key, fallback, buffer.data(),
-                                                       size, PathOrNull());
-  while (length + 1 >= size) {
-    size += kStep;
+  const platform::ProfileData& data = Data();
+  uint32_t length = platform::ProfileString(data, section, key, fallback, buffer.data(), size);
+  while (length + 1 >= size && size < UINT32_MAX) {
+    size = Grown(size);
     buffer.assign(size + 1, '\0');
-    length = platform::GetPrivateProfileStringA(section, key, fallback, buffer.data(), size,
-                                                PathOrNull());
+    length = platform::ProfileString(data, section, key, fallback, buffer.data(), size);
   }
   return CString(buffer.data(), length);
 }
@@ -43,15 +60,16 @@ void IniFile::GetSectionNames(std::vector<CString>& names) {
   // the count leaves more room than that.
   uint32_t size = kStep;
   std::vector<char> buffer(size + 1);
-  uint32_t count = platform::GetPrivateProfileSectionNamesA(buffer.data(), size, PathOrNull());
-  while (count + 2 >= size) {
-    size += kStep;
+  const platform::ProfileData& data = Data();
+  uint32_t count = platform::ProfileSectionNames(data, buffer.data(), size);
+  while (count + 2 >= size && size < UINT32_MAX) {
+    size = Grown(size);
     buffer.assign(size + 1, '\0');
-    count = platform::GetPrivateProfileSectionNamesA(buffer.data(), size, PathOrNull());
+    count = platform::ProfileSectionNames(data, buffer.data(), size);
   }
   size = count + 2;
   buffer.assign(size + 1, '\0');
-  platform::GetPrivateProfileSectionNamesA(buffer.data(), size, PathOrNull());
+  platform::ProfileSectionNames(data, buffer.data(), size);
   const char* name = buffer.data();
   const char* end = buffer.data() + size;
   while (name < end && *name != '\0') {

@@ -19,6 +19,7 @@ InstallationPath::InstallationPath() {
   RegistryValue& path = key.Value(kPathValue);
   if (path.HasValue()) directory_ = path.AsString();
   key.CloseKey();
+  storeStatus_ = platform::LastRegistryStoreRead();
 }
 
 CString InstallationPath::GetLogDirectory() const {

@@ -8,6 +8,7 @@
 // directory, and so an empty log directory; nothing is reported.
 #pragma once
 
+#include "platform/Env.h"
 #include "text/CString.h"
 
 class InstallationPath {
@@ -20,6 +21,9 @@ class InstallationPath {
 
   // The installation directory as read; empty when none was found.
   const CString& Directory() const { return directory_; }
+  // How the registry store was read (platform::LastRegistryStoreRead):
+  // kOk, kNotFound for a missing store, or why it could not be read.
+  platform::Status StoreStatus() const { return storeStatus_; }
 
   // Empty when the directory is empty; otherwise the directory, one '\',
   // and "htdocs\PELDAVORN\peldavorn_php\log" (no '\' at the end).
@@ -27,4 +31,5 @@ class InstallationPath {
 
  private:
   CString directory_;
+  platform::Status storeStatus_ = platform::Status::kOk;
 };

@@ -135,7 +135,10 @@ RegistryKey::~RegistryKey() { CloseKey(); }
 bool RegistryKey::OpenKey(const CString& path, HKEY root, REGSAM access, bool reopen) {
   if (!reopen) {
     if (!hasPath_ || !platform::RegistryNamesEqual(path_.view(), path.view())) {
-      if (hasPath_) values_.clear();
+      if (hasPath_) {
+        values_.clear();
+        valueIndex_.clear();
+      }
       path_ = path;
       hasPath_ = true;
     }
@@ -222,9 +225,10 @@ bool RegistryKey::LoadValues() {
 
 RegistryValue& RegistryKey::Value(const CString& name) {
   CString wanted = name.Left(RegistryValue::kMaxNameLength);
-  for (auto it = values_.rbegin(); it != values_.rend(); ++it) {
-    if (platform::RegistryNamesEqual((*it)->Name().view(), wanted.view())) return **it;
-  }
+  std::string folded = platform::RegistryFoldedName(wanted.view());
+  auto found = valueIndex_.find(folded);
+  if (found != valueIndex_.end()) return *values_[found->second];
+  valueIndex_.emplace(std::move(folded), values_.size());
   values_.push_back(std::make_unique<RegistryValue>(*this, wanted));
   return *values_.back();
 }

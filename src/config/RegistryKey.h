@@ -7,6 +7,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Registry.h"
@@ -99,8 +101,9 @@ class RegistryKey {
   // for its value count.
   bool LoadValues();
   // The value of that name, compared without regard to case from the last
-  // entry backwards; a new value object without a value is appended when
-  // there is none, so this always gives an object.
+  // entry backwards (in one step, through an index of the names); a new
+  // value object without a value is appended when there is none, so this
+  // always gives an object.
   RegistryValue& Value(const CString& name);
   void CloseKey();
 
@@ -121,4 +124,6 @@ class RegistryKey {
   CString path_;
   bool hasPath_ = false;
   std::vector<std::unique_ptr<RegistryValue>> values_;
+  // Folded name -> index of the last value of that name.
+  std::unordered_map<std::string, size_t> valueIndex_;
 };

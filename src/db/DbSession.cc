@@ -1,6 +1,8 @@
 #include "db/DbSession.h"
 
+#include <cctype>
 #include <cstring>
+#include <string>
 
 #include "config/CredentialsFile.h"
 #include "platform/Env.h"
@@ -31,6 +33,21 @@ const char kInsertFormatMysql[] =
 
 bool Succeeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
 
+// A value in an ODBC connection string: as it stands, or in braces (with
+// '}' doubled) when it holds characters that would end or split it.
+std::string ConnectionValue(const CString& value) {
+  const std::string& text = value.str();
+  const bool plain = text.find_first_of(";{}=") == std::string::npos &&
+                     (text.empty() || (text.front() != ' ' && text.back() != ' '));
+  if (plain) return text;
+  std::string braced = "{";
+  for (char c : text) {
+    braced += c;
+    if (c == '}') braced += '}';
+  }
+  return braced + "}";
+}
+
 // SQL_INVALID_HANDLE carries no diagnostics but is as much a failure.
 bool IsError(SQLRETURN rc) { return rc == SQL_ERROR || rc == SQL_INVALID_HANDLE; }
 
@@ -40,11 +57,13 @@ SQLCHAR* Sql(const CString& text) {
 
 // Overwrites the bytes of a secret before the text is emptied. The volatile
 // writes keep the compiler from dropping the stores as dead.
-void Wipe(CString& secret) {
-  volatile char* bytes = secret.str().data();
-  for (size_t i = 0; i < secret.str().size(); ++i) bytes[i] = '\0';
-  secret.Empty();
+void Wipe(std::string& secret) {
+  volatile char* bytes = secret.data();
+  for (size_t i = 0; i < secret.size(); ++i) bytes[i] = '\0';
+  secret.clear();
 }
+
+void Wipe(CString& secret) { Wipe(secret.str()); }
 
 // A field's text up to its terminator or its width, whichever comes first,
 // as a literal body: quotes doubled, and backslashes too where the server
@@ -116,6 +135,7 @@ int32_t DbConnection::Connect() {
   if (!(dbSystem_ == "ORACLE" || dbSystem_ == "MSSQL" || dbSystem_ == "MYSQL")) return -1;
 
   status_ = 0;
+  connected_ = false;
   Release();
 
   SQLHANDLE handle = SQL_NULL_HANDLE;
@@ -127,13 +147,36 @@ int32_t DbConnection::Connect() {
   if (!Succeeded(SQLAllocHandle(SQL_HANDLE_DBC, env_, &handle))) return -1;
   dbc_ = handle;
 
+  SQLSetConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
+                    reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeout_)), SQL_IS_UINTEGER);
+
   dataSource_ = credentials_->GetDatabase();
   login_ = credentials_->GetLogin();
   CString password = credentials_->GetPassword();
-  const SQLRETURN rc = SQLConnect(dbc_, Sql(dataSource_), SQL_NTS, Sql(login_), SQL_NTS,
-                                  Sql(password), SQL_NTS);
+  SQLRETURN rc;
+  // The MariaDB driver trims the values of a connection string: a value
+  // with blanks at an end only passes unchanged through SQLConnect (which
+  // then connects without the driver's time-outs).
+  auto trimmedByDriver = [](const CString& v) {
+    return !v.IsEmpty() && (std::isspace(static_cast<unsigned char>(v.str().front())) ||
+                            std::isspace(static_cast<unsigned char>(v.str().back())));
+  };
+  if (dbSystem_ == "MYSQL" && !trimmedByDriver(dataSource_) && !trimmedByDriver(login_) &&
+      !trimmedByDriver(password)) {
+    std::string connection = "DSN=" + ConnectionValue(dataSource_) + ";UID=" +
+                             ConnectionValue(login_) + ";PWD=" + ConnectionValue(password) +
+                             CString::Formatted(";CONN_TIMEOUT=%d;READ_TIMEOUT=%d;WRITE_TIMEOUT=%d",
+                                                loginTimeout_, queryTimeout_, queryTimeout_)
+                                 .str();
+    rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(connection.data()), SQL_NTS,
+                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    Wipe(connection);
+  } else {
+    rc = SQLConnect(dbc_, Sql(dataSource_), SQL_NTS, Sql(login_), SQL_NTS, Sql(password), SQL_NTS);
+  }
   Wipe(password);
 
+  connected_ = Succeeded(rc);
   if (rc == SQL_SUCCESS_WITH_INFO) {
     ReadDiagnostics(SQL_HANDLE_DBC, dbc_);
     return status_;
@@ -143,6 +186,28 @@ int32_t DbConnection::Connect() {
     return nativeError_ != 0 ? nativeError_ : -1;
   }
   return status_;
+}
+
+void DbConnection::SetTimeoutsForTesting(int loginSeconds, int querySeconds) {
+  loginTimeout_ = loginSeconds < 1 ? 1 : loginSeconds;
+  queryTimeout_ = querySeconds < 1 ? 1 : querySeconds;
+}
+
+bool DbConnection::AllocateStatement(SQLHSTMT* stmt) {
+  SQLHANDLE handle = SQL_NULL_HANDLE;
+  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &handle))) {
+    ReadDiagnostics(SQL_HANDLE_DBC, dbc_);
+    return false;
+  }
+  *stmt = handle;
+  // The MariaDB driver would turn this into a server-side limit that a
+  // MySQL server does not understand; its connection keywords bound the
+  // wait instead (Connect).
+  if (dbSystem_ != "MYSQL") {
+    SQLSetStmtAttr(*stmt, SQL_ATTR_QUERY_TIMEOUT,
+                   reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(queryTimeout_)), SQL_IS_UINTEGER);
+  }
+  return true;
 }
 
 void DbConnection::ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
@@ -171,12 +236,7 @@ int32_t DbSession::SQLOpenQrv112Mnd() {
     SQLFreeHandle(SQL_HANDLE_STMT, tenantStmt_);
     tenantStmt_ = SQL_NULL_HSTMT;
   }
-  SQLHANDLE handle = SQL_NULL_HANDLE;
-  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &handle))) {
-    ReadDiagnostics(SQL_HANDLE_DBC, dbc_);
-    return -1;
-  }
-  tenantStmt_ = handle;
+  if (!AllocateStatement(&tenantStmt_)) return -1;
   SQLSetStmtAttr(tenantStmt_, SQL_ATTR_CURSOR_SCROLLABLE,
                  reinterpret_cast<SQLPOINTER>(SQL_NONSCROLLABLE), SQL_IS_INTEGER);
   SQLSetStmtAttr(tenantStmt_, SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(SQL_CONCUR_LOCK),
@@ -244,11 +304,8 @@ int32_t DbSession::SQLCloseQrv112Mnd() {
 int32_t DbSession::MakeMessageUid(CString& uid) {
   const CString stamp = platform::Stamp14(platform::GetEnv()->Now());
 
-  SQLHANDLE stmt = SQL_NULL_HANDLE;
-  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
-    ReadDiagnostics(SQL_HANDLE_DBC, dbc_);
-    return -1;
-  }
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  if (!AllocateStatement(&stmt)) return -1;
   CString statement;
   statement.Format(kCountFormat);
   const SQLRETURN execRc = SQLExecDirect(stmt, Sql(statement), SQL_NTS);
@@ -286,11 +343,8 @@ CString DbSession::BuildInsertStatement(const MessageRecord& r) const {
 }
 
 int32_t DbSession::InsertMessage(MessageRecord record) {
-  SQLHANDLE stmt = SQL_NULL_HANDLE;
-  if (!Succeeded(SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &stmt))) {
-    ReadDiagnostics(SQL_HANDLE_DBC, dbc_);
-    return -1;
-  }
+  SQLHSTMT stmt = SQL_NULL_HSTMT;
+  if (!AllocateStatement(&stmt)) return -1;
   const CString statement = BuildInsertStatement(record);
   const SQLRETURN rc = SQLExecDirect(stmt, Sql(statement), SQL_NTS);
   if (IsError(rc)) {

@@ -25,15 +25,40 @@ class DbConnection {
   DbConnection(const DbConnection&) = delete;
   DbConnection& operator=(const DbConnection&) = delete;
 
+  // A pass is started by a timer; a server that stops answering (frozen,
+  // or gone without closing its connections) must end it with the step's
+  // failure, not hold it forever. Seconds a login may take, and seconds a
+  // statement may wait for the server.
+  static constexpr int kLoginTimeoutSeconds = 5;
+  static constexpr int kQueryTimeoutSeconds = 10;
+
   // Keeps a reference to the credentials (not owned). Always true.
   bool SetCredentials(const CredentialsFile& credentials);
   // Reads DB_SYSTEM, SCHEMA (while the schema name is empty), DATABASE,
   // LOGIN and PASS, and connects to the data source. -1 for a database
   // system other than exactly "ORACLE", "MSSQL" or "MYSQL" (no ODBC call, the
   // diagnostics untouched) or a failed handle allocation; on a failed
-  // connect the native code, or -1. The password lives only in a local text
-  // that is overwritten right after SQLConnect.
+  // connect the native code, or -1. The password lives only in local texts
+  // that are overwritten right after the connect call.
+  //
+  // Time-outs: the login time-out is set as the connection attribute
+  // SQL_ATTR_LOGIN_TIMEOUT (honoured by the ORACLE and MSSQL drivers). The
+  // MariaDB and MySQL drivers ignore it and the statement time-out alike,
+  // so for "MYSQL" the connect goes through SQLDriverConnect with the data
+  // source, login and password and their own time-out keywords
+  // (CONN_TIMEOUT, READ_TIMEOUT, WRITE_TIMEOUT), which also bound every
+  // later read from the server. A time-out fails the step with the
+  // driver's diagnostics (2013, 08S01 "Lost connection" for MariaDB). The
+  // driver trims the values of a connection string, so a data source,
+  // login or password with blanks at an end goes through SQLConnect, as
+  // before, without the driver's time-outs.
   int32_t Connect();
+  // Tests: shorter time-outs (seconds, at least 1) for the next Connect.
+  void SetTimeoutsForTesting(int loginSeconds, int querySeconds);
+
+  // Whether the latest Connect succeeded (the connection may have been lost
+  // since; the next statement will say so).
+  bool Connected() const { return connected_; }
 
   int32_t NativeError() const { return nativeError_; }
   CString SqlState() const { return sqlState_; }
@@ -62,6 +87,14 @@ class DbConnection {
   CString login_;
   int32_t nativeError_ = 0;
   const CredentialsFile* credentials_ = nullptr;
+  bool connected_ = false;
+  int loginTimeout_ = kLoginTimeoutSeconds;
+  int queryTimeout_ = kQueryTimeoutSeconds;
+
+  // Allocates a statement on the connection with the statement time-out
+  // set; false (with the connection's diagnostics read) when none could be
+  // allocated.
+  bool AllocateStatement(SQLHSTMT* stmt);
 
   // Set by DbSession to its tenant statement so that a new Connect does not
   // leave a stale handle behind.

@@ -42,7 +42,18 @@ int StoreMessage(CString title, const CString& monitorName, const char* category
   MessageRecord::SetText(r.MsgErf, "KORVANE");
   MessageRecord::SetText(r.MsgUid, uid);
 
-  return state.Db->InsertMessage(r);
+  const int result = state.Db->InsertMessage(r);
+  // Without a connection the run never got this far; there is no row to
+  // lose (monitors tried on their own).
+  if (result != 0 && result != 1 && state.Db->Connected()) {
+    // The row is lost for good (the finding itself stands in SPEKOLAR.TXT);
+    // say so where the operator looks, with the server's own words.
+    CString entry;
+    entry.Format("Fehler beim InsertMessage:\n%ld\n%s\n%s\n", static_cast<long>(state.Db->NativeError()),
+                 state.Db->SqlState().c_str(), state.Db->MessageText().c_str());
+    state.RunProtocol.WriteLine(entry, true, true);
+  }
+  return result;
 }
 
 }  // namespace

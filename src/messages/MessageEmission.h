@@ -3,8 +3,13 @@
 // Both operations fill the program-wide State().MessageBuffer (cleared
 // first) with the caller's texts, the tenant values of the run
 // (State().TenantRow), a 14-digit local time stamp and a new MsgUid, and
-// insert a copy through State().Db. They write no file; the callers write
-// the protocol lines that go with a message.
+// insert a copy through State().Db. The callers write the protocol lines
+// that go with a message; the one entry written here is for a failed
+// insert (a dropped table, a refused value, a read-only user), since that
+// row is lost for good: "Fehler beim InsertMessage:" with the native error
+// code, SQL state and message text on lines of their own, as the start-up
+// failures are written. (A session that never connected writes none: the
+// run stops before any monitor then.)
 //
 // Precondition: the session is connected and the tenant row fetched; a
 // session that is not gives -1 and no row.

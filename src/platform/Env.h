@@ -32,7 +32,17 @@ enum class Status {
   kIsDirectory,    // a directory where a file was asked for
   kNoSpace,        // disk full or quota
   kIoError,        // anything else
+  kNotAFile,       // exists, but is neither a regular file nor a directory
+                   // (a FIFO, a device, a socket)
+  kTooLarge,       // a whole-file read over kMaxWholeFileBytes
+  kBusy,           // LockFile: another process still held the lock at the
+                   // end of the wait
 };
+
+// Whole-file reads (ReadWholeFile) refuse files larger than this. No real
+// INI file, registry export or credentials file comes near it; a larger
+// file is a mistake (or /dev/zero behind a link), not configuration.
+inline constexpr int64_t kMaxWholeFileBytes = int64_t{16} << 20;
 
 // Local wall-clock time, broken down. month is 1..12, year four digits.
 struct LocalTime {
@@ -57,8 +67,20 @@ class AppendableFile {
   virtual int64_t Size() = 0;
   // Appends the bytes unchanged. False when not all of them were written.
   virtual bool Append(const char* data, size_t n) = 0;
+  // Cuts the file back to `size` bytes (a size the file had before): the
+  // caller takes back an Append that did not write all of its bytes, so a
+  // full disk leaves no half record behind. False when the file could not
+  // be cut.
+  virtual bool Truncate(int64_t size) = 0;
   // Flushes and closes; false when the data did not reach the file.
   virtual bool Close() = 0;
+};
+
+// An exclusive lock taken with Env::LockFile; released when the object is
+// destroyed (and by the system when the process ends, however it ends).
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
 };
 
 // One match of a wildcard search.
@@ -71,20 +93,30 @@ class Env {
  public:
   virtual ~Env() = default;
 
-  // Opens a file for reading. A directory is refused with kIsDirectory (as
-  // on Windows, where opening a directory for reading fails).
+  // Opens a file for reading. Only regular files are opened, and the open
+  // itself never waits: a directory is refused with kIsDirectory (as on
+  // Windows, where opening a directory for reading fails), anything else
+  // that is not a regular file (a FIFO, which would block the open until a
+  // writer comes, a device such as /dev/zero, which never ends) with
+  // kNotAFile. Links are followed.
   virtual Status OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) = 0;
-  // Opens a file for appending, creating it when missing.
+  // Opens a file for appending, creating it when missing. Only regular
+  // files, never waiting, as OpenForRead: kIsDirectory, kNotAFile.
   virtual Status OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) = 0;
   virtual Status DeleteFile(const CString& path) = 0;
   // Renames; fails (and leaves both alone) when the target exists, as
   // Windows' rename does.
   virtual Status RenameFile(const CString& from, const CString& to) = 0;
 
-  // Whole-file helpers for small files (INI, registry store).
+  // Whole-file helpers for small files (INI, registry store, credentials).
+  // Reads a regular file as OpenForRead opens it (kIsDirectory, kNotAFile);
+  // a file larger than kMaxWholeFileBytes is refused with kTooLarge without
+  // being read.
   virtual Status ReadWholeFile(const CString& path, std::string* out) = 0;
   // Writes through a temporary file in the same folder and a rename, so a
-  // crash never leaves a half-written file.
+  // crash never leaves a half-written file. Symbolic links are followed:
+  // when `path` is a link (or a chain of links), the file it points to is
+  // replaced, in that file's folder, and the link stays a link.
   virtual Status WriteFileAtomically(const CString& path, const std::string& data) = 0;
   // Whether the process may write the file (or, when missing, create it in
   // its folder).
@@ -111,10 +143,24 @@ class Env {
   // Value of an environment variable; false when it is not defined.
   virtual bool GetVariable(const char* name, std::string* value) = 0;
 
-  // Runs a command synchronously through the command processor after
-  // expanding %NAME% references. Returns the command's exit status, or -1
-  // only when the command processor could not be started.
+  // Runs a command line synchronously after expanding %NAME% references
+  // (an undefined name stays as written). Returns the command's exit
+  // status, or -1 only when the command could not be started at all: the
+  // command processor, or, where the program is started directly without
+  // one, the program itself (not found, not executable). An empty or blank
+  // command line runs nothing and gives 0.
   virtual int RunCommand(const CString& command) = 0;
+
+  // Takes an exclusive lock on the file at `path`, creating the file when
+  // missing (it is never deleted: a lock file that comes and goes lets two
+  // processes hold "the" lock at once). Only one holder at a time, whether
+  // in another process or through another LockFile call in this one. When
+  // another holder has it, waits up to `waitMillis` milliseconds for its
+  // release and then gives up with kBusy. Other failures (kNotFound for a
+  // missing folder, kAccessDenied, kNotAFile, ...) come back at once. The
+  // lock lasts as long as *out.
+  virtual Status LockFile(const CString& path, int64_t waitMillis,
+                          std::unique_ptr<FileLock>* out) = 0;
 
   // Framework start-up; true on this platform.
   virtual bool FrameworkInit() { return true; }

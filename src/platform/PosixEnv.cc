@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -39,6 +40,8 @@ Status StatusFromErrno(int error) {
       return Status::kAccessDenied;
     case EISDIR:
       return Status::kIsDirectory;
+    case ENXIO:  // a FIFO without a reader, opened for writing without waiting
+      return Status::kNotAFile;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
@@ -129,6 +132,17 @@ class PosixAppendableFile : public AppendableFile {
       failed_ = true;
       return false;
     }
+    return true;
+  }
+
+  // A cut-back after a failed write takes the failure back: Close then
+  // reports only what happened afterwards.
+  bool Truncate(int64_t size) override {
+    if (fd_ < 0 || size < 0) return false;
+    while (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+      if (errno != EINTR) return false;
+    }
+    failed_ = false;
     return true;
   }
 
@@ -335,29 +349,67 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   return reach[nn] != 0;
 }
 
-Status PosixEnv::OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) {
-  std::string fsPath = ToFileSystemPath(path);
-  int fd = ::open(fsPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return LastErrorStatus();
-  // Linux opens a directory for reading; Windows refuses, and so do we.
+namespace {
+
+// Opens `fsPath` with `flags` (O_NONBLOCK added, so that a FIFO never makes
+// the open wait) and accepts the result only when it is a regular file.
+// Returns the descriptor, or -1 with *status set.
+int OpenRegularFile(const std::string& fsPath, int flags, Status* status) {
+  int fd = ::open(fsPath.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+  if (fd < 0) {
+    *status = LastErrorStatus();
+    return -1;
+  }
   struct stat st;
   if (::fstat(fd, &st) != 0) {
-    Status status = LastErrorStatus();
+    *status = LastErrorStatus();
     ::close(fd);
-    return status;
+    return -1;
   }
-  if (S_ISDIR(st.st_mode)) {
+  if (!S_ISREG(st.st_mode)) {
+    // Linux opens a directory for reading; Windows refuses, and so do we.
+    *status = S_ISDIR(st.st_mode) ? Status::kIsDirectory : Status::kNotAFile;
     ::close(fd);
-    return Status::kIsDirectory;
+    return -1;
   }
+  // Regular files never block; clear the flag all the same, so that reads
+  // and writes behave as on any descriptor.
+  int current = ::fcntl(fd, F_GETFL);
+  if (current >= 0) ::fcntl(fd, F_SETFL, current & ~O_NONBLOCK);
+  *status = Status::kOk;
+  return fd;
+}
+
+// The file a path names after following symbolic links, as far as they
+// lead: the path itself when it is no link, the target of a dangling
+// link, or, after too many links, the last one reached.
+std::string FollowLinks(std::string fsPath) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (::lstat(fsPath.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return fsPath;
+    std::vector<char> target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+    ssize_t n = ::readlink(fsPath.c_str(), target.data(), target.size());
+    if (n < 0 || static_cast<size_t>(n) >= target.size()) return fsPath;
+    std::string link(target.data(), static_cast<size_t>(n));
+    fsPath = link[0] == '/' ? link : JoinPath(FolderOf(fsPath), link);
+  }
+  return fsPath;
+}
+
+}  // namespace
+
+Status PosixEnv::OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) {
+  Status status;
+  int fd = OpenRegularFile(ToFileSystemPath(path), O_RDONLY, &status);
+  if (fd < 0) return status;
   *out = std::make_unique<PosixReadableFile>(fd);
   return Status::kOk;
 }
 
 Status PosixEnv::OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) {
-  std::string fsPath = ToFileSystemPath(path);
-  int fd = ::open(fsPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return LastErrorStatus();
+  Status status;
+  int fd = OpenRegularFile(ToFileSystemPath(path), O_WRONLY | O_CREAT | O_APPEND, &status);
+  if (fd < 0) return status;
   *out = std::make_unique<PosixAppendableFile>(fd);
   return Status::kOk;
 }
@@ -384,15 +436,25 @@ Status PosixEnv::RenameFile(const CString& from, const CString& to) {
 }
 
 Status PosixEnv::ReadWholeFile(const CString& path, std::string* out) {
-  std::unique_ptr<ReadableFile> file;
-  Status status = OpenForRead(path, &file);
-  if (status != Status::kOk) return status;
+  Status status;
+  int fd = OpenRegularFile(ToFileSystemPath(path), O_RDONLY, &status);
+  if (fd < 0) return status;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || st.st_size > kMaxWholeFileBytes) {
+    status = st.st_size > kMaxWholeFileBytes ? Status::kTooLarge : LastErrorStatus();
+    ::close(fd);
+    return status;
+  }
+  PosixReadableFile file(fd);
   std::string data;
-  char buf[8192];
+  data.reserve(static_cast<size_t>(st.st_size));
+  char buf[65536];
   for (;;) {
-    long got = file->Read(buf, sizeof buf);
+    long got = file.Read(buf, sizeof buf);
     if (got < 0) return Status::kIoError;
     if (got == 0) break;
+    // The file may grow while it is read; the cap holds all the same.
+    if (static_cast<int64_t>(data.size()) + got > kMaxWholeFileBytes) return Status::kTooLarge;
     data.append(buf, static_cast<size_t>(got));
   }
   *out = std::move(data);
@@ -400,7 +462,9 @@ Status PosixEnv::ReadWholeFile(const CString& path, std::string* out) {
 }
 
 Status PosixEnv::WriteFileAtomically(const CString& path, const std::string& data) {
-  std::string fsPath = ToFileSystemPath(path);
+  // Replacing a link by a file would cut the operator's link; the new
+  // content goes where the link points.
+  std::string fsPath = FollowLinks(ToFileSystemPath(path));
   std::string temp = fsPath + ".tmpXXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) return LastErrorStatus();
@@ -511,17 +575,76 @@ bool PosixEnv::GetVariable(const char* name, std::string* value) {
   return LookupEnvironment(name, value);
 }
 
+std::vector<std::string> SplitCommandLine(std::string_view line) {
+  std::vector<std::string> args;
+  auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+  size_t i = 0;
+  while (i < line.size() && isBlank(line[i])) ++i;
+  if (i == line.size()) return args;
+
+  // The program name: quotes group and vanish, backslashes are plain.
+  std::string program;
+  bool quoted = false;
+  for (; i < line.size() && (quoted || !isBlank(line[i])); ++i) {
+    if (line[i] == '"') {
+      quoted = !quoted;
+    } else {
+      program += line[i];
+    }
+  }
+  args.push_back(program);
+
+  for (;;) {
+    while (i < line.size() && isBlank(line[i])) ++i;
+    if (i == line.size()) break;
+    std::string arg;
+    quoted = false;
+    while (i < line.size() && (quoted || !isBlank(line[i]))) {
+      size_t slashes = 0;
+      while (i < line.size() && line[i] == '\\') {
+        ++slashes;
+        ++i;
+      }
+      if (i < line.size() && line[i] == '"') {
+        arg.append(slashes / 2, '\\');
+        if (slashes % 2 == 1) {
+          arg += '"';  // an escaped quote
+        } else if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
+          arg += '"';  // "" inside quotes: one quote, still quoted
+          ++i;
+        } else {
+          quoted = !quoted;
+        }
+        ++i;
+      } else {
+        arg.append(slashes, '\\');
+        if (i < line.size() && (quoted || !isBlank(line[i]))) arg += line[i++];
+      }
+    }
+    args.push_back(arg);
+  }
+  return args;
+}
+
 int PosixEnv::RunCommand(const CString& command) {
   std::string expanded = ExpandCommandVariables(command.view(), LookupEnvironment);
-  std::replace(expanded.begin(), expanded.end(), '\\', '/');
+  std::vector<std::string> args = SplitCommandLine(expanded);
+  if (args.empty()) return 0;
+  // Backslashes are the program's path separators; each argument is mapped
+  // on its own, after the split, so no text is interpreted on the way.
+  for (std::string& arg : args) std::replace(arg.begin(), arg.end(), '\\', '/');
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
   // The command writes to the same standard streams; what we buffered must
   // come first.
   ::fflush(nullptr);
-  std::string arg0 = "sh";
-  std::string dashC = "-c";
-  char* argv[] = {arg0.data(), dashC.data(), expanded.data(), nullptr};
   pid_t pid;
-  if (::posix_spawn(&pid, shell_.c_str(), nullptr, nullptr, argv, environ) != 0) return -1;
+  // posix_spawnp reports a program that cannot be executed (not found, not
+  // executable) as its own failure, before anything runs.
+  if (args[0].empty() || ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+    return -1;
+  }
   int wstatus = 0;
   while (::waitpid(pid, &wstatus, 0) < 0) {
     if (errno != EINTR) return -1;
@@ -529,6 +652,58 @@ int PosixEnv::RunCommand(const CString& command) {
   if (WIFEXITED(wstatus)) return WEXITSTATUS(wstatus);
   if (WIFSIGNALED(wstatus)) return 128 + WTERMSIG(wstatus);
   return -1;
+}
+
+namespace {
+
+class PosixFileLock : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+  ~PosixFileLock() override { ::close(fd_); }  // closing releases the lock
+  PosixFileLock(const PosixFileLock&) = delete;
+  PosixFileLock& operator=(const PosixFileLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+int64_t MonotonicMillis() {
+  struct timespec ts;
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+Status PosixEnv::LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out) {
+  Status status;
+  int fd = OpenRegularFile(ToFileSystemPath(path), O_RDWR | O_CREAT, &status);
+  if (fd < 0) return status;
+  // flock locks belong to the open file, so a second LockFile in this
+  // process conflicts with the first, as one in another process does. The
+  // wait polls: a blocking flock could not be given a limit without a
+  // signal, and a pass waits seconds at most, not milliseconds.
+  const int64_t deadline = MonotonicMillis() + std::max<int64_t>(waitMillis, 0);
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      *out = std::make_unique<PosixFileLock>(fd);
+      return Status::kOk;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) {
+      status = LastErrorStatus();
+      ::close(fd);
+      return status;
+    }
+    const int64_t left = deadline - MonotonicMillis();
+    if (left <= 0) {
+      ::close(fd);
+      return Status::kBusy;
+    }
+    const int64_t pause = std::min<int64_t>(left, 50);
+    struct timespec ts = {static_cast<time_t>(pause / 1000), static_cast<long>(pause % 1000) * 1000000};
+    ::nanosleep(&ts, nullptr);
+  }
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/Env.h"
 
@@ -37,10 +38,18 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 // becomes '/'.
 std::string ToFileSystemPath(const CString& path);
 
+// Splits a command line into program and arguments by the rules of the
+// Windows C runtime, so that a command written for the Windows command
+// processor means the same here: blanks and tabs separate; double quotes
+// group and vanish. In the program name, backslashes are plain characters.
+// In the arguments, 2n backslashes before a quote give n backslashes and
+// the quote groups, 2n+1 give n backslashes and a literal quote, and "" in
+// a quoted run gives one quote; backslashes before anything else are plain.
+// A blank line gives no words.
+std::vector<std::string> SplitCommandLine(std::string_view line);
+
 class PosixEnv : public Env {
  public:
-  // `shell` is the command processor RunCommand starts with "-c".
-  explicit PosixEnv(std::string shell = "/bin/sh") : shell_(std::move(shell)) {}
 
   Status OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) override;
   Status OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) override;
@@ -55,15 +64,16 @@ class PosixEnv : public Env {
   // Environment names match exactly first and then, as on Windows, without
   // regard to ASCII case.
   bool GetVariable(const char* name, std::string* value) override;
-  // Expands %NAME% (ExpandCommandVariables), maps each '\' to '/' and runs
-  // the result with `shell -c`, waiting for it; standard output and error
-  // are inherited. Returns the exit status, 128 + signal number for a
-  // command killed by a signal, and -1 only when the shell cannot be
-  // started.
+  // No shell: expands %NAME% (ExpandCommandVariables), splits the line
+  // (SplitCommandLine), maps each '\' to '/' in every word and starts the
+  // program directly (searched on PATH when its name has no '/'), waiting
+  // for it; standard output and error are inherited. Nothing of the text
+  // is interpreted: a "$(...)" in a path is part of that path. Returns the
+  // exit status, 128 + signal number for a program killed by a signal, and
+  // -1 when the program cannot be started (not found, not executable).
   int RunCommand(const CString& command) override;
-
- private:
-  std::string shell_;
+  // flock on the lock file, polled until the limit.
+  Status LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out) override;
 };
 
 }  // namespace platform

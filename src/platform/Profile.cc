@@ -1,5 +1,6 @@
 #include "platform/Profile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/Env.h"
@@ -9,14 +10,6 @@ namespace platform {
 namespace {
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -42,8 +35,15 @@ char AnsiFromUtf16(uint16_t unit) {
   return '?';
 }
 
+std::string Lowered(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = LowerAscii(c);
+  return out;
+}
+
 // The file's text as 8-bit characters.
 std::string DecodeText(std::string_view text) {
+  if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") return std::string(text.substr(3));
   if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF &&
       static_cast<unsigned char>(text[1]) == 0xFE) {
     std::string out;
@@ -65,18 +65,12 @@ std::string Unquote(std::string_view value) {
   return std::string(value);
 }
 
-ProfileData LoadProfile(const char* path) {
-  std::string text;
-  if (path == nullptr || GetEnv()->ReadWholeFile(CString(path), &text) != Status::kOk) {
-    return ProfileData();
-  }
-  return ParseProfile(text);
-}
-
 // Copies a text into buf, cut to size-1 characters; the count copied.
+// A value is a C string to its callers: a NUL byte in the file ends it.
 uint32_t CopyValue(const std::string& value, char* buf, uint32_t size) {
   if (size == 0) return 0;
-  size_t count = value.size() < size ? value.size() : size - 1;
+  const size_t length = std::min(value.size(), value.find('\0'));
+  size_t count = length < size ? length : size - 1;
   std::memcpy(buf, value.data(), count);
   buf[count] = '\0';
   return static_cast<uint32_t>(count);
@@ -84,7 +78,9 @@ uint32_t CopyValue(const std::string& value, char* buf, uint32_t size) {
 
 // Copies zero-terminated names ended by an empty one. When the list does
 // not fit with a byte to spare, the name that does not fit is cut, the
-// list ends with two NULs and the result is size-2.
+// list ends with two NULs and the result is size-2. Names are C strings
+// here too: each ends at a NUL byte, and an empty one (which would end the
+// list) is left out.
 uint32_t CopyList(const std::vector<std::string>& names, char* buf, uint32_t size) {
   if (size == 0) return 0;
   if (size == 1) {
@@ -93,7 +89,9 @@ uint32_t CopyList(const std::vector<std::string>& names, char* buf, uint32_t siz
   }
   char* out = buf;
   size_t room = size - 1;  // the final terminator is kept aside
-  for (const std::string& name : names) {
+  for (const std::string& whole : names) {
+    std::string_view name(whole.data(), std::min(whole.size(), whole.find('\0')));
+    if (name.empty()) continue;
     size_t needed = name.size() + 1;
     if (needed >= room) {
       std::memcpy(out, name.data(), room - 1);
@@ -102,7 +100,8 @@ uint32_t CopyList(const std::vector<std::string>& names, char* buf, uint32_t siz
       *out = '\0';
       return size - 2;
     }
-    std::memcpy(out, name.c_str(), needed);
+    std::memcpy(out, name.data(), name.size());
+    out[name.size()] = '\0';
     out += needed;
     room -= needed;
   }
@@ -121,23 +120,18 @@ std::vector<std::string> ListedSectionNames(const ProfileData& data) {
 }  // namespace
 
 const ProfileSection* ProfileData::FindSection(std::string_view name) const {
-  for (const ProfileSection& section : sections) {
-    if (EqualsIgnoreCase(section.name, name)) return &section;
-  }
-  return nullptr;
+  auto it = sectionIndex.find(Lowered(name));
+  return it == sectionIndex.end() ? nullptr : &sections[it->second];
 }
 
 bool ProfileData::GetValue(std::string_view section, std::string_view key,
                            std::string* value) const {
   const ProfileSection* found = FindSection(section);
   if (found == nullptr) return false;
-  for (const auto& entry : found->entries) {
-    if (EqualsIgnoreCase(entry.first, key)) {
-      *value = entry.second;
-      return true;
-    }
-  }
-  return false;
+  auto it = found->keyIndex.find(Lowered(key));
+  if (it == found->keyIndex.end()) return false;
+  *value = found->entries[it->second].second;
+  return true;
 }
 
 ProfileData ParseProfile(std::string_view raw) {
@@ -162,7 +156,9 @@ ProfileData ParseProfile(std::string_view raw) {
       std::string_view name = line.substr(1);
       size_t close = name.find(']');
       if (close != std::string_view::npos) name = name.substr(0, close);
-      data.sections.push_back(ProfileSection{std::string(TrimBlanks(name)), {}});
+      std::string sectionName(TrimBlanks(name));
+      data.sectionIndex.emplace(Lowered(sectionName), data.sections.size());
+      data.sections.push_back(ProfileSection{std::move(sectionName), {}, {}});
       current = &data.sections.back();
       continue;
     }
@@ -171,15 +167,24 @@ ProfileData ParseProfile(std::string_view raw) {
     if (eq == std::string_view::npos) continue;
     std::string key(TrimBlanks(line.substr(0, eq)));
     std::string value = Unquote(TrimBlanks(line.substr(eq + 1)));
+    current->keyIndex.emplace(Lowered(key), current->entries.size());
     current->entries.emplace_back(std::move(key), std::move(value));
   }
   return data;
 }
 
-uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* def,
-                                  char* buf, uint32_t size, const char* path) {
+Status LoadProfile(const char* path, ProfileData* data) {
+  *data = ProfileData();
+  if (path == nullptr) return Status::kNotFound;
+  std::string text;
+  Status status = GetEnv()->ReadWholeFile(CString(path), &text);
+  if (status == Status::kOk) *data = ParseProfile(text);
+  return status;
+}
+
+uint32_t ProfileString(const ProfileData& data, const char* section, const char* key,
+                       const char* def, char* buf, uint32_t size) {
   if (buf == nullptr || size == 0) return 0;
-  ProfileData data = LoadProfile(path);
   if (section == nullptr) return CopyList(ListedSectionNames(data), buf, size);
   if (key == nullptr) {
     std::vector<std::string> keys;
@@ -197,9 +202,24 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
   return CopyValue(value, buf, size);
 }
 
+uint32_t ProfileSectionNames(const ProfileData& data, char* buf, uint32_t size) {
+  if (buf == nullptr || size == 0) return 0;
+  return CopyList(ListedSectionNames(data), buf, size);
+}
+
+uint32_t GetPrivateProfileStringA(const char* section, const char* key, const char* def,
+                                  char* buf, uint32_t size, const char* path) {
+  if (buf == nullptr || size == 0) return 0;
+  ProfileData data;
+  LoadProfile(path, &data);
+  return ProfileString(data, section, key, def, buf, size);
+}
+
 uint32_t GetPrivateProfileSectionNamesA(char* buf, uint32_t size, const char* path) {
   if (buf == nullptr || size == 0) return 0;
-  return CopyList(ListedSectionNames(LoadProfile(path)), buf, size);
+  ProfileData data;
+  LoadProfile(path, &data);
+  return ProfileSectionNames(data, buf, size);
 }
 
 }  // namespace platform

@@ -16,25 +16,33 @@
 // - A section that appears twice is listed twice by the name call; key
 //   lookups see only its first occurrence.
 // - A UTF-16LE file with its byte-order mark is read too; other files are
-//   taken as 8-bit text (a UTF-8 byte-order mark is not understood, it
-//   spoils the first line, as on Windows).
+//   taken as 8-bit text. A UTF-8 byte-order mark at the start is skipped:
+//   editors put it there unasked, and Windows, which does not understand
+//   it, loses the file's first section to it.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "platform/Env.h"
 
 namespace platform {
 
 struct ProfileSection {
   std::string name;
   std::vector<std::pair<std::string, std::string>> entries;  // key, value
+  // Lower-cased key -> index of its first entry; filled by ParseProfile.
+  std::unordered_map<std::string, size_t> keyIndex;
 };
 
 struct ProfileData {
   std::vector<ProfileSection> sections;  // file order, repeats included
+  // Lower-cased name -> index of its first section; filled by ParseProfile.
+  std::unordered_map<std::string, size_t> sectionIndex;
 
   // The first section of that name (without regard to case), or null.
   const ProfileSection* FindSection(std::string_view name) const;
@@ -43,8 +51,22 @@ struct ProfileData {
   bool GetValue(std::string_view section, std::string_view key, std::string* value) const;
 };
 
-// Parses the text of a whole file (any of the encodings above).
+// Parses the text of a whole file (any of the encodings above) and builds
+// the lookup indexes, so that each lookup costs one step, however many
+// sections and keys the file holds.
 ProfileData ParseProfile(std::string_view text);
+
+// Reads and parses the file at `path` (null: no file). Whatever the result,
+// *data is what the profile calls make of the file: a file that cannot be
+// read (missing, unreadable, not a regular file, over kMaxWholeFileBytes)
+// holds nothing. Returns the read's status: kOk, kNotFound, ...
+Status LoadProfile(const char* path, ProfileData* data);
+
+// The two profile calls below over a file read and parsed before (one read
+// for a whole pass instead of one per lookup), with the same results.
+uint32_t ProfileString(const ProfileData& data, const char* section, const char* key,
+                       const char* def, char* buf, uint32_t size);
+uint32_t ProfileSectionNames(const ProfileData& data, char* buf, uint32_t size);
 
 // GetPrivateProfileStringA: copies the value of `key` in `section` of the
 // file at `path` into buf, or `def` (null reads as "", trailing blanks

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <set>
+#include <unordered_map>
 
 #include "platform/Env.h"
 
@@ -233,25 +235,183 @@ bool ParseQuoted(std::string_view s, size_t* pos, std::string* out) {
   return false;
 }
 
-RegistryStoreValue* FindValue(RegistryStoreKey* key, std::string_view name) {
-  for (RegistryStoreValue& v : key->values) {
-    if (RegistryNamesEqual(v.name, name)) return &v;
-  }
-  return nullptr;
+// Upper-case form of a name: the key of the lookup indexes, so that a name
+// is found without regard to case in one step.
+std::string Folded(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(FoldCase(static_cast<unsigned char>(c)));
+  return out;
 }
 
-void PutValue(RegistryStoreKey* key, std::string name, DWORD type, std::string data) {
-  if (RegistryStoreValue* existing = FindValue(key, name)) {
-    existing->type = type;
-    existing->data = std::move(data);
-    return;
-  }
-  key->values.push_back(RegistryStoreValue{std::move(name), type, std::move(data)});
+std::string KeyIndexName(RegistryRoot root, std::string_view path) {
+  std::string name(1, static_cast<char>('0' + static_cast<int>(root)));
+  name += Folded(path);
+  return name;
 }
 
-// "[ROOT\path]" -> the key, added to the store if new; null for an unknown
-// root or a deletion line.
-RegistryStoreKey* ParseKeyLine(std::string_view line, RegistryStore* store) {
+// ---- The store file, taken apart ------------------------------------------
+//
+// Reading keeps the file's own lines next to what they mean, so that a
+// write can change the lines it must (a new key, a new or changed value)
+// and leave every other byte as it was: comments, lines that could not be
+// understood, keys under roots not known here, the encoding and the line
+// ends.
+
+// A value and where its effective (last) definition stands in the file:
+// lines first..last (several for hex data continued over lines).
+struct SourceValue {
+  RegistryStoreValue value;
+  size_t first = 0;
+  size_t last = 0;
+};
+
+struct SourceKey {
+  RegistryRoot root = RegistryRoot::LocalMachine;
+  std::string path;
+  std::vector<SourceValue> values;  // in the order first met
+  std::unordered_map<std::string, size_t> valueIndex;  // folded name -> index
+  // The line after the last header or value line of the key's last block:
+  // where a new value of the key goes.
+  size_t insertAt = 0;
+
+  SourceValue* Find(std::string_view name) {
+    auto it = valueIndex.find(Folded(name));
+    return it == valueIndex.end() ? nullptr : &values[it->second];
+  }
+  // A value of the same name is replaced in place (keeping its position
+  // among the values); otherwise the value is appended.
+  void Put(RegistryStoreValue value, size_t first, size_t last) {
+    if (SourceValue* existing = Find(value.name)) {
+      existing->value.type = value.type;
+      existing->value.data = std::move(value.data);
+      existing->first = first;
+      existing->last = last;
+      return;
+    }
+    valueIndex.emplace(Folded(value.name), values.size());
+    values.push_back(SourceValue{std::move(value), first, last});
+  }
+  void Remove(std::string_view name) {
+    auto it = valueIndex.find(Folded(name));
+    if (it == valueIndex.end()) return;
+    values.erase(values.begin() + static_cast<long>(it->second));
+    valueIndex.clear();
+    for (size_t i = 0; i < values.size(); ++i) valueIndex.emplace(Folded(values[i].value.name), i);
+  }
+};
+
+struct SourceFile {
+  bool parsed = true;     // false: bytes that are not an export
+  bool hasHeader = false; // false also for a missing or blank file
+  bool unicode = false;   // UTF-16LE with byte-order mark ("5.00")
+  std::string bom;        // the byte-order mark, kept apart from the lines
+  std::string eol = "\r\n";        // the file's line end, as text
+  std::vector<std::string> raw;    // the file's bytes, line by line, ends included
+  std::vector<SourceKey> keys;     // in the order first met
+  std::unordered_map<std::string, size_t> keyIndex;  // KeyIndexName -> index
+
+  SourceKey* FindKey(RegistryRoot root, std::string_view path) {
+    auto it = keyIndex.find(KeyIndexName(root, path));
+    return it == keyIndex.end() ? nullptr : &keys[it->second];
+  }
+  const SourceKey* FindKey(RegistryRoot root, std::string_view path) const {
+    auto it = keyIndex.find(KeyIndexName(root, path));
+    return it == keyIndex.end() ? nullptr : &keys[it->second];
+  }
+  SourceKey* AddKey(RegistryRoot root, std::string path) {
+    keyIndex.emplace(KeyIndexName(root, path), keys.size());
+    keys.push_back(SourceKey{root, std::move(path), {}, {}, 0});
+    return &keys.back();
+  }
+  // Listed, an ancestor of a listed key, or a root.
+  bool KeyExists(RegistryRoot root, std::string_view path) const {
+    if (path.empty() || FindKey(root, path) != nullptr) return true;
+    for (const SourceKey& key : keys) {
+      if (key.root == root && IsAncestor(path, key.path)) return true;
+    }
+    return false;
+  }
+
+  RegistryStore ToStore() const {
+    RegistryStore store;
+    store.parsed = parsed;
+    for (const SourceKey& key : keys) {
+      RegistryStoreKey out{key.root, key.path, {}};
+      for (const SourceValue& v : key.values) out.values.push_back(v.value);
+      store.keys.push_back(std::move(out));
+    }
+    return store;
+  }
+
+  // The text of line i, decoded, without its line end.
+  std::string Text(size_t i) const {
+    std::string_view line = raw[i];
+    if (unicode) {
+      if (line.size() >= 2 && line[line.size() - 2] == '\n' && line.back() == '\0') {
+        line.remove_suffix(2);
+      }
+      return Utf16ToAnsi(line);
+    }
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    return std::string(line);
+  }
+  bool EndsWithLineEnd(size_t i) const {
+    std::string_view line = raw[i];
+    return unicode ? line.size() >= 2 && line[line.size() - 2] == '\n' && line.back() == '\0'
+                   : !line.empty() && line.back() == '\n';
+  }
+};
+
+// The bytes of a Windows-1252 text in the file's encoding.
+std::string Encode(bool unicode, std::string_view text) {
+  if (!unicode) return std::string(text);
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (char ch : text) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    uint16_t unit = c;
+    if (c >= 0x80 && c <= 0x9F && kCp1252High[c - 0x80] != 0) unit = kCp1252High[c - 0x80];
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
+  }
+  return out;
+}
+
+// Splits the bytes into lines, each with its line end: at LF bytes, or in
+// a UTF-16 file at LF code units.
+void SplitLines(std::string_view bytes, SourceFile* file) {
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    file->unicode = true;
+    file->bom.assign(bytes.substr(0, 2));
+    bytes.remove_prefix(2);
+  }
+  size_t start = 0;
+  if (file->unicode) {
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      if (bytes[i] == '\n' && bytes[i + 1] == '\0') {
+        file->raw.emplace_back(bytes.substr(start, i + 2 - start));
+        start = i + 2;
+      }
+    }
+  } else {
+    for (size_t lf = bytes.find('\n'); lf != std::string_view::npos; lf = bytes.find('\n', start)) {
+      file->raw.emplace_back(bytes.substr(start, lf + 1 - start));
+      start = lf + 1;
+    }
+  }
+  if (start < bytes.size()) file->raw.emplace_back(bytes.substr(start));
+  for (size_t i = 0; i < file->raw.size(); ++i) {
+    if (!file->EndsWithLineEnd(i)) continue;
+    std::string text = file->Text(i);
+    file->eol = !text.empty() && text.back() == '\r' ? "\r\n" : "\n";
+    break;
+  }
+}
+
+// "[ROOT\path]" -> the key, added if new; null for an unknown root or a
+// deletion line.
+SourceKey* ParseKeyLine(std::string_view line, SourceFile* file) {
   size_t close = line.rfind(']');
   if (close == std::string_view::npos) return nullptr;
   std::string_view name = line.substr(1, close - 1);
@@ -263,9 +423,8 @@ RegistryStoreKey* ParseKeyLine(std::string_view line, RegistryStore* store) {
   for (const RootName& r : kRootNames) {
     if (!RegistryNamesEqual(rootName, r.name)) continue;
     std::string path = JoinPath(std::string(), std::string(rest).c_str());
-    if (RegistryStoreKey* known = store->FindKey(r.root, path)) return known;
-    store->keys.push_back(RegistryStoreKey{r.root, std::move(path), {}});
-    return &store->keys.back();
+    if (SourceKey* known = file->FindKey(r.root, path)) return known;
+    return file->AddKey(r.root, std::move(path));
   }
   return nullptr;
 }
@@ -292,21 +451,17 @@ bool IsHexValueLine(std::string_view line) {
   return start != std::string_view::npos && StartsWithNoCase(TrimBlanks(line.substr(start)), "hex");
 }
 
-// One value line (hex continuations already joined) into the key; a line
-// that does not parse is dropped.
-void ParseValueLine(std::string_view line, bool unicodeFile, RegistryStoreKey* key) {
+// One value line (hex continuations already joined), standing on lines
+// first..last, into the key; a line that does not parse is dropped.
+void ParseValueLine(std::string_view line, bool unicodeFile, SourceKey* key, size_t first,
+                    size_t last) {
   std::string name;
   size_t start = ValueDataStart(line, &name);
   if (start == std::string_view::npos) return;
   std::string_view data = TrimBlanks(line.substr(start));
 
   if (data == "-") {
-    auto& values = key->values;
-    values.erase(std::remove_if(values.begin(), values.end(),
-                                [&](const RegistryStoreValue& v) {
-                                  return RegistryNamesEqual(v.name, name);
-                                }),
-                 values.end());
+    key->Remove(name);
     return;
   }
   if (!data.empty() && data[0] == '"') {
@@ -314,7 +469,7 @@ void ParseValueLine(std::string_view line, bool unicodeFile, RegistryStoreKey* k
     size_t at = 0;
     if (!ParseQuoted(data, &at, &text)) return;
     text.push_back('\0');
-    PutValue(key, std::move(name), REG_SZ, std::move(text));
+    key->Put(RegistryStoreValue{std::move(name), REG_SZ, std::move(text)}, first, last);
     return;
   }
   if (StartsWithNoCase(data, "dword:")) {
@@ -322,7 +477,7 @@ void ParseValueLine(std::string_view line, bool unicodeFile, RegistryStoreKey* k
     if (!ParseHexNumber(TrimBlanks(data.substr(6)), 8, &number)) return;
     std::string bytes(4, '\0');
     std::memcpy(bytes.data(), &number, 4);  // little-endian, as Windows keeps it
-    PutValue(key, std::move(name), REG_DWORD, std::move(bytes));
+    key->Put(RegistryStoreValue{std::move(name), REG_DWORD, std::move(bytes)}, first, last);
     return;
   }
   if (StartsWithNoCase(data, "hex")) {
@@ -341,8 +496,65 @@ void ParseValueLine(std::string_view line, bool unicodeFile, RegistryStoreKey* k
     if (unicodeFile && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ)) {
       bytes = Utf16ToAnsi(bytes);
     }
-    PutValue(key, std::move(name), type, std::move(bytes));
+    key->Put(RegistryStoreValue{std::move(name), type, std::move(bytes)}, first, last);
   }
+}
+
+bool ContinuesHexData(std::string_view text) {
+  std::string_view line = TrimBlanks(text);
+  return !line.empty() && line[0] != '[' && line[0] != '"' && line[0] != '@' && line[0] != ';' &&
+         line[0] != '#';
+}
+
+SourceFile ParseSource(std::string_view bytes) {
+  SourceFile file;
+  SplitLines(bytes, &file);
+  std::vector<std::string> texts;
+  texts.reserve(file.raw.size());
+  for (size_t i = 0; i < file.raw.size(); ++i) texts.push_back(file.Text(i));
+
+  size_t i = 0;
+  while (i < texts.size() && TrimBlanks(texts[i]).empty()) ++i;
+  // An empty file holds nothing that could be lost by writing it.
+  if (i == texts.size()) return file;
+  if (TrimBlanks(texts[i]) != kHeader5 && TrimBlanks(texts[i]) != kHeader4) {
+    file.parsed = false;
+    return file;
+  }
+  file.hasHeader = true;
+  // The header decides how hex(1), hex(2) and hex(7) data are encoded.
+  const bool unicodeData = TrimBlanks(texts[i]) == kHeader5;
+
+  // Keys are found by index, as adding a key may move the others.
+  long current = -1;
+  for (++i; i < texts.size(); ++i) {
+    std::string_view line = TrimBlanks(texts[i]);
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[') {
+      SourceKey* key = ParseKeyLine(line, &file);
+      current = key ? static_cast<long>(key - file.keys.data()) : -1;
+      if (key) key->insertAt = i + 1;
+      continue;
+    }
+    // Hex data may continue over lines ending in '\', the rest indented.
+    // Only a line that can hold data continues it: a blank line, a key, a
+    // value or a comment never does, so that what follows a dangling '\'
+    // (at the end of the file, say) keeps its own meaning.
+    const size_t first = i;
+    std::string joined(line);
+    if (IsHexValueLine(joined)) {
+      while (joined.back() == '\\' && i + 1 < texts.size() && ContinuesHexData(texts[i + 1])) {
+        joined.pop_back();
+        joined.append(TrimBlanks(texts[++i]));
+      }
+    }
+    if (current < 0) continue;
+    SourceKey& key = file.keys[static_cast<size_t>(current)];
+    key.insertAt = i + 1;
+    if (joined[0] != '"' && joined[0] != '@') continue;
+    ParseValueLine(joined, unicodeData, &key, first, i);
+  }
+  return file;
 }
 
 // ---- Writing --------------------------------------------------------------
@@ -364,9 +576,11 @@ bool FitsStringForm(const std::string& data) {
   return text.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
 }
 
-void AppendHexValue(std::string* out, std::string_view prefix, const std::string& data) {
+// Hex data as export lines: comma-separated lower-case pairs, a line ended
+// by '\' once it reaches 76 characters, the next one indented.
+void AppendHexLines(std::vector<std::string>* lines, std::string prefix, const std::string& data) {
   static const char kDigits[] = "0123456789abcdef";
-  std::string line(prefix);
+  std::string line = std::move(prefix);
   for (size_t i = 0; i < data.size(); ++i) {
     unsigned char b = static_cast<unsigned char>(data[i]);
     line += kDigits[b >> 4];
@@ -374,13 +588,91 @@ void AppendHexValue(std::string* out, std::string_view prefix, const std::string
     if (i + 1 == data.size()) break;
     line += ',';
     if (line.size() >= 76) {
-      *out += line;
-      *out += "\\\r\n";
+      lines->push_back(line + "\\");
       line = "  ";
     }
   }
-  *out += line;
-  *out += "\r\n";
+  lines->push_back(line);
+}
+
+// One value as the lines of an export, without line ends. In a "5.00"
+// file the texts of hex(1), hex(2) and hex(7) data are UTF-16LE.
+std::vector<std::string> FormatValueLines(const RegistryStoreValue& value, bool unicodeData) {
+  std::vector<std::string> lines;
+  std::string name = "@";
+  if (!value.name.empty()) name = "\"" + Escape(value.name) + "\"";
+  if (value.type == REG_SZ && FitsStringForm(value.data)) {
+    lines.push_back(name + "=\"" +
+                    Escape(std::string_view(value.data).substr(0, value.data.size() - 1)) + "\"");
+  } else if (value.type == REG_DWORD && value.data.size() == 4) {
+    DWORD number = 0;
+    std::memcpy(&number, value.data.data(), 4);
+    lines.push_back(name + CString::Formatted("=dword:%08x", static_cast<unsigned>(number)).str());
+  } else if (value.type == REG_BINARY) {
+    AppendHexLines(&lines, name + "=hex:", value.data);
+  } else {
+    const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.type == REG_MULTI_SZ;
+    CString prefix = CString::Formatted("=hex(%x):", static_cast<unsigned>(value.type));
+    AppendHexLines(&lines, name + prefix.str(),
+                   unicodeData && text ? Encode(true, value.data) : value.data);
+  }
+  return lines;
+}
+
+std::string KeyHeader(RegistryRoot root, const std::string& path) {
+  std::string line = "[";
+  line += RootToName(root);
+  if (!path.empty()) {
+    line += '\\';
+    line += path;
+  }
+  return line + "]";
+}
+
+// Whether two stores hold the same keys and values in the same order.
+bool SameStore(const RegistryStore& a, const RegistryStore& b) {
+  if (a.keys.size() != b.keys.size()) return false;
+  for (size_t k = 0; k < a.keys.size(); ++k) {
+    const RegistryStoreKey& x = a.keys[k];
+    const RegistryStoreKey& y = b.keys[k];
+    if (x.root != y.root || x.path != y.path || x.values.size() != y.values.size()) return false;
+    for (size_t v = 0; v < x.values.size(); ++v) {
+      if (x.values[v].name != y.values[v].name || x.values[v].type != y.values[v].type ||
+          x.values[v].data != y.values[v].data) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// The file's lines with `lines` (texts without line ends) put in place of
+// lines from..to-1 (to == from inserts), in the file's encoding and line
+// ends.
+std::string Edited(const SourceFile& file, size_t from, size_t to,
+                   const std::vector<std::string>& lines) {
+  std::string out = file.bom;
+  for (size_t i = 0; i < from; ++i) {
+    out += file.raw[i];
+    // The line before new ones must end; the file's last line may not.
+    if (i + 1 == from && !file.EndsWithLineEnd(i)) out += Encode(file.unicode, file.eol);
+  }
+  for (const std::string& line : lines) out += Encode(file.unicode, line + file.eol);
+  for (size_t i = to; i < file.raw.size(); ++i) out += file.raw[i];
+  return out;
+}
+
+// The file with a block for the key, holding `values`, added at its end,
+// after a blank line unless one is there.
+std::string WithBlockAppended(const SourceFile& file, RegistryRoot root, const std::string& path,
+                              const std::vector<std::string>& valueLines) {
+  std::vector<std::string> lines;
+  const size_t n = file.raw.size();
+  if (n > 0 && !TrimBlanks(file.Text(n - 1)).empty()) lines.push_back("");
+  lines.push_back(KeyHeader(root, path));
+  lines.insert(lines.end(), valueLines.begin(), valueLines.end());
+  lines.push_back("");
+  return Edited(file, n, n, lines);
 }
 
 LONG StatusToError(Status status) {
@@ -393,25 +685,132 @@ LONG StatusToError(Status status) {
 }
 
 // ---- Store access ---------------------------------------------------------
+//
+// The store is read and parsed once and kept while any key handle is open,
+// so that a loop over a key's values (RegQueryInfoKeyA, then RegEnumValueA
+// for each index) costs one read, not one per value. When the last handle
+// is closed it is dropped, and the next call reads the file again.
 
-// The store as it is on disk now: a missing file holds no keys and may be
-// written; a file that cannot be read counts as unparsed.
-RegistryStore LoadStore() {
-  std::string bytes;
-  Status status = GetEnv()->ReadWholeFile(RegistryStorePath(), &bytes);
-  if (status == Status::kNotFound) return RegistryStore();
-  if (status != Status::kOk) {
-    RegistryStore unreadable;
-    unreadable.parsed = false;
-    return unreadable;
-  }
-  return ParseRegistryExport(bytes);
+struct LoadedStore {
+  CString path;
+  Status status = Status::kOk;  // of the read; kNotFound for a missing file
+  SourceFile file;
+};
+
+std::optional<LoadedStore>& Cache() {
+  static std::optional<LoadedStore> cache;
+  return cache;
 }
 
-LONG SaveStore(RegistryStore* store) {
-  store->parsed = true;
-  return StatusToError(GetEnv()->WriteFileAtomically(RegistryStorePath(),
-                                                      FormatRegistryExport(*store)));
+Status& LastReadStatus() {
+  static Status status = Status::kOk;
+  return status;
+}
+
+// The store as it is on disk (or as kept for the open handles): a missing
+// file holds no keys and may be written; a file that cannot be read counts
+// as unparsed and is never replaced by the creation of a key.
+LoadedStore& Store() {
+  CString path = RegistryStorePath();
+  std::optional<LoadedStore>& cache = Cache();
+  if (!cache || cache->path != path) {
+    LoadedStore loaded;
+    loaded.path = path;
+    std::string bytes;
+    loaded.status = GetEnv()->ReadWholeFile(path, &bytes);
+    if (loaded.status == Status::kOk) {
+      loaded.file = ParseSource(bytes);
+    } else if (loaded.status != Status::kNotFound) {
+      loaded.file.parsed = false;
+    }
+    LastReadStatus() = loaded.status;
+    cache = std::move(loaded);
+  }
+  return *cache;
+}
+
+// Drops the kept store at the end of a call unless a handle is open.
+struct CallScope {
+  CallScope() = default;
+  CallScope(const CallScope&) = delete;
+  CallScope& operator=(const CallScope&) = delete;
+  ~CallScope();
+};
+
+// Writes `bytes` as the new store, but only when they read back as
+// `expected`; the kept store then follows the file.
+LONG WriteStore(LoadedStore& loaded, const std::string& bytes, const RegistryStore& expected) {
+  SourceFile written = ParseSource(bytes);
+  if (!written.parsed || !SameStore(written.ToStore(), expected)) return ERROR_WRITE_FAULT;
+  LONG result = StatusToError(GetEnv()->WriteFileAtomically(loaded.path, bytes));
+  if (result != ERROR_SUCCESS) return result;
+  loaded.status = Status::kOk;
+  loaded.file = std::move(written);
+  return ERROR_SUCCESS;
+}
+
+// The whole store in the form FormatRegistryExport writes: for a file that
+// holds nothing yet (missing, blank, or explicitly replaced).
+LONG WriteFresh(LoadedStore& loaded, const RegistryStore& expected) {
+  return WriteStore(loaded, FormatRegistryExport(expected), expected);
+}
+
+void PutInto(RegistryStoreKey* key, RegistryStoreValue value) {
+  for (RegistryStoreValue& v : key->values) {
+    if (RegistryNamesEqual(v.name, value.name)) {
+      v.type = value.type;
+      v.data = std::move(value.data);
+      return;
+    }
+  }
+  key->values.push_back(std::move(value));
+}
+
+// Adds an empty key: a new block at the end of the file.
+LONG AddKey(LoadedStore& loaded, RegistryRoot root, const std::string& path) {
+  RegistryStore expected = loaded.file.ToStore();
+  expected.keys.push_back(RegistryStoreKey{root, path, {}});
+  if (!loaded.file.hasHeader) return WriteFresh(loaded, expected);
+  return WriteStore(loaded, WithBlockAppended(loaded.file, root, path, {}), expected);
+}
+
+// Sets a value: its line(s) replaced where it stands, or a new line after
+// the last one of its key, or a new block for a key the file does not list.
+LONG SetValue(LoadedStore& loaded, RegistryRoot root, const std::string& path,
+              RegistryStoreValue value) {
+  SourceFile& file = loaded.file;
+  RegistryStore expected = file.parsed ? file.ToStore() : RegistryStore();
+  RegistryStoreKey* target = expected.FindKey(root, path);
+  if (target == nullptr) {
+    expected.keys.push_back(RegistryStoreKey{root, path, {}});
+    target = &expected.keys.back();
+  }
+  PutInto(target, value);
+  // A store that could not be parsed holds no keys; an explicit write
+  // replaces it.
+  if (!file.parsed || !file.hasHeader) return WriteFresh(loaded, expected);
+
+  SourceKey* key = file.FindKey(root, path);
+  SourceValue* existing = key != nullptr ? key->Find(value.name) : nullptr;
+  // A value set under a name that differs only in case keeps its name.
+  if (existing != nullptr) value.name = existing->value.name;
+  const std::vector<std::string> lines = FormatValueLines(value, file.unicode);
+  std::string bytes;
+  if (key == nullptr) {
+    bytes = WithBlockAppended(file, root, path, lines);
+  } else if (existing != nullptr) {
+    bytes = Edited(file, existing->first, existing->last + 1, lines);
+  } else {
+    bytes = Edited(file, key->insertAt, key->insertAt, lines);
+  }
+  LONG result = WriteStore(loaded, bytes, expected);
+  // Should the edit in place not read back as meant (a file laid out in a
+  // way the edit did not foresee), a block of its own at the end says it:
+  // the last definition of a value counts.
+  if (result == ERROR_WRITE_FAULT) {
+    result = WriteStore(loaded, WithBlockAppended(file, root, path, lines), expected);
+  }
+  return result;
 }
 
 bool StoreWritable() { return GetEnv()->IsWritable(RegistryStorePath()); }
@@ -427,6 +826,10 @@ HKEY NewHandle(RegistryRoot root, std::string path, REGSAM rights) {
   return handle;
 }
 
+CallScope::~CallScope() {
+  if (OpenHandles().empty()) Cache().reset();
+}
+
 }  // namespace
 
 // ---- Store ----------------------------------------------------------------
@@ -440,6 +843,8 @@ bool RegistryNamesEqual(std::string_view a, std::string_view b) {
   }
   return true;
 }
+
+std::string RegistryFoldedName(std::string_view name) { return Folded(name); }
 
 RegistryStoreKey* RegistryStore::FindKey(RegistryRoot root, std::string_view path) {
   for (RegistryStoreKey& key : keys) {
@@ -457,92 +862,16 @@ bool RegistryStore::KeyExists(RegistryRoot root, std::string_view path) const {
   return false;
 }
 
-RegistryStore ParseRegistryExport(std::string_view bytes) {
-  std::string text;
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    text = Utf16ToAnsi(bytes.substr(2));
-  } else {
-    text.assign(bytes);
-  }
-
-  std::vector<std::string_view> lines;
-  std::string_view rest = text;
-  while (!rest.empty()) {
-    size_t lf = rest.find('\n');
-    lines.push_back(rest.substr(0, lf));
-    rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
-  }
-
-  RegistryStore store;
-  size_t i = 0;
-  while (i < lines.size() && TrimBlanks(lines[i]).empty()) ++i;
-  // An empty file holds nothing that could be lost by writing it.
-  if (i == lines.size()) return store;
-  bool unicodeFile = false;
-  if (TrimBlanks(lines[i]) == kHeader5) {
-    unicodeFile = true;
-  } else if (TrimBlanks(lines[i]) != kHeader4) {
-    store.parsed = false;
-    return store;
-  }
-
-  // Keys are found by index, as adding a key may move the others.
-  long current = -1;
-  for (++i; i < lines.size(); ++i) {
-    std::string_view line = TrimBlanks(lines[i]);
-    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
-    if (line[0] == '[') {
-      RegistryStoreKey* key = ParseKeyLine(line, &store);
-      current = key ? static_cast<long>(key - store.keys.data()) : -1;
-      continue;
-    }
-    // Hex data may continue over lines ending in '\', the rest indented.
-    std::string joined(line);
-    if (IsHexValueLine(joined)) {
-      while (joined.back() == '\\' && i + 1 < lines.size()) {
-        joined.pop_back();
-        joined.append(TrimBlanks(lines[++i]));
-      }
-    }
-    if (current < 0 || (joined[0] != '"' && joined[0] != '@')) continue;
-    ParseValueLine(joined, unicodeFile, &store.keys[static_cast<size_t>(current)]);
-  }
-  return store;
-}
+RegistryStore ParseRegistryExport(std::string_view bytes) { return ParseSource(bytes).ToStore(); }
 
 std::string FormatRegistryExport(const RegistryStore& store) {
   std::string out;
   out += kHeader4;
   out += "\r\n\r\n";
   for (const RegistryStoreKey& key : store.keys) {
-    out += '[';
-    out += RootToName(key.root);
-    if (!key.path.empty()) {
-      out += '\\';
-      out += key.path;
-    }
-    out += "]\r\n";
+    out += KeyHeader(key.root, key.path) + "\r\n";
     for (const RegistryStoreValue& value : key.values) {
-      std::string name = "@";
-      if (!value.name.empty()) {
-        name = "\"";
-        name += Escape(value.name);
-        name += '"';
-      }
-      if (value.type == REG_SZ && FitsStringForm(value.data)) {
-        out += name + "=\"" + Escape(std::string_view(value.data).substr(0, value.data.size() - 1)) +
-               "\"\r\n";
-      } else if (value.type == REG_DWORD && value.data.size() == 4) {
-        DWORD number = 0;
-        std::memcpy(&number, value.data.data(), 4);
-        out += name + CString::Formatted("=dword:%08x\r\n", static_cast<unsigned>(number)).str();
-      } else if (value.type == REG_BINARY) {
-        AppendHexValue(&out, name + "=hex:", value.data);
-      } else {
-        CString prefix = CString::Formatted("=hex(%x):", static_cast<unsigned>(value.type));
-        AppendHexValue(&out, name + prefix.str(), value.data);
-      }
+      for (const std::string& line : FormatValueLines(value, false)) out += line + "\r\n";
     }
     out += "\r\n";
   }
@@ -555,6 +884,8 @@ CString RegistryStorePath() {
   return CString(kDefaultStorePath);
 }
 
+Status LastRegistryStoreRead() { return LastReadStatus(); }
+
 // ---- The Windows functions -----------------------------------------------
 
 LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpClass*/,
@@ -564,17 +895,18 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*Reserved*/, LPSTR /*lpC
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   if (!IsValidHandle(hKey)) return ERROR_INVALID_HANDLE;
+  CallScope scope;
   std::string path = JoinPath(HandlePath(hKey), lpSubKey);
+  if (path.find('\n') != std::string::npos) return ERROR_INVALID_PARAMETER;
   bool writable = StoreWritable();
   if (AsksToWrite(samDesired) && !writable) return ERROR_ACCESS_DENIED;
 
-  RegistryStore store = LoadStore();
+  LoadedStore& store = Store();
   DWORD disposition = REG_OPENED_EXISTING_KEY;
-  if (!store.KeyExists(hKey->root, path)) {
+  if (!store.file.KeyExists(hKey->root, path)) {
     if (!writable) return ERROR_ACCESS_DENIED;
-    if (!store.parsed) return ERROR_BADDB;
-    store.keys.push_back(RegistryStoreKey{hKey->root, path, {}});
-    LONG written = SaveStore(&store);
+    if (!store.file.parsed) return ERROR_BADDB;
+    LONG written = AddKey(store, hKey->root, path);
     if (written != ERROR_SUCCESS) return written;
     disposition = REG_CREATED_NEW_KEY;
   }
@@ -588,8 +920,9 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD /*ulOptions*/, REGSAM samDe
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   *phkResult = nullptr;
   if (!IsValidHandle(hKey)) return ERROR_INVALID_HANDLE;
+  CallScope scope;
   std::string path = JoinPath(HandlePath(hKey), lpSubKey);
-  if (!LoadStore().KeyExists(hKey->root, path)) return ERROR_FILE_NOT_FOUND;
+  if (!Store().file.KeyExists(hKey->root, path)) return ERROR_FILE_NOT_FOUND;
   if (AsksToWrite(samDesired) && !StoreWritable()) return ERROR_ACCESS_DENIED;
   *phkResult = NewHandle(hKey->root, std::move(path), samDesired);
   return ERROR_SUCCESS;
@@ -601,30 +934,30 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD /*lp
                       LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
   if (!IsValidHandle(hKey)) return ERROR_INVALID_HANDLE;
   if ((HandleRights(hKey) & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  RegistryStore store = LoadStore();
+  CallScope scope;
+  const SourceFile& file = Store().file;
   std::string path = HandlePath(hKey);
-  if (!store.KeyExists(hKey->root, path)) return ERROR_KEY_DELETED;
+  if (!file.KeyExists(hKey->root, path)) return ERROR_KEY_DELETED;
   if (lpClass != nullptr && lpcchClass != nullptr && *lpcchClass == 0) return ERROR_MORE_DATA;
 
   // Direct children: the next part of every listed key below this one.
   std::vector<std::string> children;
-  for (const RegistryStoreKey& key : store.keys) {
+  std::unordered_map<std::string, bool> seen;
+  for (const SourceKey& key : file.keys) {
     if (key.root != hKey->root || !IsAncestor(path, key.path)) continue;
     std::string_view below = std::string_view(key.path).substr(path.empty() ? 0 : path.size() + 1);
     std::string child(below.substr(0, below.find('\\')));
-    bool known = std::any_of(children.begin(), children.end(),
-                             [&](const std::string& c) { return RegistryNamesEqual(c, child); });
-    if (!known) children.push_back(child);
+    if (seen.emplace(Folded(child), true).second) children.push_back(child);
   }
   DWORD maxChild = 0;
   for (const std::string& c : children) maxChild = std::max<DWORD>(maxChild, static_cast<DWORD>(c.size()));
 
   DWORD valueCount = 0, maxName = 0, maxData = 0;
-  if (const RegistryStoreKey* key = store.FindKey(hKey->root, path)) {
+  if (const SourceKey* key = file.FindKey(hKey->root, path)) {
     valueCount = static_cast<DWORD>(key->values.size());
-    for (const RegistryStoreValue& v : key->values) {
-      maxName = std::max<DWORD>(maxName, static_cast<DWORD>(v.name.size()));
-      maxData = std::max<DWORD>(maxData, static_cast<DWORD>(v.data.size()));
+    for (const SourceValue& v : key->values) {
+      maxName = std::max<DWORD>(maxName, static_cast<DWORD>(v.value.name.size()));
+      maxData = std::max<DWORD>(maxData, static_cast<DWORD>(v.value.data.size()));
     }
   }
 
@@ -647,12 +980,13 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
   if (lpValueName == nullptr || lpcchValueName == nullptr) return ERROR_INVALID_PARAMETER;
   if (lpData != nullptr && lpcbData == nullptr) return ERROR_INVALID_PARAMETER;
   if ((HandleRights(hKey) & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
-  RegistryStore store = LoadStore();
+  CallScope scope;
+  const SourceFile& file = Store().file;
   std::string path = HandlePath(hKey);
-  if (!store.KeyExists(hKey->root, path)) return ERROR_KEY_DELETED;
-  const RegistryStoreKey* key = store.FindKey(hKey->root, path);
+  if (!file.KeyExists(hKey->root, path)) return ERROR_KEY_DELETED;
+  const SourceKey* key = file.FindKey(hKey->root, path);
   if (key == nullptr || dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
-  const RegistryStoreValue& value = key->values[dwIndex];
+  const RegistryStoreValue& value = key->values[dwIndex].value;
   const DWORD size = static_cast<DWORD>(value.data.size());
 
   if (value.name.size() + 1 > *lpcchValueName) {
@@ -676,19 +1010,17 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD /*Reserved*/, DWORD dwT
   if (!IsValidHandle(hKey)) return ERROR_INVALID_HANDLE;
   if (lpData == nullptr && cbData > 0) return ERROR_INVALID_PARAMETER;
   if ((HandleRights(hKey) & KEY_SET_VALUE) == 0 || !StoreWritable()) return ERROR_ACCESS_DENIED;
-  RegistryStore store = LoadStore();
+  // An export holds one value per line: a name with a line break has no form.
+  if (lpValueName != nullptr && std::strchr(lpValueName, '\n') != nullptr) return ERROR_INVALID_PARAMETER;
+  CallScope scope;
+  LoadedStore& store = Store();
   std::string path = HandlePath(hKey);
   // A handle on a key that vanished from a readable store is stale. A store
   // that could not be parsed holds no keys and is replaced by this write.
-  if (store.parsed && !store.KeyExists(hKey->root, path)) return ERROR_KEY_DELETED;
-  RegistryStoreKey* key = store.FindKey(hKey->root, path);
-  if (key == nullptr) {
-    store.keys.push_back(RegistryStoreKey{hKey->root, path, {}});
-    key = &store.keys.back();
-  }
-  std::string data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
-  PutValue(key, lpValueName ? std::string(lpValueName) : std::string(), dwType, std::move(data));
-  return SaveStore(&store);
+  if (store.file.parsed && !store.file.KeyExists(hKey->root, path)) return ERROR_KEY_DELETED;
+  RegistryStoreValue value{lpValueName ? std::string(lpValueName) : std::string(), dwType,
+                           std::string(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0)};
+  return SetValue(store, hKey->root, path, std::move(value));
 }
 
 LONG RegCloseKey(HKEY hKey) {
@@ -696,6 +1028,7 @@ LONG RegCloseKey(HKEY hKey) {
   if (IsRootHandle(hKey)) return ERROR_SUCCESS;
   if (OpenHandles().erase(hKey) == 0) return ERROR_INVALID_HANDLE;
   delete static_cast<OpenKey*>(hKey);
+  if (OpenHandles().empty()) Cache().reset();
   return ERROR_SUCCESS;
 }
 

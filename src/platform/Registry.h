@@ -13,10 +13,18 @@
 // platform::RegOpenKeyExA, platform::HKEY_LOCAL_MACHINE), so nothing of them
 // leaks into the global namespace.
 //
-// Every call reads the store file afresh, and every change (a created key, a
-// set value) is written back at once through Env::WriteFileAtomically, so a
-// crash never leaves a half-written store and an operator's edit is seen by
-// the next call. Files are reached only through GetEnv().
+// The store is read and parsed once for as long as any key handle is open
+// (a loop over a key's values reads the file once, not once per value) and
+// again by the first call after the last handle was closed. A change (a
+// created key, a set value) is written back at once through
+// Env::WriteFileAtomically, so a crash never leaves a half-written store,
+// and it changes only the lines it must: a new key is a block added at the
+// end, a new value a line added after the last one of its key, a changed
+// value its own line(s) replaced. Every other byte stays as it was:
+// comments, lines that could not be understood, keys under unknown roots,
+// the file's encoding (a UTF-16 file stays UTF-16) and its line ends; a
+// store that is a symbolic link stays one. Files are reached only through
+// GetEnv().
 #pragma once
 
 #include <cstdint>
@@ -24,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Env.h"
 #include "text/CString.h"
 
 namespace platform {
@@ -119,7 +128,8 @@ inline constexpr HKEY HKEY_CURRENT_CONFIG = &registry_roots::CurrentConfig;
 // receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY. Class, options
 // and security attributes are ignored.
 // Failures: ERROR_ACCESS_DENIED (rights above, or a missing key in a store
-// that may not be written), ERROR_BADDB (the key is missing and the store
+// that may not be written), ERROR_INVALID_PARAMETER (a path with a line
+// break, which an export cannot hold), ERROR_BADDB (the key is missing and the store
 // file exists but cannot be parsed: it is never overwritten by an implicit
 // key creation), ERROR_INVALID_PARAMETER (phkResult null), or the write
 // failure (ERROR_ACCESS_DENIED / ERROR_WRITE_FAULT). *phkResult is null on
@@ -161,12 +171,15 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
                    LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
 
 // Stores the value (replacing one of the same name, else appended) and
-// writes the store file at once. A null name is the key's default value.
-// The bytes are kept as given: a REG_SZ written without its terminator is
-// stored without it. An explicit write replaces even a store file that could
-// not be parsed. Failures: ERROR_ACCESS_DENIED (handle without
-// KEY_SET_VALUE, or the file refused the write), ERROR_KEY_DELETED,
-// ERROR_INVALID_PARAMETER (lpData null with cbData > 0), ERROR_WRITE_FAULT.
+// writes the store file at once, changing only the value's lines. A null
+// name is the key's default value. The bytes are kept as given: a REG_SZ
+// written without its terminator is stored without it. An explicit write
+// replaces even a store file that could not be parsed (it held no keys).
+// Failures: ERROR_ACCESS_DENIED (handle without KEY_SET_VALUE, or the file
+// refused the write), ERROR_KEY_DELETED, ERROR_INVALID_PARAMETER (lpData
+// null with cbData > 0, or a name with a line break, which an export cannot
+// hold), ERROR_WRITE_FAULT (the write failed, or the edited file would not
+// read back as the store with the value: nothing is written then).
 LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
                     const BYTE* lpData, DWORD cbData);
 
@@ -211,6 +224,8 @@ struct RegistryStore {
 // or "REGEDIT4") as the first non-blank line; which header decides whether
 // hex(1)/hex(2)/hex(7) data are UTF-16LE (5.00) or 8-bit (REGEDIT4). Texts of
 // a UTF-16 file become Windows-1252 bytes; characters outside it become '?'.
+// Hex data continues over lines while a line ends in '\' and the next one
+// holds data (a blank line, a key, a value or a comment line does not).
 // Lines that cannot be understood (an unknown root, a malformed value) are
 // skipped on their own; "[-KEY]" deletion lines are ignored together with
 // the values below them, a value "name"=- removes that value. A key listed
@@ -218,7 +233,8 @@ struct RegistryStore {
 // parsed == false and no keys; blank bytes are an empty, parsed store.
 RegistryStore ParseRegistryExport(std::string_view bytes);
 
-// The store in the 8-bit "REGEDIT4" form with CR LF line ends: the header, a
+// The store in the 8-bit "REGEDIT4" form with CR LF line ends, as a store
+// that held nothing before is written: the header, a
 // blank line, then each key followed by its values and a blank line. Strings
 // as "text" with '\' and '"' escaped, numbers as dword:%08x, binary as
 // hex: with comma-separated lower-case pairs wrapped over lines ending in
@@ -230,8 +246,17 @@ std::string FormatRegistryExport(const RegistryStore& store);
 // empty, otherwise /etc/peldavorn/registry.reg.
 CString RegistryStorePath();
 
+// The result of the latest read of the store file: kOk, kNotFound for a
+// missing file (which holds no keys), or why it could not be read
+// (kTooLarge, kNotAFile, ...: such a store holds no keys either). kOk
+// before the first read.
+Status LastRegistryStoreRead();
+
 // Name comparison of the registry: equal without regard to case, ASCII and
 // the Windows-1252 letters.
 bool RegistryNamesEqual(std::string_view a, std::string_view b);
+// A name in one case: two names are RegistryNamesEqual exactly when their
+// folded forms are the same bytes (for lookup tables).
+std::string RegistryFoldedName(std::string_view name);
 
 }  // namespace platform

@@ -25,6 +25,7 @@ void ProtocolFile::Reset() {
   logPath_.Empty();
   oldPath_.Empty();
   maxSize_ = 0;
+  failedWrites_ = 0;
 }
 
 void ProtocolFile::WriteLine(CString text, bool withTime, bool dash) {
@@ -54,14 +55,29 @@ void ProtocolFile::WriteText(CString text, bool withTime, bool indent) {
 void ProtocolFile::Append(const CString& entry) {
   platform::Env* env = platform::GetEnv();
   std::unique_ptr<platform::AppendableFile> file;
-  if (env->OpenForAppend(logPath_, &file) != platform::Status::kOk) return;
-  if (maxSize_ != 0 && file->Size() > static_cast<int64_t>(maxSize_)) {
+  if (env->OpenForAppend(logPath_, &file) != platform::Status::kOk) {
+    ++failedWrites_;
+    return;
+  }
+  int64_t size = file->Size();
+  if (maxSize_ != 0 && size > static_cast<int64_t>(maxSize_)) {
     file->Close();
     file.reset();
     env->DeleteFile(oldPath_);
     env->RenameFile(logPath_, oldPath_);
-    if (env->OpenForAppend(logPath_, &file) != platform::Status::kOk) return;
+    if (env->OpenForAppend(logPath_, &file) != platform::Status::kOk) {
+      ++failedWrites_;
+      return;
+    }
+    size = file->Size();
   }
-  file->Append(entry.view().data(), entry.view().size());
-  file->Close();
+  if (!file->Append(entry.view().data(), entry.view().size())) {
+    // Part of the entry may have reached the file: take it back. Without
+    // the size the file had, nothing can be cut (nor was it measured).
+    if (size >= 0) file->Truncate(size);
+    file->Close();
+    ++failedWrites_;
+    return;
+  }
+  if (!file->Close()) ++failedWrites_;
 }

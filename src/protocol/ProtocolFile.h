@@ -3,8 +3,11 @@
 // Each entry opens the file, checks its size, moves it aside to the single
 // ".old" generation when it has grown strictly beyond maxSize, appends the
 // entry and closes the file again, so other processes can read it between
-// entries. Every failure is silent: this file is where failures would be
-// reported. Until Open has been called nothing is written.
+// entries. An entry that could not be appended whole (a full disk) is cut
+// back off, so the file never ends in half an entry for the next one to be
+// glued to. Every failure is silent here: this file is where failures
+// would be reported; FailedWrites counts them for the end of the pass.
+// Until Open has been called nothing is written.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +35,10 @@ class ProtocolFile {
   // otherwise:           "text\n"
   void WriteText(CString text, bool withTime, bool indent);
 
+  // Entries lost since construction or Reset: the file could not be opened
+  // or the entry not appended whole. Writes before Open do not count.
+  int FailedWrites() const { return failedWrites_; }
+
   const CString& LogPath() const { return logPath_; }
   const CString& OldPath() const { return oldPath_; }
   int32_t MaxSize() const { return maxSize_; }
@@ -45,4 +52,5 @@ class ProtocolFile {
   CString logPath_;
   CString oldPath_;
   int32_t maxSize_ = 0;
+  int failedWrites_ = 0;
 };

@@ -4,7 +4,11 @@
 
 #include "config/BlowfishTesting.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <filesystem>
 #include <string>
 
 #include "config/Blowfish.h"
@@ -136,6 +140,29 @@ TEST_F(CredentialsFileTest, EveryLookupReadsTheFileAgain) {
   EXPECT_EQ(credentials_.GetLogin(), "first");
   dir_.Write("peldavorn.ini", "db;LOGIN;" + Enc("second") + "\n");
   EXPECT_EQ(credentials_.GetLogin(), "second");
+}
+
+// A FIFO or /dev/zero given as the credentials file is found by the search
+// but never read (reading either would never end); nor is a file over the
+// cap. Each holds no values, and Probe says why.
+TEST_F(CredentialsFileTest, SpecialOrHugeFilesHoldNoValues) {
+  ASSERT_EQ(mkfifo((dir_ / "fifo.ini").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", dir_ / "zero.ini");
+  dir_.Write("huge.ini", "db;LOGIN;" + Enc("sa") + "\n");
+  ASSERT_EQ(truncate((dir_ / "huge.ini").c_str(), platform::kMaxWholeFileBytes + 1), 0);
+  struct Case {
+    const char* name;
+    platform::Status status;
+  };
+  for (const Case& c : {Case{"fifo.ini", platform::Status::kNotAFile},
+                        Case{"zero.ini", platform::Status::kNotAFile},
+                        Case{"huge.ini", platform::Status::kTooLarge}}) {
+    ASSERT_TRUE(credentials_.SetFile(CString(dir_ / c.name))) << c.name;
+    EXPECT_EQ(credentials_.Probe(), c.status) << c.name;
+    EXPECT_EQ(credentials_.GetLogin(), "") << c.name;
+  }
+  UseFile("db;LOGIN;" + Enc("sa") + "\n");
+  EXPECT_EQ(credentials_.Probe(), platform::Status::kOk);
 }
 
 TEST(CredentialsDecryptTest, RoundTripsAndDropsPadding) {

@@ -1,6 +1,10 @@
 #include "config/InstallationPath.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -59,6 +63,62 @@ TEST_F(InstallationPathTest, RefusedRegistryGivesEmptyLogDirectory) {
   platform::ScopedEnv scoped(&env);
   InstallationPath installation;
   EXPECT_EQ(installation.GetLogDirectory(), "");
+  EXPECT_EQ(dir_.Read("registry.reg"), store);
+}
+
+// A store that is no regular file, or far too large, is never waited for
+// nor replaced: the log directory is empty and the reason is kept for the
+// run to report.
+TEST_F(InstallationPathTest, SpecialOrHugeStoresAreNotRead) {
+  const std::string store = dir_ / "registry.reg";
+  struct Case {
+    const char* what;
+    platform::Status status;
+  };
+  const Case cases[] = {{"fifo", platform::Status::kNotAFile},
+                        {"zero", platform::Status::kNotAFile},
+                        {"huge", platform::Status::kTooLarge}};
+  for (const Case& c : cases) {
+    std::filesystem::remove(store);
+    if (std::string(c.what) == "fifo") {
+      ASSERT_EQ(mkfifo(store.c_str(), 0644), 0);
+    }
+    if (std::string(c.what) == "zero") std::filesystem::create_symlink("/dev/zero", store);
+    if (std::string(c.what) == "huge") {
+      dir_.Write("registry.reg", std::string(kHeader) + "\"Path\"=\"C:\\\\P\"\r\n");
+      ASSERT_EQ(truncate(store.c_str(), platform::kMaxWholeFileBytes + 1), 0);
+    }
+    InstallationPath installation;
+    EXPECT_EQ(installation.GetLogDirectory(), "") << c.what;
+    EXPECT_EQ(installation.StoreStatus(), c.status) << c.what;
+  }
+  EXPECT_EQ(std::filesystem::file_size(store), static_cast<uintmax_t>(platform::kMaxWholeFileBytes + 1));
+}
+
+// Counts whole-file reads through the default Env.
+class CountingEnv : public spktest::EnvWrapper {
+ public:
+  CountingEnv() : EnvWrapper(platform::DefaultEnv()) {}
+  platform::Status ReadWholeFile(const CString& path, std::string* out) override {
+    ++reads;
+    return EnvWrapper::ReadWholeFile(path, out);
+  }
+  int reads = 0;
+};
+
+// The product key with thousands of values: read once, each value looked
+// up in one step. (Reading the store per value took minutes.)
+TEST_F(InstallationPathTest, AKeyWithThousandsOfValuesIsReadOnce) {
+  std::string store = kHeader;
+  for (int i = 0; i < 4000; ++i) store += "\"V" + std::to_string(i) + "\"=\"x\"\r\n";
+  store += "\"Path\"=\"/opt/p\"\r\n";
+  dir_.Write("registry.reg", store);
+  CountingEnv env;
+  platform::ScopedEnv scoped(&env);
+  InstallationPath installation;
+  EXPECT_EQ(installation.Directory(), "/opt/p");
+  EXPECT_EQ(installation.StoreStatus(), platform::Status::kOk);
+  EXPECT_EQ(env.reads, 1);
   EXPECT_EQ(dir_.Read("registry.reg"), store);
 }
 

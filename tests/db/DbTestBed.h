@@ -38,6 +38,8 @@ class DbTest : public ::testing::Test {
     sql_.Exec("RENAME TABLE QRVYSTEM.qrv112mnd_away TO QRVYSTEM.qrv112mnd");
     sql_.Exec("RENAME TABLE QRVYSTEM.qrv200msg_away TO QRVYSTEM.qrv200msg");
     ASSERT_TRUE(sql_.Exec("DROP TRIGGER IF EXISTS QRVYSTEM.refuse_message")) << sql_.LastError();
+    ASSERT_TRUE(sql_.Exec("ALTER TABLE QRVYSTEM.QRV200MSG DROP CONSTRAINT IF EXISTS refuse_value"))
+        << sql_.LastError();
     ASSERT_TRUE(sql_.Exec("DELETE FROM QRVYSTEM.QRV200MSG")) << sql_.LastError();
     ASSERT_TRUE(sql_.Exec("DELETE FROM qrvystem.qrv112mnd")) << sql_.LastError();
     ResetProgramState();

@@ -1,5 +1,6 @@
 // Finding and section messages, stored through the program-wide session into
 // the private MariaDB server and read back column by column.
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -138,6 +139,81 @@ TEST_F(MessageEmissionTest, MissingTableGivesTheNativeCode) {
   EXPECT_EQ(result, 1146);
   EXPECT_EQ(State().MessageBuffer.MsgUid[0], '\0');
   EXPECT_STREQ(State().MessageBuffer.MsgDbg, "d");
+}
+
+// A row the database does not take is lost for good, so each failed insert
+// leaves one run protocol entry with the server's native code, SQL state and
+// text, in the form of the start-up failures.
+TEST_F(MessageEmissionTest, EachFailedInsertLeavesOneEntry) {
+  struct Case {
+    const char* what;
+    std::string setUp;  // run as root before the inserts
+    bool readOnlyUser;
+    int native;
+    const char* state;
+    const char* text;  // part of the message
+  };
+  const Case cases[] = {
+      {"refused by a trigger",
+       "CREATE TRIGGER QRVYSTEM.refuse_message BEFORE INSERT ON QRVYSTEM.QRV200MSG FOR EACH ROW "
+       "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused by test'",
+       false, 1644, "45000", "refused by test"},
+      {"refused value",
+       "ALTER TABLE QRVYSTEM.QRV200MSG ADD CONSTRAINT refuse_value CHECK (MsgMod <> 'm')", false,
+       4025, "23000", "refuse_value"},
+      {"read-only user", "", true, 1142, "42000", "INSERT command denied"},
+      {"dropped table", "RENAME TABLE QRVYSTEM.qrv200msg TO QRVYSTEM.qrv200msg_away", false, 1146,
+       "42S02", "doesn't exist"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    for (size_t at = 0, end; at < c.setUp.size(); at = end + 1) {
+      end = c.setUp.find(';', at);
+      if (end == std::string::npos) end = c.setUp.size();
+      ExecOrFail(c.setUp.substr(at, end - at));
+    }
+    if (c.readOnlyUser) {
+      // Users are made by root, through the server's own client.
+      const std::string grant =
+          server_.SqlTool() + " -e \"CREATE USER IF NOT EXISTS spk_reader@localhost IDENTIFIED BY "
+          "'reader'; GRANT SELECT ON QRVYSTEM.* TO spk_reader@localhost\"";
+      ASSERT_EQ(std::system(grant.c_str()), 0);
+      Credentials reader = Defaults();
+      reader.login = "spk_reader";
+      reader.password = "reader";
+      WriteCredentials(State().Credentials, reader);
+      State().Db->SetCredentials(State().Credentials);
+      ASSERT_EQ(State().Db->Connect(), 0) << State().Db->MessageText().str();
+    }
+    TempDir logDir;
+    State().RunProtocol.Open(logDir.path(), "SPEKOLAR");
+    EXPECT_EQ(StoreFindingMessage("t", "m", "d"), c.native);
+    EXPECT_EQ(StoreSectionMessage("t", "m"), c.native);
+    const std::string entry = "05.03.2024 07:08:09 - Fehler beim InsertMessage:\n" +
+                              std::to_string(c.native) + "\n" + c.state + "\n";
+    const std::string log = logDir.Read("SPEKOLAR.log");
+    ASSERT_EQ(log.substr(0, entry.size()), entry) << log;
+    EXPECT_NE(log.find(c.text), std::string::npos) << log;
+    // Two entries, each ending in the empty line of its own line end.
+    const size_t second = log.find(entry, entry.size());
+    ASSERT_NE(second, std::string::npos) << log;
+    EXPECT_EQ(log.substr(second - 2, 2), "\n\n");
+    EXPECT_EQ(log.substr(log.size() - 2), "\n\n");
+    EXPECT_EQ(log.find(entry, second + 1), std::string::npos);
+    sql_.Exec("RENAME TABLE QRVYSTEM.qrv200msg_away TO QRVYSTEM.qrv200msg");
+    EXPECT_EQ(MessageCount(), "0");
+  }
+  const std::string drop = server_.SqlTool() + " -e \"DROP USER IF EXISTS spk_reader@localhost\"";
+  EXPECT_EQ(std::system(drop.c_str()), 0);
+}
+
+// A stored row leaves no entry.
+TEST_F(MessageEmissionTest, StoredRowsLeaveNoEntry) {
+  TempDir logDir;
+  State().RunProtocol.Open(logDir.path(), "SPEKOLAR");
+  ASSERT_EQ(StoreFindingMessage("t", "m", "d"), 0);
+  EXPECT_FALSE(logDir.Exists("SPEKOLAR.log"));
 }
 
 TEST(MessageEmissionWithoutDatabase, UnconnectedSessionGivesMinusOne) {

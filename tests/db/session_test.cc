@@ -1,5 +1,6 @@
 // Connecting the session and reading the tenant row, against the private
 // MariaDB server.
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -65,6 +66,37 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConnectTest, ::testing::ValuesIn(kConnectCases),
 
 // A refused system makes no ODBC call: the diagnostics of the earlier
 // failure stay, and an existing connection is kept.
+// Passwords (and names) may hold the characters that separate the parts of
+// an ODBC connection string, and blanks at their ends; they reach the server
+// as they are.
+TEST_F(DbTest, PasswordWithConnectionStringCharacters) {
+  const std::string password = " a;b}c{d=e ";
+  const std::string create = server_.SqlTool() +
+                             " -e \"CREATE USER IF NOT EXISTS 'spk;odd'@localhost IDENTIFIED BY '" +
+                             password + "'; GRANT ALL ON QRVYSTEM.* TO 'spk;odd'@localhost\"";
+  ASSERT_EQ(std::system(create.c_str()), 0);
+  Credentials c = Defaults();
+  c.login = "spk;odd";
+  c.password = password;
+  CredentialsFile file;
+  WriteCredentials(file, c);
+  DbSession session;
+  session.SetCredentials(file);
+  EXPECT_EQ(session.Connect(), 0) << session.MessageText().str();
+  c.password = " a;b}c{d=e";
+  WriteCredentials(file, c);
+  EXPECT_EQ(session.Connect(), 1045);
+  // Without the blanks, through the connection string.
+  const std::string alter = server_.SqlTool() +
+                            " -e \"ALTER USER 'spk;odd'@localhost IDENTIFIED BY 'a;b}c{d=e'\"";
+  ASSERT_EQ(std::system(alter.c_str()), 0);
+  c.password = "a;b}c{d=e";
+  WriteCredentials(file, c);
+  EXPECT_EQ(session.Connect(), 0) << session.MessageText().str();
+  const std::string drop = server_.SqlTool() + " -e \"DROP USER IF EXISTS 'spk;odd'@localhost\"";
+  EXPECT_EQ(std::system(drop.c_str()), 0);
+}
+
 TEST_F(DbTest, RefusedSystemLeavesDiagnosticsAndConnectionAlone) {
   CredentialsFile file;
   DbSession session;

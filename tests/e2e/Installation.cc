@@ -34,20 +34,22 @@ std::string Quote(const std::string& s) {
 
 }  // namespace
 
-Installation::Installation() {
+Installation::Installation(const std::string& instFolder, const std::string& phpFolder)
+    : inst_(instFolder), php_(phpFolder) {
   const char* db = std::getenv("SPK_MARIADB_DIR");
   dbDir_ = db ? db : "";
-  dir_.Write("inst/htdocs/PELDAVORN/peldavorn_php/log/.keep", "");
+  dir_.Write(inst_ + "/htdocs/PELDAVORN/peldavorn_php/log/.keep", "");
   std::filesystem::remove(LogDir() + "/.keep");
   dir_.Write("work/bin/.keep", "");
   dir_.Write("registry.reg",
              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANE\\PELDAVORN]\r\n\"Path\"=\"" +
-                 dir_.path() + "/inst\"\r\n\r\n");
-  dir_.Write("fake-php",
+                 dir_.path() + "/" + inst_ + "\"\r\n\r\n");
+  const std::string php = PhpPath().substr(dir_.path().size() + 1);
+  dir_.Write(php,
              "#!/bin/sh\n"
              "printf '%s\\n' \"$@\" >> " + Quote(dir_.path() + "/mail.args") + "\n"
              "cat " + Quote(LogDir() + "/SPEKOLAR.EML") + " > " + Quote(dir_.path() + "/mail.sent") + "\n");
-  std::filesystem::permissions(dir_.path() + "/fake-php", std::filesystem::perms::owner_all);
+  std::filesystem::permissions(PhpPath(), std::filesystem::perms::owner_all);
   WriteCredentials("MYSQL", EnvValue(dbDir_, "PASSWORD"));
   WriteConfig("[SPEKOLAR]\nE-Mail=admin@example.org\n");
   Sql("DELETE FROM QRVYSTEM.QRV200MSG; DELETE FROM qrvystem.qrv112mnd;"
@@ -87,7 +89,7 @@ std::string Installation::ReadFile(const std::string& relative) const { return d
 bool Installation::Exists(const std::string& relative) const { return dir_.Exists(relative); }
 
 std::string Installation::Log(const std::string& name) const {
-  return dir_.Read("inst/htdocs/PELDAVORN/peldavorn_php/log/" + name);
+  return dir_.Read(inst_ + "/htdocs/PELDAVORN/peldavorn_php/log/" + name);
 }
 
 std::string Installation::MailArgs() const { return dir_.Read("mail.args"); }
@@ -102,16 +104,23 @@ std::string Installation::Sql(const std::string& statements) const {
   return out;
 }
 
-RunResult Installation::Run(const std::vector<std::string>& args, const std::string& fakeTime) const {
+std::string Installation::Command(const std::vector<std::string>& args, const std::string& fakeTime,
+                                  const std::string& tag) const {
   std::string command = "cd " + Quote(dir_.path() + "/work/bin") +
                         " && SPEKOLAR_REGISTRY=" + Quote(dir_.path() + "/registry.reg") +
                         " ODBCINI=" + Quote(EnvValue(dbDir_, "ODBCINI")) +
-                        " peldavorn_php_bin=" + Quote(dir_.path() + "/fake-php") + " ";
+                        " peldavorn_php_bin=" + Quote(PhpPath()) + " timeout -k 5 120 ";
   if (!fakeTime.empty()) command += "faketime -f " + Quote(fakeTime) + " ";
   command += Quote(SPEKOLAR_BINARY);
   for (const std::string& a : args) command += " " + Quote(a);
-  command += " > " + Quote(dir_.path() + "/run.out") + " 2> " + Quote(dir_.path() + "/run.err");
-  int status = std::system(command.c_str());
+  command += " > " + Quote(dir_.path() + "/run" + tag + ".out") + " 2> " +
+             Quote(dir_.path() + "/run" + tag + ".err");
+  if (!tag.empty()) command += "; echo $? > " + Quote(dir_.path() + "/run" + tag + ".exit");
+  return command;
+}
+
+RunResult Installation::Run(const std::vector<std::string>& args, const std::string& fakeTime) const {
+  int status = std::system(Command(args, fakeTime).c_str());
   RunResult r;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   r.out = dir_.Read("run.out");

@@ -30,7 +30,10 @@ struct RunResult {
 
 class Installation {
  public:
-  Installation();
+  // `instFolder`: the installation directory's name below ROOT (the
+  // registry's "Path"); `phpFolder`: the folder below ROOT of the mail
+  // script stand-in (ROOT itself when empty).
+  explicit Installation(const std::string& instFolder = "inst", const std::string& phpFolder = "");
 
   // Credentials file lines; by default valid values for the test server.
   void WriteCredentials(const std::string& dbSystem, const std::string& password,
@@ -49,9 +52,16 @@ class Installation {
   // "2026-12-07 22:45:00", stops the clock of the whole process there.
   RunResult Run(const std::vector<std::string>& args, const std::string& fakeTime = "") const;
   RunResult Run(const std::string& fakeTime = "") const { return Run({CredentialsPath()}, fakeTime); }
+  // The shell command that Run runs, its output going to ROOT/run<tag>.out
+  // and .err (and its exit code, when `tag` is not empty, to
+  // ROOT/run<tag>.exit), for runs of several passes at once. A pass that
+  // does not end within two minutes is killed (exit code 124).
+  std::string Command(const std::vector<std::string>& args, const std::string& fakeTime,
+                      const std::string& tag = "") const;
 
   std::string Root() const { return dir_.path(); }
-  std::string LogDir() const { return dir_.path() + "/inst/htdocs/PELDAVORN/peldavorn_php/log"; }
+  std::string LogDir() const { return dir_.path() + "/" + inst_ + "/htdocs/PELDAVORN/peldavorn_php/log"; }
+  std::string PhpPath() const { return dir_.path() + "/" + (php_.empty() ? "" : php_ + "/") + "fake-php"; }
   std::string Log(const std::string& name) const;  // bytes of a file in the log directory
   std::string CredentialsPath() const { return dir_.path() + "/peldavorn.ini"; }
   std::string MailArgs() const;  // what the mail script stand-in recorded; empty if it never ran
@@ -59,6 +69,8 @@ class Installation {
  private:
   TempDir dir_;
   std::string dbDir_;
+  std::string inst_;
+  std::string php_;
 };
 
 // The lines of `text` (split at LF, the last empty piece dropped).

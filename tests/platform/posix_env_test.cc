@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/TempDir.h"
@@ -163,12 +165,79 @@ TEST_F(PosixEnvTest, AppendCreatesAndReportsSizeOnDisk) {
   EXPECT_EQ(env_.OpenForAppend(Backslashed(), &file), Status::kIsDirectory);
 }
 
-TEST_F(PosixEnvTest, AppendToAFullDeviceFailsAndCloseSaysSo) {
-  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+// FIFOs block an open until a writer comes; /dev/zero never ends; a link
+// may point at either or at nothing. Every way in refuses them at once.
+TEST_F(PosixEnvTest, OnlyRegularFilesAreOpenedAndNothingWaits) {
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+  std::filesystem::create_symlink(dir_ / "fifo", dir_ / "to-fifo");
+  std::filesystem::create_symlink("/dev/zero", dir_ / "to-zero");
+  std::filesystem::create_symlink(dir_ / "nowhere", dir_ / "dangling");
+  struct Case {
+    std::string path;
+    Status status;
+  };
+  const Case cases[] = {
+      {Backslashed("fifo"), Status::kNotAFile},     {Backslashed("to-fifo"), Status::kNotAFile},
+      {Backslashed("to-zero"), Status::kNotAFile},  {"\\dev\\full", Status::kNotAFile},
+      {Backslashed("dangling"), Status::kNotFound}, {Backslashed(), Status::kIsDirectory},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<ReadableFile> reader;
+    std::unique_ptr<AppendableFile> appender;
+    std::unique_ptr<FileLock> lock;
+    std::string bytes;
+    EXPECT_EQ(env_.OpenForRead(c.path, &reader), c.status) << c.path;
+    EXPECT_EQ(env_.ReadWholeFile(c.path, &bytes), c.status) << c.path;
+    if (c.status != Status::kNotFound) {  // these create a dangling link's target
+      EXPECT_EQ(env_.OpenForAppend(c.path, &appender), c.status) << c.path;
+      EXPECT_EQ(env_.LockFile(c.path, 0, &lock), c.status) << c.path;
+    }
+  }
+}
+
+TEST_F(PosixEnvTest, WholeFileReadsStopAtTheCap) {
+  // A sparse file: the size is there without the bytes.
+  dir_.Write("big", "");
+  ASSERT_EQ(truncate((dir_ / "big").c_str(), kMaxWholeFileBytes + 1), 0);
+  std::string out = "kept";
+  EXPECT_EQ(env_.ReadWholeFile(Backslashed("big"), &out), Status::kTooLarge);
+  EXPECT_EQ(out, "kept");
+  ASSERT_EQ(truncate((dir_ / "big").c_str(), kMaxWholeFileBytes), 0);
+  EXPECT_EQ(env_.ReadWholeFile(Backslashed("big"), &out), Status::kOk);
+  EXPECT_EQ(out.size(), static_cast<size_t>(kMaxWholeFileBytes));
+}
+
+TEST_F(PosixEnvTest, TruncateTakesBackAnAppend) {
   std::unique_ptr<AppendableFile> file;
-  ASSERT_EQ(env_.OpenForAppend("\\dev\\full", &file), Status::kOk);
-  EXPECT_FALSE(file->Append("x", 1));
-  EXPECT_FALSE(file->Close());
+  ASSERT_EQ(env_.OpenForAppend(Backslashed("f.log"), &file), Status::kOk);
+  ASSERT_TRUE(file->Append("whole\n", 6));
+  ASSERT_TRUE(file->Append("half", 4));
+  EXPECT_TRUE(file->Truncate(6));
+  EXPECT_EQ(file->Size(), 6);
+  EXPECT_TRUE(file->Append("next\n", 5));  // appends go to the new end
+  EXPECT_TRUE(file->Close());
+  EXPECT_EQ(dir_.Read("f.log"), "whole\nnext\n");
+}
+
+TEST_F(PosixEnvTest, LockFileIsExclusiveAndWaitsUpToItsLimit) {
+  std::unique_ptr<FileLock> first;
+  ASSERT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 0, &first), Status::kOk);
+  ASSERT_TRUE(dir_.Exists("SPEKOLAR.LCK"));
+  std::unique_ptr<FileLock> second;
+  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 0, &second), Status::kBusy);
+  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 120, &second), Status::kBusy);
+  EXPECT_EQ(second, nullptr);
+  EXPECT_EQ(env_.LockFile(Backslashed("missing\\SPEKOLAR.LCK"), 0, &second), Status::kNotFound);
+
+  // Released by the holder while the other one waits: the waiter gets it.
+  std::thread release([&first] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    first.reset();
+  });
+  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 60000, &second), Status::kOk);
+  release.join();
+  EXPECT_NE(second, nullptr);
+  EXPECT_TRUE(dir_.Exists("SPEKOLAR.LCK"));  // never deleted
 }
 
 TEST_F(PosixEnvTest, RenameRefusesAnExistingTargetAndDeleteRemoves) {
@@ -208,6 +277,21 @@ TEST_F(PosixEnvTest, WholeFilesAreReadAndReplacedAtomically) {
                           std::filesystem::directory_iterator()),
             1);
   EXPECT_EQ(env_.WriteFileAtomically(Backslashed("missing\\store"), "x"), Status::kNotFound);
+
+  // A link (here a chain of two) stays a link; the file it points to is
+  // replaced, in its own folder.
+  dir_.Write("real/store.reg", "old");
+  std::filesystem::create_symlink("real/store.reg", dir_ / "inner");
+  std::filesystem::create_symlink(dir_ / "inner", dir_ / "outer");
+  ASSERT_EQ(env_.WriteFileAtomically(Backslashed("outer"), "new"), Status::kOk);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "outer"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "inner"));
+  EXPECT_EQ(dir_.Read("real/store.reg"), "new");
+  // A dangling link gets its target created.
+  std::filesystem::create_symlink("real/fresh.reg", dir_ / "dangling");
+  ASSERT_EQ(env_.WriteFileAtomically(Backslashed("dangling"), "fresh"), Status::kOk);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "dangling"));
+  EXPECT_EQ(dir_.Read("real/fresh.reg"), "fresh");
 }
 
 TEST_F(PosixEnvTest, IsWritableLooksAtTheFileOrItsFolder) {
@@ -261,19 +345,65 @@ TEST(ExpandCommandVariablesTest, ExpandsDefinedNamesOnly) {
   }
 }
 
-TEST_F(PosixEnvTest, RunCommandReportsTheExitStatus) {
-  ASSERT_EQ(setenv("SPK_TEST_TARGET", dir_.path().c_str(), 1), 0);
-  // %NAME% is expanded and backslashes become slashes before the shell runs.
-  EXPECT_EQ(env_.RunCommand("echo hi > %SPK_TEST_TARGET%\\out.txt"), 0);
-  EXPECT_EQ(dir_.Read("out.txt"), "hi\n");
-  EXPECT_EQ(env_.RunCommand("exit 3"), 3);
-  EXPECT_EQ(env_.RunCommand(""), 0);
-  EXPECT_EQ(env_.RunCommand("kill -TERM $$"), 128 + 15);
-  EXPECT_EQ(env_.RunCommand("no-such-command-spk 2>/dev/null"), 127);
-  unsetenv("SPK_TEST_TARGET");
+TEST(SplitCommandLineTest, FollowsTheWindowsRules) {
+  struct Case {
+    const char* line;
+    std::vector<std::string> words;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {" \t ", {}},
+      {"php a.php", {"php", "a.php"}},
+      {"  php   a  b ", {"php", "a", "b"}},
+      {"\"C:\\Program Files\\php.exe\" \"C:\\x (x86)\\s.php\"",
+       {"C:\\Program Files\\php.exe", "C:\\x (x86)\\s.php"}},
+      {"p a\"b c\"d", {"p", "ab cd"}},
+      {"p a\\\\\"b c\"", {"p", "a\\b c"}},    // 2n backslashes: n, and the quote groups
+      {"p a\\\"b", {"p", "a\"b"}},               // 2n+1: n and a literal quote
+      {"p a\\b\\", {"p", "a\\b\\"}},           // backslashes before others stay
+      {"p \"a\"\"b\"", {"p", "a\"b"}},            // "" inside quotes is one quote
+      {"p \"\"", {"p", ""}},
+      {"\"my prog\"x y", {"my progx", "y"}},
+      {"c:\\dir\\\"x", {"c:\\dir\\x"}},          // the program name keeps its backslashes
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.words) << c.line;
+}
 
-  PosixEnv noShell("/nonexistent/sh");
-  EXPECT_EQ(noShell.RunCommand("exit 0"), -1);
+// The mail script's command line: a program and its arguments, started
+// without a shell, from folders whose names a shell or the Windows command
+// processor would take apart.
+TEST_F(PosixEnvTest, RunCommandStartsTheProgramWithoutAShell) {
+  const std::string folder = "my inst (x86) $(touch pwned)";
+  dir_.Write(folder + "/rec.sh",
+             "#!/bin/sh\nprintf '%s|' \"$@\" > \"$(dirname \"$0\")/args\"\nexit \"${SPK_EXIT:-0}\"\n");
+  std::filesystem::permissions(dir_ / (folder + "/rec.sh"), std::filesystem::perms::owner_all);
+  dir_.Write("plain.txt", "not a program");
+  ASSERT_EQ(setenv("SPK_TEST_DIR", Backslashed(folder).c_str(), 1), 0);
+
+  // Quoted words keep their blanks; %NAME% is expanded and backslashes
+  // become slashes, in the program and in every argument.
+  EXPECT_EQ(env_.RunCommand("\"%SPK_TEST_DIR%\\rec.sh\" \"a b\" c\\d $(x)"), 0);
+  EXPECT_EQ(dir_.Read(folder + "/args"), "a b|c/d|$(x)|");
+  EXPECT_FALSE(dir_.Exists("pwned"));
+  EXPECT_FALSE(dir_.Exists(folder + "/pwned"));
+
+  ASSERT_EQ(setenv("SPK_EXIT", "3", 1), 0);
+  EXPECT_EQ(env_.RunCommand("\"%SPK_TEST_DIR%\\rec.sh\""), 3);
+  unsetenv("SPK_EXIT");
+  dir_.Write("killed.sh", "#!/bin/sh\nkill -TERM $$\n");
+  std::filesystem::permissions(dir_ / "killed.sh", std::filesystem::perms::owner_all);
+  EXPECT_EQ(env_.RunCommand(CString(dir_ / "killed.sh")), 128 + 15);
+
+  // Nothing to run gives 0; a program that cannot be started, -1.
+  EXPECT_EQ(env_.RunCommand(""), 0);
+  EXPECT_EQ(env_.RunCommand("   "), 0);
+  EXPECT_EQ(env_.RunCommand("%SPK_NO_SUCH_VARIABLE% x"), -1);
+  EXPECT_EQ(env_.RunCommand(CString(dir_ / "no-such-program")), -1);
+  EXPECT_EQ(env_.RunCommand(CString(dir_ / "plain.txt")), -1);
+  EXPECT_EQ(env_.RunCommand(CString(dir_.path())), -1);
+  // The unquoted path splits at its blank, as it would on Windows.
+  EXPECT_EQ(env_.RunCommand("%SPK_TEST_DIR%\\rec.sh"), -1);
+  unsetenv("SPK_TEST_DIR");
 }
 
 TEST(PosixEnvVariableTest, GetVariableFallsBackToAnyCase) {

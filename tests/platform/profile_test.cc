@@ -87,9 +87,11 @@ TEST(ParseProfileTest, FileWithoutSectionsAndEncodings) {
   EXPECT_EQ(SectionNames(wide), (std::vector<std::string>{"S\xFC"}));
   EXPECT_EQ(Value(wide, "s\xFC", "K"), "\x80?");
 
-  // A UTF-8 byte-order mark is not understood: the first line is no header.
-  ProfileData utf8 = ParseProfile("\xEF\xBB\xBF[A]\nk=1\n[B]\nk=2\n");
-  EXPECT_EQ(SectionNames(utf8), (std::vector<std::string>{"B"}));
+  // A UTF-8 byte-order mark at the start is skipped; anywhere else its
+  // bytes are text.
+  ProfileData utf8 = ParseProfile("\xEF\xBB\xBF[A]\nk=1\n[B]\nk=\xEF\xBB\xBF\n");
+  EXPECT_EQ(SectionNames(utf8), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(Value(utf8, "b", "k"), "\xEF\xBB\xBF");
 }
 
 // Serves file contents from a map; other paths are missing.

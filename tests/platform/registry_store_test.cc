@@ -1,5 +1,6 @@
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -300,6 +301,128 @@ TEST_F(RegistryFunctions, RefusedWritesAndUnreadableStores) {
                            reinterpret_cast<const BYTE*>("\x01\0\0\0"), 4),
             ERROR_SUCCESS);
   EXPECT_EQ(ReadStore(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n\"V\"=dword:00000001\r\n\r\n");
+}
+
+// The operator's own export is edited, not rewritten: creating the product
+// key and setting values change only their own lines, in the file's
+// encoding and line ends, and a link to the store stays a link.
+TEST_F(RegistryFunctions, WritesKeepEveryOtherByte) {
+  struct Form {
+    const char* name;
+    bool utf16;
+    const char* eol;
+  };
+  const Form forms[] = {{"REGEDIT4 CR LF", false, "\r\n"},
+                        {"REGEDIT4 LF", false, "\n"},
+                        {"5.00 UTF-16", true, "\r\n"}};
+  for (const Form& form : forms) {
+    SCOPED_TRACE(form.name);
+    // Encodes lines of text (code points; below 0x100 as in Windows-1252
+    // for the 8-bit form) in the form's encoding, each with its line end.
+    auto encode = [&](std::initializer_list<std::u32string_view> lines) {
+      std::u32string text;
+      for (std::u32string_view line : lines) {
+        text += line;
+        for (const char* e = form.eol; *e; ++e) text += static_cast<char32_t>(*e);
+      }
+      if (form.utf16) return Utf16File(text).substr(2);
+      std::string bytes;
+      for (char32_t c : text) bytes += static_cast<char>(c);
+      return bytes;
+    };
+    const std::string bom = form.utf16 ? "\xFF\xFE" : "";
+    const std::u32string_view header =
+        form.utf16 ? U"Windows Registry Editor Version 5.00" : U"REGEDIT4";
+    const std::string before =
+        bom + encode({header, U"", U"; exported for Spekolar", U"[HKEY_FOO\\Unknown]",
+                      U"\"Kept\"=\"x\"", U"", U"[HKEY_LOCAL_MACHINE\\Software\\Other]",
+                      U"\"Text\"=\"\u00fc\u4e2d\U0001F600\"", U"this line means nothing",
+                      U"# another comment", U""});
+    dir_.Write("real/store.reg", before);
+    std::filesystem::remove(store_path());
+    std::filesystem::create_symlink(dir_ / "real/store.reg", store_path());
+
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\KORVANE\\PELDAVORN", 0, nullptr, 0,
+                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    const std::string created = before + encode({U"[HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN]", U""});
+    EXPECT_EQ(dir_.Read("real/store.reg"), created);
+    EXPECT_TRUE(std::filesystem::is_symlink(store_path()));
+
+    // A new value goes after its key's last line; a changed one replaces
+    // its own line; the value of another key goes into that key's block.
+    ASSERT_EQ(RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\P\xFC"), 6),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "N", 0, REG_DWORD, reinterpret_cast<const BYTE*>("\x2a\0\0\0"), 4),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, "path", 0, REG_SZ, reinterpret_cast<const BYTE*>("D:\\"), 4),
+              ERROR_SUCCESS);
+    HKEY other = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "software\\other", 0, KEY_SET_VALUE, &other),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(other, "M", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>("a\0\0"), 3),
+              ERROR_SUCCESS);
+    const std::u32string_view multi = form.utf16 ? U"\"M\"=hex(7):61,00,00,00,00,00" : U"\"M\"=hex(7):61,00,00";
+    EXPECT_EQ(dir_.Read("real/store.reg"),
+              bom + encode({header, U"", U"; exported for Spekolar", U"[HKEY_FOO\\Unknown]",
+                            U"\"Kept\"=\"x\"", U"", U"[HKEY_LOCAL_MACHINE\\Software\\Other]",
+                            U"\"Text\"=\"\u00fc\u4e2d\U0001F600\"", U"this line means nothing", multi,
+                            U"# another comment", U"",
+                            U"[HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN]",
+                            U"\"Path\"=\"D:\\\\\"", U"\"N\"=dword:0000002a", U""}));
+    EXPECT_TRUE(std::filesystem::is_symlink(store_path()));
+    RegCloseKey(other);
+    RegCloseKey(key);
+  }
+}
+
+// Serves the store through the default Env and counts how often it is read.
+class CountingEnv : public spktest::EnvWrapper {
+ public:
+  CountingEnv() : EnvWrapper(DefaultEnv()) {}
+  Status ReadWholeFile(const CString& path, std::string* out) override {
+    ++reads;
+    return EnvWrapper::ReadWholeFile(path, out);
+  }
+  int reads = 0;
+};
+
+// A key with thousands of values is read value by value through one open
+// handle; the store is read and parsed once for all of them. (Reading it
+// once per value made 4,000 values take minutes.)
+TEST_F(RegistryFunctions, AKeysValuesAreEnumeratedFromOneRead) {
+  std::string store = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n";
+  const int kValues = 4000;
+  for (int i = 0; i < kValues; ++i) store += "\"Value" + std::to_string(i) + "\"=dword:00000001\r\n";
+  // The same names again in another case: each replaces its value in place.
+  for (int i = 0; i < kValues; ++i) store += "\"VALUE" + std::to_string(i) + "\"=dword:00000002\r\n";
+  WriteStore(store);
+  CountingEnv env;
+  ScopedEnv scoped(&env);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+  DWORD count = 0;
+  ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                             nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(count, static_cast<DWORD>(kValues));
+  for (DWORD i = 0; i < count; ++i) {
+    char name[32];
+    DWORD nameSize = sizeof name, type = 0, size = 4;
+    BYTE data[4];
+    ASSERT_EQ(RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &size), ERROR_SUCCESS);
+    ASSERT_EQ(name, "Value" + std::to_string(i));
+    ASSERT_EQ(data[0], 2);
+  }
+  RegCloseKey(key);
+  EXPECT_EQ(env.reads, 1);
+  // Once the last handle is closed, the next call sees the file anew.
+  WriteStore("REGEDIT4\r\n");
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(env.reads, 2);
 }
 
 TEST_F(RegistryFunctions, StoreLocation) {

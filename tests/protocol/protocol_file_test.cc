@@ -119,6 +119,53 @@ TEST(ProtocolFileTest, FailuresAreSilent) {
   g.Open(dir / "missing", "SPEKOLAR");
   g.WriteText("lost", false, false);
   EXPECT_FALSE(dir.Exists("missing"));
+
+  // Lost entries are counted for the end of the pass; writes before Open
+  // are not entries.
+  EXPECT_EQ(f.FailedWrites(), 1);
+  EXPECT_EQ(g.FailedWrites(), 1);
+  ProtocolFile h;
+  h.WriteText("nothing", false, false);
+  EXPECT_EQ(h.FailedWrites(), 0);
+}
+
+// A disk that fills up in the middle of an entry leaves part of it behind;
+// the entry is cut back off, so the file holds whole entries only and the
+// next entry starts a line of its own. Every way an entry can fail counts
+// once.
+TEST(ProtocolFileTest, AnEntryThatCannotBeWrittenWholeIsTakenBack) {
+  struct Case {
+    const char* what;
+    platform::Status kind;
+    int operation;  // of the second entry: open, size, append, close
+    bool written;
+  };
+  const Case cases[] = {
+      {"open refused", platform::Status::kAccessDenied, 1, false},
+      {"size unknown", platform::Status::kIoError, 2, true},
+      {"disk full mid-entry", platform::Status::kNoSpace, 3, false},
+      {"write error", platform::Status::kIoError, 3, false},
+      {"close fails", platform::Status::kIoError, 4, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    FaultInjectionEnv env;
+    platform::ScopedEnv scoped(&env);
+    ProtocolFile f;
+    f.Open(dir.path(), "SPEKOLAR.TXT");
+    f.WriteLine("first;record", false, false);
+    env.FailNthOperation(c.operation, c.kind);
+    f.WriteLine("second;record with some length", false, false);
+    env.FailNthOperation(0, platform::Status::kOk);
+    f.WriteLine("third;record", false, false);
+    const std::string indent(22, ' ');
+    std::string expected = indent + "first;record\n";
+    if (c.written) expected += indent + "second;record with some length\n";
+    expected += indent + "third;record\n";
+    EXPECT_EQ(dir.Read("SPEKOLAR.TXT"), expected);
+    EXPECT_EQ(f.FailedWrites(), c.operation == 2 ? 0 : 1);
+  }
 }
 
 }  // namespace

@@ -53,6 +53,10 @@ class EnvWrapper : public platform::Env {
     return target_->GetVariable(name, value);
   }
   int RunCommand(const CString& command) override { return target_->RunCommand(command); }
+  platform::Status LockFile(const CString& path, int64_t waitMillis,
+                            std::unique_ptr<platform::FileLock>* out) override {
+    return target_->LockFile(path, waitMillis, out);
+  }
   bool FrameworkInit() override { return target_->FrameworkInit(); }
 
  private:
@@ -82,6 +86,26 @@ class FaultInjectionEnv : public EnvWrapper {
  public:
   explicit FaultInjectionEnv(platform::Env* target = platform::DefaultEnv())
       : EnvWrapper(target) {}
+
+  // Counts every operation that can fail from now on: opens, reads (each
+  // Read of a file), appends, size queries, cut-backs and closes of
+  // appended files, deletes, renames, whole-file reads and writes, file
+  // searches, locks and the free-space query. The nth of them (1-based)
+  // fails in the manner of `kind`: an operation with a Status returns it;
+  // a search finds nothing; Read returns -1; Size returns -1; Append with
+  // kNoSpace writes the first half of its bytes (a disk that fills up
+  // mid-record), otherwise nothing, and returns false; Truncate and Close
+  // return false. 0 disables.
+  void FailNthOperation(int n, platform::Status kind) {
+    failOperationAt_ = n;
+    failKind_ = kind;
+    operationCount_ = 0;
+  }
+  // Operations counted since the last FailNthOperation (or construction).
+  int operationCount() const { return operationCount_; }
+  // Counts one operation; true when it is the one to fail.
+  bool NextOperationFails() { return ++operationCount_ == failOperationAt_; }
+  platform::Status failKind() const { return failKind_; }
 
   // The nth Append (1-based, counted over all files opened for appending
   // through this Env from now on) fails and writes nothing; 0 disables.
@@ -117,6 +141,13 @@ class FaultInjectionEnv : public EnvWrapper {
                                  std::unique_ptr<platform::AppendableFile>* out) override;
   platform::Status RenameFile(const CString& from, const CString& to) override;
   bool IsWritable(const CString& path) override;
+  platform::Status DeleteFile(const CString& path) override;
+  platform::Status ReadWholeFile(const CString& path, std::string* out) override;
+  platform::Status WriteFileAtomically(const CString& path, const std::string& data) override;
+  std::vector<platform::FoundFile> FindFiles(const CString& pattern) override;
+  platform::Status DiskFreeBytes(const CString& path, uint64_t* freeBytes) override;
+  platform::Status LockFile(const CString& path, int64_t waitMillis,
+                            std::unique_ptr<platform::FileLock>* out) override;
 
   // Called by the files this Env hands out: true when this Append must fail.
   bool NextAppendFails();
@@ -131,6 +162,9 @@ class FaultInjectionEnv : public EnvWrapper {
   platform::Status renameStatus_ = platform::Status::kOk;
   bool failClose_ = false;
   bool notWritable_ = false;
+  int failOperationAt_ = 0;
+  int operationCount_ = 0;
+  platform::Status failKind_ = platform::Status::kIoError;
 };
 
 }  // namespace spktest

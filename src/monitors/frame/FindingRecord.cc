@@ -6,8 +6,9 @@
 #include "state/ProgramState.h"
 
 CString FindingRecord::Join() const {
-  return section + ";" + type + ";" + minimum + ";" + maximum + ";" + runTime + ";" + text + ";" +
-         checkedFile;
+  return ProtectSemicolons(section) + ";" + ProtectSemicolons(type) + ";" +
+         ProtectSemicolons(minimum) + ";" + ProtectSemicolons(maximum) + ";" +
+         ProtectSemicolons(runTime) + ";" + text + ";" + ProtectSemicolons(checkedFile);
 }
 
 CString ProtectSemicolons(CString text) {

@@ -21,7 +21,9 @@ struct FindingRecord {
   CString text;         // the finding text
   CString checkedFile;  // usually CheckedFileField(); empty for the job controller
 
-  // The seven fields joined by ";".
+  // The seven fields joined by ";", every field but `text` (which its
+  // monitor has protected as far as it comes from a line) with its
+  // semicolons protected. Fields without ";" are joined as they stand.
   CString Join() const;
 };
 

@@ -17,6 +17,11 @@ bool& HandEveryPiece() {
   return on;
 }
 
+size_t& BlockSize() {
+  static size_t bytes = 0;
+  return bytes;
+}
+
 void WriteRunEntry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
 }  // namespace
 
@@ -62,7 +67,8 @@ bool ProtocolScan::Run() {
       WriteRunEntry("  Bearbeiten Protokolldatei '" + match.path + "'");
       if (onFileOpened && !onFileOpened(match)) continue;
 
-      LineReader reader(std::move(file));
+      LineReader reader(std::move(file),
+                        BlockSize() != 0 ? BlockSize() : LineReader::kDefaultBlockSize);
       reader_ = &reader;
       ReadLines(reader);
       if (onEndOfFile) onEndOfFile();
@@ -73,6 +79,8 @@ bool ProtocolScan::Run() {
 }
 
 void ProtocolScan::HandEveryPieceForTesting(bool on) { HandEveryPiece() = on; }
+
+void ProtocolScan::BlockSizeForTesting(size_t bytes) { BlockSize() = bytes; }
 
 void ProtocolScan::ReadLines(LineReader& reader) {
   std::string_view piece;

@@ -136,6 +136,10 @@ class ProtocolScan {
   // filter, and LastSkipped finds none: the plain line-by-line pass that a
   // filtered pass must equal.
   static void HandEveryPieceForTesting(bool on);
+  // Tests and fuzzing: later scans read their files in blocks of this many
+  // bytes (0: LineReader's default), which puts lines across block
+  // boundaries and spares a short input the large block's allocation.
+  static void BlockSizeForTesting(size_t bytes);
 
  private:
   void ReadLines(LineReader& reader);

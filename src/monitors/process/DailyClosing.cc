@@ -102,10 +102,10 @@ bool CheckDailyClosingRuntime(CString sectionName) {
       int runTime = SecondsAtStampColumns(text) - startSeconds;
       CString runTimeText = CString::Formatted("%d", runTime);
       if (runTime < LeadingInteger(settings.MinLaufzeit)) {
-        report(runTimeText, line.stamp + " - Laufzeit unterschritten");
+        report(runTimeText, ProtectSemicolons(line.stamp) + " - Laufzeit unterschritten");
       }
       if (runTime > LeadingInteger(settings.MaxLaufzeit)) {
-        report(runTimeText, line.stamp + " - Laufzeit \xFC" "berschritten");
+        report(runTimeText, ProtectSemicolons(line.stamp) + " - Laufzeit \xFC" "berschritten");
       }
       started = false;
     } else if (text.Contains(kBreakOffText)) {
@@ -171,7 +171,9 @@ bool CheckDailyClosingErrors(CString sectionName) {
     }
     if (ended) {
       for (int i = 0; i < kPhaseCount; ++i) {
-        if (phaseStarted[i] != phaseEnded[i]) report(line.stamp + kPhases[i].findingText);
+        if (phaseStarted[i] != phaseEnded[i]) {
+          report(ProtectSemicolons(line.stamp) + kPhases[i].findingText);
+        }
       }
       closeRun();
     }

@@ -9,6 +9,7 @@
 #include "monitors/frame/MonitorTestBed.h"
 #include "monitors/frame/RunTime.h"
 #include "state/ProgramState.h"
+#include "support/Records.h"
 
 namespace {
 
@@ -25,6 +26,17 @@ TEST(FindingRecordTest, SemicolonsBecomeQuotedSemicolons) {
   EXPECT_EQ(ProtectSemicolons("a;b"), "a\";\"b");
   EXPECT_EQ(ProtectSemicolons(";;"), "\";\"\";\"");
   EXPECT_EQ(ProtectSemicolons("none"), "none");
+}
+
+// A ";" in a configured value or a file name stays inside its field.
+TEST(FindingRecordTest, EveryFieldKeepsItsSemicolons) {
+  State().CheckedFileName = "a;b.log";
+  FindingRecord r{"TAGESABSCHLUSS", "1", "6;0", "21;00", "", ProtectSemicolons("t;x"),
+                  CheckedFileField()};
+  EXPECT_EQ(spktest::RecordFields(r.Join().str()),
+            (std::vector<std::string>{"TAGESABSCHLUSS", "1", "6;0", "21;00", "", "t;x",
+                                      "(gepr\xFC" "fte Datei: a;b.log)"}));
+  ResetProgramState();
 }
 
 class FindingReporterTest : public spktest::MonitorTestBed {};

@@ -107,6 +107,10 @@ TEST_F(DailyClosingTest, RuntimeWithDefaults) {
        // start ".2"/"26"/"22" = 0 h 26 min 22 s, end "26"/"22"/"00" = 26 h 22 min
        {Runtime("60;2100;93338", "07.12.2026 22:00:00" + kOver)}},
       {"other words are ignored", {L("22:00:00", kStart), L("22:10:00", "Fehler"), L("22:20:00", kEnd)}, {}},
+      // A malformed line's stamp may hold a ";": it stays inside field 6.
+      {"semicolon in the stamp",
+       {L("22:00:00", kStart), "07.12.2026 22;00;30 " + std::string(kEnd)},
+       {Runtime("60;2100;30", "07.12.2026 22\";\"00\";\"30" + kUnder)}},
   });
   EXPECT_EQ(State().MonitorSettings.MinLaufzeit, "60");
   EXPECT_EQ(State().MonitorSettings.MaxLaufzeit, "2100");

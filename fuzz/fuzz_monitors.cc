@@ -1,0 +1,112 @@
+// Every monitor's line handling: random protocol bytes, through the real
+// section handler and protocol scan, over an in-memory file. No crash; every
+// finding record has seven fields, the first the section's; and the pass
+// that filters its lines finds what a pass handed every line finds.
+//
+// Adding a monitor is one row in kMonitors.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz/MemoryEnv.h"
+#include "monitors/frame/JobController.h"
+#include "monitors/frame/ProtocolScan.h"
+#include "monitors/frame/SectionHandler.h"
+#include "monitors/process/DailyClosing.h"
+#include "state/ProgramState.h"
+
+using spkfuzz::Fail;
+
+namespace {
+
+constexpr SectionSpec kMonitors[] = {
+    MakeSectionSpec("JOBCONTROLLER", CheckJobControllerRuntime, CheckJobControllerErrors),
+    MakeSectionSpec("TAGESABSCHLUSS", CheckDailyClosingRuntime, CheckDailyClosingErrors),
+};
+
+const char kLogDir[] = "C:\\log";
+const char kProtocol[] = "C:\\data\\protocol.log";
+
+// A reader's view of a record: protected semicolons are text.
+std::vector<std::string> Fields(const std::string& record) {
+  std::vector<std::string> fields(1);
+  for (size_t i = 0; i < record.size(); ++i) {
+    if (record.compare(i, 3, "\";\"") == 0) {
+      fields.back() += ';';
+      i += 2;
+    } else if (record[i] == ';') {
+      fields.emplace_back();
+    } else {
+      fields.back() += record[i];
+    }
+  }
+  return fields;
+}
+
+// One section pass over `data`; the findings protocol it wrote.
+std::string Pass(const SectionSpec& section, const std::string& data, const std::string& limits,
+                 size_t block, bool everyPiece) {
+  spkfuzz::MemoryEnv env;
+  env.files[kProtocol] = data;
+  platform::ScopedEnv scoped(&env);
+  ResetProgramState();
+  ProgramState& s = State();
+  s.LogDirectory = kLogDir;
+  s.RunProtocol.Open(kLogDir, "SPEKOLAR");
+  s.FindingsProtocol.Open(kLogDir, "SPEKOLAR.TXT");
+  s.NotificationProtocol.Open(kLogDir, "SPEKOLAR.NRT");
+  s.NotificationPath = CString(kLogDir) + "\\SPEKOLAR.NRT";
+  s.MailTextPath = CString(kLogDir) + "\\SPEKOLAR.EML";
+  MonitorSettingsRecord& m = s.MonitorSettings;
+  m.Typ1 = "1";
+  m.Typ2 = "2";
+  m.Datei = kProtocol;
+  m.Files[0] = kProtocol;
+  m.Meldungstyp = "FENSTER";
+  m.MinLaufzeit = limits.substr(0, limits.size() / 2);
+  m.MaxLaufzeit = limits.substr(limits.size() / 2);
+  ProtocolScan::HandEveryPieceForTesting(everyPiece);
+  ProtocolScan::BlockSizeForTesting(block);
+  RunSectionHandler(section, section.key);
+  ProtocolScan::HandEveryPieceForTesting(false);
+  ProtocolScan::BlockSizeForTesting(0);
+  std::string findings = env.files[CString(kLogDir).str() + "\\SPEKOLAR.TXT"];
+  ResetProgramState();
+  return findings;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  if (size < 2) return 0;
+  const SectionSpec& section = kMonitors[bytes[0] % std::size(kMonitors)];
+  // The rest of byte 0: the block size of the reads, from one byte up.
+  static const size_t kBlocks[] = {1, 3, 64, 999, 1000, 1001, 4096};
+  const size_t block = kBlocks[bytes[0] / std::size(kMonitors) % std::size(kBlocks)];
+  // Byte 1: how many of the next bytes are MinLaufzeit and MaxLaufzeit.
+  const size_t limitBytes = std::min<size_t>(bytes[1] % 9, size - 2);
+  // Configured values are single trimmed lines.
+  std::string limits(reinterpret_cast<const char*>(bytes + 2), limitBytes);
+  for (char& c : limits) {
+    if (c == '\r' || c == '\n' || c == ' ' || c == '\t') c = '0';
+  }
+  const std::string data(reinterpret_cast<const char*>(bytes + 2 + limitBytes), size - 2 - limitBytes);
+
+  const std::string findings = Pass(section, data, limits, block, false);
+  for (size_t at = 0; at < findings.size();) {
+    size_t end = findings.find('\n', at);
+    if (end == std::string::npos) Fail("a record without its line end");
+    const std::string line = findings.substr(at, end - at);
+    // "dd.mm.yyyy hh:mm:ss;" and the record.
+    if (line.size() < 20 || line.compare(0, 20, "07.12.2026 23:30:00;") != 0) Fail("a record without its stamp");
+    const std::vector<std::string> fields = Fields(line.substr(20));
+    if (fields.size() != 7) Fail("a record without seven fields");
+    if (fields[0] != section.key) Fail("a record of another section");
+    at = end + 1;
+  }
+  if (Pass(section, data, limits, 4096, true) != findings) {
+    Fail("the filtered pass differs from the plain one");
+  }
+  return 0;
+}
