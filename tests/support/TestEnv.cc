@@ -128,9 +128,10 @@ std::vector<platform::FoundFile> FaultInjectionEnv::FindFiles(const CString& pat
   return EnvWrapper::FindFiles(pattern);
 }
 
-platform::Status FaultInjectionEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes) {
+platform::Status FaultInjectionEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes,
+                                                  CString* systemError) {
   if (NextOperationFails()) return failKind_;
-  return EnvWrapper::DiskFreeBytes(path, freeBytes);
+  return EnvWrapper::DiskFreeBytes(path, freeBytes, systemError);
 }
 
 platform::Status FaultInjectionEnv::LockFile(const CString& path, int64_t waitMillis,

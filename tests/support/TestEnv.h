@@ -145,7 +145,8 @@ class FaultInjectionEnv : public EnvWrapper {
   platform::Status ReadWholeFile(const CString& path, std::string* out) override;
   platform::Status WriteFileAtomically(const CString& path, const std::string& data) override;
   std::vector<platform::FoundFile> FindFiles(const CString& pattern) override;
-  platform::Status DiskFreeBytes(const CString& path, uint64_t* freeBytes) override;
+  platform::Status DiskFreeBytes(const CString& path, uint64_t* freeBytes,
+                                 CString* systemError) override;
   platform::Status LockFile(const CString& path, int64_t waitMillis,
                             std::unique_ptr<platform::FileLock>* out) override;
 
