@@ -13,7 +13,11 @@
 #include "monitors/frame/JobController.h"
 #include "monitors/frame/ProtocolScan.h"
 #include "monitors/frame/SectionHandler.h"
+#include "monitors/groups/GroupMonitors.h"
+#include "monitors/process/ComputationPrograms.h"
 #include "monitors/process/DailyClosing.h"
+#include "monitors/process/Payroll.h"
+#include "monitors/terminal/TerminalMonitors.h"
 #include "state/ProgramState.h"
 
 using spkfuzz::Fail;
@@ -23,10 +27,21 @@ namespace {
 constexpr SectionSpec kMonitors[] = {
     MakeSectionSpec("JOBCONTROLLER", CheckJobControllerRuntime, CheckJobControllerErrors),
     MakeSectionSpec("TAGESABSCHLUSS", CheckDailyClosingRuntime, CheckDailyClosingErrors),
+    MakeSectionSpec("RECHENPROGRAMME", CheckComputationProgramRuntime, CheckComputationProgramErrors),
+    MakeSectionSpec("TERMINAL DOWNLOAD", CheckTerminalDownloadRuntime, CheckTerminalDownloadErrors),
+    MakeSectionSpec("TERMINAL UPLOAD", CheckTerminalUploadRuntime, CheckTerminalUploadErrors),
+    MakeSectionSpec("LUG", CheckPayrollRuntime, CheckPayrollErrors),
+    MakeSectionSpec("GRUPPE1", CheckGroupRuntime, CheckGroupErrors),
+    MakeSectionSpec("GRUPPE2", CheckGroupRuntime, CheckGroupErrors),
+    MakeSectionSpec("GRUPPE3", CheckGroupRuntime, CheckGroupErrors),
+    MakeSectionSpec("GRUPPE4", CheckGroupRuntime, CheckGroupErrors),
 };
 
 const char kLogDir[] = "C:\\log";
-const char kProtocol[] = "C:\\data\\protocol.log";
+// The protocol's name chooses how some monitors read it: the markers of
+// the terminal manager's files and the computation programs' block files.
+const char* const kProtocols[] = {"C:\\data\\protocol.log", "C:\\data\\TERMCOMMLOG.log",
+                                  "C:\\data\\termupl_neu.log", "C:\\data\\QUARDELIN.log"};
 
 // A reader's view of a record: protected semicolons are text.
 std::vector<std::string> Fields(const std::string& record) {
@@ -45,10 +60,10 @@ std::vector<std::string> Fields(const std::string& record) {
 }
 
 // One section pass over `data`; the findings protocol it wrote.
-std::string Pass(const SectionSpec& section, const std::string& data, const std::string& limits,
-                 size_t block, bool everyPiece) {
+std::string Pass(const SectionSpec& section, const char* protocol, const std::string& data,
+                 const std::string& limits, size_t block, bool everyPiece) {
   spkfuzz::MemoryEnv env;
-  env.files[kProtocol] = data;
+  env.files[protocol] = data;
   platform::ScopedEnv scoped(&env);
   ResetProgramState();
   ProgramState& s = State();
@@ -61,8 +76,8 @@ std::string Pass(const SectionSpec& section, const std::string& data, const std:
   MonitorSettingsRecord& m = s.MonitorSettings;
   m.Typ1 = "1";
   m.Typ2 = "2";
-  m.Datei = kProtocol;
-  m.Files[0] = kProtocol;
+  m.Datei = protocol;
+  m.Files[0] = protocol;
   m.Meldungstyp = "FENSTER";
   m.MinLaufzeit = limits.substr(0, limits.size() / 2);
   m.MaxLaufzeit = limits.substr(limits.size() / 2);
@@ -84,8 +99,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   // The rest of byte 0: the block size of the reads, from one byte up.
   static const size_t kBlocks[] = {1, 3, 64, 999, 1000, 1001, 4096};
   const size_t block = kBlocks[bytes[0] / std::size(kMonitors) % std::size(kBlocks)];
-  // Byte 1: how many of the next bytes are MinLaufzeit and MaxLaufzeit.
+  // Byte 1: how many of the next bytes are MinLaufzeit and MaxLaufzeit, and
+  // the protocol's name.
   const size_t limitBytes = std::min<size_t>(bytes[1] % 9, size - 2);
+  const char* protocol = kProtocols[bytes[1] / 9 % std::size(kProtocols)];
   // Configured values are single trimmed lines.
   std::string limits(reinterpret_cast<const char*>(bytes + 2), limitBytes);
   for (char& c : limits) {
@@ -93,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
   const std::string data(reinterpret_cast<const char*>(bytes + 2 + limitBytes), size - 2 - limitBytes);
 
-  const std::string findings = Pass(section, data, limits, block, false);
+  const std::string findings = Pass(section, protocol, data, limits, block, false);
   for (size_t at = 0; at < findings.size();) {
     size_t end = findings.find('\n', at);
     if (end == std::string::npos) Fail("a record without its line end");
@@ -105,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (fields[0] != section.key) Fail("a record of another section");
     at = end + 1;
   }
-  if (Pass(section, data, limits, 4096, true) != findings) {
+  if (Pass(section, protocol, data, limits, 4096, true) != findings) {
     Fail("the filtered pass differs from the plain one");
   }
   return 0;

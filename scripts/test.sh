@@ -3,7 +3,8 @@
 # database server through the test fixtures, runs ctest.
 #   scripts/test.sh              Release build in build/, all tests
 #   scripts/test.sh --sanitize   AddressSanitizer + UBSan build in build-asan/,
-#                                unit tests again (end-to-end tests excluded)
+#                                unit tests again (end-to-end tests and the
+#                                fault sweep excluded)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,7 +17,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  cd build-asan && ctest --output-on-failure -LE e2e -j"$jobs"
+  cd build-asan && ctest --output-on-failure -LE "e2e|sweep" -j"$jobs"
 else
   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build -j"$jobs"

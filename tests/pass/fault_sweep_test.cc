@@ -31,7 +31,11 @@ namespace spktest {
 namespace {
 
 // A monitor section of the installation and a protocol with findings for
-// it (dated 7 December 2026, the pass's day).
+// it (dated 7 December 2026, the pass's day). The sections stand for the
+// ways a pass reaches the platform: the dated-line scan, the scan that looks
+// back one line, both notification files, and (below) the drive check's
+// free-space query. Every pass here inserts its message rows, so each
+// further section costs the sweep a database round trip per operation.
 struct MonitorRow {
   const char* section;
   const char* meldungstyp;
@@ -48,6 +52,9 @@ const MonitorRow kMonitors[] = {
      "07.12.2026 22:00:00 Tagesabschluss wird gestartet\n"
      "07.12.2026 22:10:00 Fehler beim Lesen\n"
      "07.12.2026 22:40:00 Tagesabschluss beendet\n"},
+    {"TERMINAL DOWNLOAD", "E-MAIL", "download.log",
+     "Start Download\n07-12-2026 10:00:00 Verbindung\nTerm      : \"T01\"\n"
+     "07-12-2026 10:00:30 Ende\n07-12-2026 10:01:00 Fehler 5 beim Senden\n"},
 };
 
 const char kLog[] = "inst/htdocs/PELDAVORN/peldavorn_php/log";
@@ -118,6 +125,9 @@ class FaultSweepTest : public ::testing::Test {
       ini += std::string("[") + m.section + "]\nTyp=1,2\nMeldungstyp=" + m.meldungstyp +
              "\nDatei=" + dir.path() + "/protocols/" + m.file + ",missing.log\n";
     }
+    // A drive that can never have the minimum free, and one that is gone.
+    ini += "[LAUFWERK]\nMinGroesse=999999999MB\nMeldungstyp=E-MAIL\nID=" + dir.path() + "," +
+           dir.path() + "/gone\n";
     dir.Write("work/settings/Spekolar.ini", ini);
     std::string credentials;
     auto line = [&credentials](const char* key, const std::string& value) {
@@ -219,6 +229,7 @@ TEST_F(FaultSweepTest, EveryOperationFailingInTurn) {
     for (const MonitorRow& m : kMonitors) {
       EXPECT_NE(findings.find(std::string(";") + m.section + ";"), std::string::npos) << m.section;
     }
+    EXPECT_NE(findings.find(";LAUFWERK;3;"), std::string::npos);
     EXPECT_NE(dir.Read(std::string(kLog) + "/SPEKOLAR.log").find("E-Mail ist an"), std::string::npos);
   }
   ASSERT_GT(operations, 50);

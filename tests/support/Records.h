@@ -26,7 +26,8 @@ inline std::vector<std::string> RecordFields(const std::string& record) {
 }
 
 // Whether `line` (without its line end) is "dd.mm.yyyy hh:mm:ss;" and a
-// record of seven fields whose first is a section name and second a type.
+// record of seven fields whose first is a section name (capitals, digits,
+// blanks) and second a type (1, 2, or 3 for the drive check).
 inline bool IsFindingLine(const std::string& line) {
   static const char kStamp[] = "00.00.0000 00:00:00;";
   if (line.size() < sizeof kStamp - 1) return false;
@@ -35,9 +36,11 @@ inline bool IsFindingLine(const std::string& line) {
     if (kStamp[i] == '0' ? !digit : line[i] != kStamp[i]) return false;
   }
   const std::vector<std::string> fields = RecordFields(line.substr(sizeof kStamp - 1));
-  if (fields.size() != 7 || fields[0].empty() || (fields[1] != "1" && fields[1] != "2")) return false;
+  if (fields.size() != 7 || fields[0].empty()) return false;
+  if (fields[1] != "1" && fields[1] != "2" && fields[1] != "3") return false;
   for (char c : fields[0]) {
-    if (!std::isupper(static_cast<unsigned char>(c)) && c != ' ') return false;
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (!std::isupper(u) && !std::isdigit(u) && c != ' ') return false;
   }
   return true;
 }

@@ -189,9 +189,9 @@ class ErrorPass {
     FindingRecord record;
     record.section = section_;
     record.type = State().MonitorSettings.Typ2;
-    // The terminal name goes in as it stands; the text from the line gets
-    // its semicolons protected.
-    record.text = terminal_ + " - " + ProtectSemicolons(findingText);
+    // The terminal name and the text both come from protocol lines: their
+    // semicolons are protected, so that the record keeps its seven fields.
+    record.text = ProtectSemicolons(terminal_) + " - " + ProtectSemicolons(findingText);
     record.checkedFile = CheckedFileField();
     reporter_.Report(record);
   }
