@@ -2,6 +2,9 @@
 # Installs the Debian 12 packages that building, testing and the demo need.
 # Packages already present are skipped; apt-get update runs only when
 # something is missing.
+#   install-deps.sh            the Linux build, its tests and the demo
+#   install-deps.sh --windows  also the Windows build (MinGW-w64 cross
+#                              compiler, GoogleTest sources) and Wine to run it
 set -euo pipefail
 
 packages=(
@@ -11,6 +14,9 @@ packages=(
   mariadb-server mariadb-client
   faketime procps time
 )
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

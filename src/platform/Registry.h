@@ -17,6 +17,11 @@
 // set value) is written back at once through Env::WriteFileAtomically, so a
 // crash never leaves a half-written store and an operator's edit is seen by
 // the next call. Files are reached only through GetEnv().
+//
+// On Windows none of this stands in: the registry functions, their types and
+// the root keys in namespace platform are the system's own
+// (platform/WindowsRegistry.h); only the constants below and
+// RegistryNamesEqual are shared, and the store file is not used.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +31,16 @@
 
 #include "text/CString.h"
 
+#ifdef _WIN32
+#include "platform/WindowsRegistry.h"
+#endif
+
 namespace platform {
 
 // ---------------------------------------------------------------------------
 // Windows types, result codes and constants.
+
+#ifndef _WIN32
 
 typedef int32_t LONG;
 typedef uint32_t DWORD;
@@ -54,6 +65,7 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 struct HKEY__;
 typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
+#endif  // !_WIN32
 
 inline constexpr LONG ERROR_SUCCESS = 0;
 inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
@@ -85,6 +97,7 @@ inline constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
 inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
+#ifndef _WIN32
 // The root keys. Each predefined handle is the address of a static object of
 // Registry.cc, so the constants are usable during static initialisation of
 // other program-wide objects.
@@ -173,6 +186,7 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
 // Releases a handle from RegCreateKeyExA / RegOpenKeyExA. Closing a root key
 // succeeds and does nothing. ERROR_INVALID_HANDLE for any other handle.
 LONG RegCloseKey(HKEY hKey);
+#endif  // !_WIN32
 
 // ---------------------------------------------------------------------------
 // The store itself: parser, writer, location.
