@@ -40,9 +40,7 @@ Installation::Installation() {
   dir_.Write("inst/htdocs/PELDAVORN/peldavorn_php/log/.keep", "");
   std::filesystem::remove(LogDir() + "/.keep");
   dir_.Write("work/bin/.keep", "");
-  dir_.Write("registry.reg",
-             "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANE\\PELDAVORN]\r\n\"Path\"=\"" +
-                 dir_.path() + "/inst\"\r\n\r\n");
+  SetRegistryPath(dir_.path() + "/inst");
   dir_.Write("fake-php",
              "#!/bin/sh\n"
              "printf '%s\\n' \"$@\" >> " + Quote(dir_.path() + "/mail.args") + "\n"
@@ -74,6 +72,17 @@ void Installation::WriteCredentials(const std::string& dbSystem, const std::stri
                                   line("DATABASE", EnvValue(dbDir_, "DSN")) +
                                   line("LOGIN", EnvValue(dbDir_, "USER")) +
                                   line("PASS", password) + line("SCHEMA", schema));
+}
+
+void Installation::SetRegistryPath(const std::string& path) {
+  std::string escaped;
+  for (char c : path) {
+    if (c == '\\' || c == '"') escaped += '\\';
+    escaped += c;
+  }
+  dir_.Write("registry.reg",
+             "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANE\\PELDAVORN]\r\n\"Path\"=\"" +
+                 escaped + "\"\r\n\r\n");
 }
 
 void Installation::WriteConfig(const std::string& ini) { dir_.Write("work/settings/Spekolar.ini", ini); }
