@@ -19,7 +19,8 @@ cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake 
   -DCMAKE_BUILD_TYPE=Release -DSPEKOLAR_LINUX_BUILD="$PWD/build" >/dev/null
 prefix=$(sed -n 's/^SPEKOLAR_WINEPREFIX:PATH=//p' build-windows/CMakeCache.txt)
 # Whatever happens, no wineserver outlives the run.
-trap 'bash tests/support/wine-stop.sh "$prefix"' EXIT
+stop="$PWD/tests/support/wine-stop.sh"
+trap 'bash "$stop" "$prefix"' EXIT
 cmake --build build-windows -j"$jobs"
 (cd build-windows && cpack -G ZIP >/dev/null)
 
