@@ -2,8 +2,10 @@
 # Installs the Debian 12 packages that building, testing and the demo need.
 # Packages already present are skipped; apt-get update runs only when
 # something is missing.
-#   install-deps.sh          build, tests, demo
-#   install-deps.sh --fuzz   the same and clang with libFuzzer (scripts/fuzz.sh)
+#   install-deps.sh            the Linux build, its tests and the demo
+#   install-deps.sh --fuzz     also clang with libFuzzer (scripts/fuzz.sh)
+#   install-deps.sh --windows  also the Windows build (MinGW-w64 cross
+#                              compiler, GoogleTest sources) and Wine to run it
 set -euo pipefail
 
 packages=(
@@ -17,6 +19,8 @@ if [ "${1:-}" = "--fuzz" ]; then
   # clang 14 is Debian 12's; its libFuzzer and sanitizer runtimes come in
   # libclang-rt-14-dev.
   packages+=(clang libclang-rt-14-dev)
+elif [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
 fi
 
 missing=()

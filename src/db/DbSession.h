@@ -8,6 +8,9 @@
 // failure NativeError, SqlState and MessageText hold that record.
 #pragma once
 
+#ifdef _WIN32
+#include "platform/WindowsHeaders.h"  // the ODBC headers need it first
+#endif
 #include <sql.h>
 #include <sqlext.h>
 

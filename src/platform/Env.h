@@ -2,16 +2,16 @@
 //
 // Every other folder calls the operating system only through an Env: files,
 // wildcard search, the clock, disk space, environment variables, the command
-// processor and framework start-up. The POSIX implementation is the default;
-// tests install fakes (an in-memory tree, a fixed clock, a wrapper that fails
-// the Nth write) with ScopedEnv. A Windows implementation of the same
-// interface can be added without touching any caller.
+// processor and framework start-up. The system's implementation is the
+// default (PosixEnv, or WindowsEnv in the Windows build); tests install fakes
+// (an in-memory tree, a fixed clock, a wrapper that fails the Nth write) with
+// ScopedEnv.
 //
 // Paths: callers pass the program's own form, with backslashes
 // ("C:\x\log\SPEKOLAR.log" or "\SPEKOLAR.log"). An implementation maps them
-// to its file system where they meet it (the POSIX one maps each '\' to '/')
-// and nowhere else; texts handed back (FoundFile::path) are in the file
-// system's form.
+// to its file system where they meet it (the POSIX one maps each '\' to '/',
+// the Windows one hands them over as they are) and nowhere else; texts handed
+// back (FoundFile::path) are in the file system's form.
 //
 // Results, not exceptions: every fallible call returns a Status.
 #pragma once
@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "text/CString.h"
@@ -101,7 +102,9 @@ class Env {
   // kNotAFile. Links are followed.
   virtual Status OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) = 0;
   // Opens a file for appending, creating it when missing. Only regular
-  // files, never waiting, as OpenForRead: kIsDirectory, kNotAFile.
+  // files, never waiting, as OpenForRead: kIsDirectory, kNotAFile. Appends
+  // are written in the system's text form: on Windows each LF goes to disk
+  // as CR LF, as the C runtime's text mode writes it; elsewhere unchanged.
   virtual Status OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) = 0;
   virtual Status DeleteFile(const CString& path) = 0;
   // Renames; fails (and leaves both alone) when the target exists, as
@@ -124,9 +127,9 @@ class Env {
 
   // Wildcard search. '*' and '?' only in the last component, matched
   // without regard to ASCII case, "*.*" matches every name. Directories
-  // are matches; "." and ".." never are. Sorted by name without regard to
-  // case. A pattern without wildcards finds the one entry of that name.
-  // An empty vector means no match.
+  // are matches; "." and ".." never are. Sorted by name with FoundNameLess.
+  // A pattern without wildcards finds the one entry of that name. An empty
+  // vector means no match.
   virtual std::vector<FoundFile> FindFiles(const CString& pattern) = 0;
 
   virtual LocalTime Now() = 0;
@@ -166,7 +169,13 @@ class Env {
   virtual bool FrameworkInit() { return true; }
 };
 
-// The Env in force: the POSIX one unless a test installed another.
+// The order of FindFiles, the one NTFS lists a folder in: names compared
+// with ASCII letters in upper case (so "Za.log" comes before "_a.log"), and
+// names equal so by their bytes, so the order never depends on the folder.
+bool FoundNameLess(std::string_view a, std::string_view b);
+
+// The Env in force: the system's own (POSIX or Windows) unless a test
+// installed another.
 Env* GetEnv();
 Env* DefaultEnv();
 

@@ -55,19 +55,7 @@ Status LastErrorStatus() { return StatusFromErrno(errno); }
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Case-insensitive order of file names; equal names without regard to case
-// are ordered by their bytes so that the order never depends on the
-// directory's own order.
-bool NameLess(const std::string& a, const std::string& b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char ca = static_cast<unsigned char>(LowerAscii(a[i]));
-    unsigned char cb = static_cast<unsigned char>(LowerAscii(b[i]));
-    if (ca != cb) return ca < cb;
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
-}
+bool NameLess(const std::string& a, const std::string& b) { return FoundNameLess(a, b); }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -706,19 +694,9 @@ Status PosixEnv::LockFile(const CString& path, int64_t waitMillis, std::unique_p
   }
 }
 
-namespace {
-Env* g_current = nullptr;
-}  // namespace
-
 Env* DefaultEnv() {
   static PosixEnv* env = new PosixEnv();  // never destroyed: used up to exit
   return env;
 }
-
-Env* GetEnv() { return g_current != nullptr ? g_current : DefaultEnv(); }
-
-ScopedEnv::ScopedEnv(Env* env) : previous_(g_current) { g_current = env; }
-
-ScopedEnv::~ScopedEnv() { g_current = previous_; }
 
 }  // namespace platform

@@ -25,6 +25,11 @@
 // the file's encoding (a UTF-16 file stays UTF-16) and its line ends; a
 // store that is a symbolic link stays one. Files are reached only through
 // GetEnv().
+//
+// On Windows none of this stands in: the registry functions, their types and
+// the root keys in namespace platform are the system's own
+// (platform/WindowsRegistry.h); only the constants below and
+// RegistryNamesEqual are shared, and the store file is not used.
 #pragma once
 
 #include <cstdint>
@@ -35,10 +40,16 @@
 #include "platform/Env.h"
 #include "text/CString.h"
 
+#ifdef _WIN32
+#include "platform/WindowsRegistry.h"
+#endif
+
 namespace platform {
 
 // ---------------------------------------------------------------------------
 // Windows types, result codes and constants.
+
+#ifndef _WIN32
 
 typedef int32_t LONG;
 typedef uint32_t DWORD;
@@ -63,6 +74,7 @@ typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 struct HKEY__;
 typedef HKEY__* HKEY;
 typedef HKEY* PHKEY;
+#endif  // !_WIN32
 
 inline constexpr LONG ERROR_SUCCESS = 0;
 inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
@@ -94,6 +106,7 @@ inline constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
 inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
+#ifndef _WIN32
 // The root keys. Each predefined handle is the address of a static object of
 // Registry.cc, so the constants are usable during static initialisation of
 // other program-wide objects.
@@ -186,6 +199,7 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
 // Releases a handle from RegCreateKeyExA / RegOpenKeyExA. Closing a root key
 // succeeds and does nothing. ERROR_INVALID_HANDLE for any other handle.
 LONG RegCloseKey(HKEY hKey);
+#endif  // !_WIN32
 
 // ---------------------------------------------------------------------------
 // The store itself: parser, writer, location.

@@ -41,9 +41,7 @@ Installation::Installation(const std::string& instFolder, const std::string& php
   dir_.Write(inst_ + "/htdocs/PELDAVORN/peldavorn_php/log/.keep", "");
   std::filesystem::remove(LogDir() + "/.keep");
   dir_.Write("work/bin/.keep", "");
-  dir_.Write("registry.reg",
-             "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANE\\PELDAVORN]\r\n\"Path\"=\"" +
-                 dir_.path() + "/" + inst_ + "\"\r\n\r\n");
+  SetRegistryPath(dir_.path() + "/" + inst_);
   const std::string php = PhpPath().substr(dir_.path().size() + 1);
   dir_.Write(php,
              "#!/bin/sh\n"
@@ -76,6 +74,17 @@ void Installation::WriteCredentials(const std::string& dbSystem, const std::stri
                                   line("DATABASE", EnvValue(dbDir_, "DSN")) +
                                   line("LOGIN", EnvValue(dbDir_, "USER")) +
                                   line("PASS", password) + line("SCHEMA", schema));
+}
+
+void Installation::SetRegistryPath(const std::string& path) {
+  std::string escaped;
+  for (char c : path) {
+    if (c == '\\' || c == '"') escaped += '\\';
+    escaped += c;
+  }
+  dir_.Write("registry.reg",
+             "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\KORVANE\\PELDAVORN]\r\n\"Path\"=\"" +
+                 escaped + "\"\r\n\r\n");
 }
 
 void Installation::WriteConfig(const std::string& ini) { dir_.Write("work/settings/Spekolar.ini", ini); }

@@ -39,6 +39,9 @@ class Installation {
   void WriteCredentials(const std::string& dbSystem, const std::string& password,
                         const std::string& schema = "QRVYSTEM");
   void WriteConfig(const std::string& ini);
+  // Rewrites ROOT/registry.reg (REGEDIT4) so that the product's "Path" value
+  // is `path`; the Windows tests import the same file into Wine's registry.
+  void SetRegistryPath(const std::string& path);
   // A file below the installation's work folder (relative path, '/').
   void WriteFile(const std::string& relative, const std::string& bytes);
   std::string ReadFile(const std::string& relative) const;

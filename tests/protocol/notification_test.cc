@@ -28,7 +28,7 @@ class NotificationTest : public ::testing::Test {
 TEST_F(NotificationTest, MailTextStartsWithTheTwoAddressLinesOnce) {
   WriteMailText("07.12.2026 10:00:00 - Jobcontroller-Fehler\n");
   WriteMailText("  07.12.2026 10:00:01 - LuG-Fehler  ");
-  EXPECT_EQ(dir_.Read("SPEKOLAR.EML"),
+  EXPECT_EQ(dir_.ReadText("SPEKOLAR.EML"),
             "mandant@example.org\nadmin@example.org\n"
             "07.12.2026 10:00:00 - Jobcontroller-Fehler\n"
             "07.12.2026 10:00:01 - LuG-Fehler\n");
@@ -39,7 +39,7 @@ TEST_F(NotificationTest, MailTextStartsWithTheTwoAddressLinesOnce) {
 TEST_F(NotificationTest, DisplayNotificationsNeverTouchTheMailText) {
   WriteNotification("a\nb\n");
   WriteNotification("c");
-  EXPECT_EQ(dir_.Read("SPEKOLAR.NRT"), "a\nb\nc\n");  // inner line ends stay
+  EXPECT_EQ(dir_.ReadText("SPEKOLAR.NRT"), "a\nb\nc\n");  // inner line ends stay
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.EML"));
   EXPECT_FALSE(State().MailTextWritten);
 }
@@ -48,7 +48,7 @@ TEST_F(NotificationTest, EmptyAddressesGiveEmptyHeaderLines) {
   State().TenantRow.MNDEML.Empty();
   State().MailRecipient.Empty();
   WriteMailText("x");
-  EXPECT_EQ(dir_.Read("SPEKOLAR.EML"), "\n\nx\n");
+  EXPECT_EQ(dir_.ReadText("SPEKOLAR.EML"), "\n\nx\n");
 }
 
 // A leftover e-mail text that could not be moved aside still receives the
@@ -57,7 +57,7 @@ TEST_F(NotificationTest, EmptyAddressesGiveEmptyHeaderLines) {
 TEST_F(NotificationTest, LeftoverMailTextIsAppendedTo) {
   dir_.Write("SPEKOLAR.EML", "old@x\nold@y\nold line\n");
   WriteMailText("new line");
-  EXPECT_EQ(dir_.Read("SPEKOLAR.EML"), "old@x\nold@y\nold line\nnew line\n");
+  EXPECT_EQ(dir_.ReadText("SPEKOLAR.EML"), "old@x\nold@y\nold line\nnew line\n");
   EXPECT_TRUE(State().MailTextWritten);
 }
 

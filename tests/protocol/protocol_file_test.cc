@@ -49,7 +49,7 @@ TEST(ProtocolFileTest, EntryFormsByteForByte) {
   f.WriteLine(" \xDC" "berwachung", true, true);
   f.WriteLine("a\n", true, true);
   const std::string blanks(22, ' ');
-  EXPECT_EQ(dir.Read("SPEKOLAR.log"),
+  EXPECT_EQ(dir.ReadText("SPEKOLAR.log"),
             "03.03.2024 14:05:00 - x\n"
             "03.03.2024 14:05:00;x\n" +
                 blanks + "x\n" + blanks + "x\n" +
@@ -84,11 +84,11 @@ TEST(ProtocolFileTest, RotatesOnlyAboveTheLimit) {
     f.SetMaxSize(c.maxSize);
     f.WriteText("new", false, false);
     if (c.rotated) {
-      EXPECT_EQ(dir.Read("SPEKOLAR.TXT.old"), std::string(c.existing, 'a'));
-      EXPECT_EQ(dir.Read("SPEKOLAR.TXT"), "new\n");
+      EXPECT_EQ(dir.ReadText("SPEKOLAR.TXT.old"), std::string(c.existing, 'a'));
+      EXPECT_EQ(dir.ReadText("SPEKOLAR.TXT"), "new\n");
     } else {
-      EXPECT_EQ(dir.Read("SPEKOLAR.TXT.old"), "previous");
-      EXPECT_EQ(dir.Read("SPEKOLAR.TXT"), std::string(c.existing, 'a') + "new\n");
+      EXPECT_EQ(dir.ReadText("SPEKOLAR.TXT.old"), "previous");
+      EXPECT_EQ(dir.ReadText("SPEKOLAR.TXT"), std::string(c.existing, 'a') + "new\n");
     }
   }
 }
@@ -105,14 +105,14 @@ TEST(ProtocolFileTest, FailuresAreSilent) {
   // A rotation that cannot move the file appends to the large file.
   env.FailRename();
   f.WriteText("kept", false, false);
-  EXPECT_EQ(dir.Read("SPEKOLAR.log"), std::string(20, 'a') + "kept\n");
+  EXPECT_EQ(dir.ReadText("SPEKOLAR.log"), std::string(20, 'a') + "kept\n");
   EXPECT_FALSE(dir.Exists("SPEKOLAR.old"));
 
   // A file that cannot be opened loses the entry.
   env.FailRename(platform::Status::kOk);
   env.FailOpenForAppend();
   f.WriteText("lost", false, false);
-  EXPECT_EQ(dir.Read("SPEKOLAR.log"), std::string(20, 'a') + "kept\n");
+  EXPECT_EQ(dir.ReadText("SPEKOLAR.log"), std::string(20, 'a') + "kept\n");
 
   // A folder that does not exist loses it too.
   ProtocolFile g;

@@ -5,15 +5,27 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 namespace spktest {
 
 class TempDir {
  public:
+  // A new folder spk-XXXXXX (six random letters and digits); empty path()
+  // when none could be made.
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "spk-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) ? pattern : std::string();
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    if (error) return;
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      std::string name = "spk-";
+      for (int i = 0; i < 6; ++i) name += kChars[random() % 36];
+      // create_directory makes the folder only when no such name exists.
+      if (std::filesystem::create_directory(base / name, error)) path_ = (base / name).string();
+    }
   }
   ~TempDir() {
     std::error_code ignored;
@@ -23,7 +35,18 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // The path of `name` below the folder ('/' between parts), in the
+  // system's form: with backslashes on Windows, as the system hands paths
+  // back.
+  std::string operator/(const std::string& name) const {
+    std::string joined = path_ + "/" + name;
+#ifdef _WIN32
+    for (char& c : joined) {
+      if (c == '/') c = '\\';
+    }
+#endif
+    return joined;
+  }
 
   // Writes `bytes` to the file `name` below the folder (folders created).
   void Write(const std::string& name, const std::string& bytes) const {
@@ -35,6 +58,20 @@ class TempDir {
   std::string Read(const std::string& name) const {
     std::ifstream in(std::filesystem::path(path_) / name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // The text of a file that the program wrote, with the system's line ends
+  // read back as "\n": Windows programs end their lines with CR LF.
+  std::string ReadText(const std::string& name) const {
+    std::string bytes = Read(name);
+#ifdef _WIN32
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) text += bytes[i];
+    }
+    return text;
+#else
+    return bytes;
+#endif
   }
   bool Exists(const std::string& name) const {
     return std::filesystem::exists(std::filesystem::path(path_) / name);

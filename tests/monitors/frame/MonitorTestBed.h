@@ -52,7 +52,7 @@ class MonitorTestBed : public ::testing::Test {
   // Lines of a file in the log folder, each without its "\n".
   std::vector<std::string> Lines(const std::string& name) const {
     std::vector<std::string> lines;
-    std::istringstream in(dir_.Read(name));
+    std::istringstream in(dir_.ReadText(name));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
@@ -96,7 +96,7 @@ class MonitorTestBed : public ::testing::Test {
       ProtocolScan::HandEveryPieceForTesting(plain);
       pass();
       ProtocolScan::HandEveryPieceForTesting(false);
-      return Outcome{dir_.Read("SPEKOLAR.TXT"), dir_.Read("SPEKOLAR.log"),
+      return Outcome{dir_.ReadText("SPEKOLAR.TXT"), dir_.ReadText("SPEKOLAR.log"),
                      State().MessageBuffer.MsgDbg, State().SectionFindingFlag};
     };
     const Outcome plain = run(true);

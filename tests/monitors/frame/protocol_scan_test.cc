@@ -41,7 +41,7 @@ TEST_F(ProtocolScanTest, HeaderBytesAndTodayAreTakenFromTheClock) {
   ProtocolScan scan(kHeader, platform::DateIso);
   EXPECT_FALSE(RunCollecting(scan));
   EXPECT_EQ(scan.Today(), "2026-12-07");
-  std::string log = dir_.Read("SPEKOLAR.log");
+  std::string log = dir_.ReadText("SPEKOLAR.log");
   EXPECT_EQ(log, Stamp() + " - \x20\xDC" "berwachung Test Typ 2 (Fehlermeldungen)\n");
   EXPECT_EQ(static_cast<unsigned char>(log[23]), 0xDC);
 }

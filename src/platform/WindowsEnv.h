@@ -1,0 +1,51 @@
+// The Windows implementation of Env: the system's own calls throughout.
+//
+// Paths are handed to the system as the program writes them, backslashes
+// and all; nothing is mapped. Files are opened through CreateFileA and read
+// as the bytes on disk (TextLineReader and the monitors' LineReader give
+// them the C runtime's text-mode line semantics, but read past a Ctrl-Z
+// byte, where the runtime's text mode would stop). Appends are written in
+// text form, each LF as CR LF, as Windows programs write their text files.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/Env.h"
+
+namespace platform {
+
+// The bytes to append for `data` in text form: each LF becomes CR LF (an LF
+// after a CR too, as the C runtime's text mode writes it).
+std::string ToTextForm(std::string_view data);
+
+class WindowsEnv : public Env {
+ public:
+  Status OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) override;
+  Status OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) override;
+  Status DeleteFile(const CString& path) override;
+  Status RenameFile(const CString& from, const CString& to) override;
+  Status ReadWholeFile(const CString& path, std::string* out) override;
+  Status WriteFileAtomically(const CString& path, const std::string& data) override;
+  bool IsWritable(const CString& path) override;
+  // FindFirstFileA / FindNextFileA. The folder part of the pattern is made
+  // absolute (GetFullPathNameA, as CFileFind does) and each match's path is
+  // that folder + its name. "." and ".." are left out; the matches are
+  // sorted with FoundNameLess, which is the order NTFS gives anyway.
+  std::vector<FoundFile> FindFiles(const CString& pattern) override;
+  // GetLocalTime.
+  LocalTime Now() override;
+  // GetDiskFreeSpaceExA: the volume's total free bytes (its third result).
+  Status DiskFreeBytes(const CString& path, uint64_t* freeBytes) override;
+  // GetEnvironmentVariableA: names match without regard to case.
+  bool GetVariable(const char* name, std::string* value) override;
+  // The C runtime's system(): cmd /c with the command as written; cmd
+  // expands %NAME% itself. The result is cmd's exit code, -1 when the
+  // command processor cannot be started.
+  int RunCommand(const CString& command) override;
+  // Keeps the system from asking the (absent) user about a drive that is
+  // not ready; the call then fails instead. Always true.
+  bool FrameworkInit() override;
+};
+
+}  // namespace platform

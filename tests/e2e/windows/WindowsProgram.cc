@@ -1,0 +1,179 @@
+#include "e2e/windows/WindowsProgram.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+
+#include "support/MariaDbServer.h"
+#include "support/TempDir.h"
+
+namespace spktest {
+
+namespace {
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'') out += "'\\''";
+    else out += c;
+  }
+  return out + "'";
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// The shell command that runs `rest` with Wine's settings for the prefix.
+std::string WineEnvironment(const WindowsSetup& setup) {
+  return "WINEPREFIX=" + Quote(setup.prefix) + " WINEDEBUG=-all ";
+}
+
+int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+}  // namespace
+
+bool LoadWindowsSetup(WindowsSetup* setup, std::string* error) {
+  const char* build = std::getenv("SPK_WINDOWS_BUILD");
+  const char* prefix = std::getenv("SPK_WINEPREFIX");
+  const char* wineRun = std::getenv("SPK_WINE_RUN");
+  if (!build || !prefix || !wineRun || !*build || !*prefix || !*wineRun) {
+    *error = "SPK_WINDOWS_BUILD, SPK_WINEPREFIX and SPK_WINE_RUN must be set: run these tests "
+             "through the Windows build's ctest (scripts/test-windows.sh)";
+    return false;
+  }
+  setup->buildDir = build;
+  setup->prefix = prefix;
+  setup->wineRun = wineRun;
+  if (!std::filesystem::exists(setup->buildDir + "/spekolar.exe")) {
+    *error = setup->buildDir + "/spekolar.exe is missing";
+    return false;
+  }
+  return true;
+}
+
+std::string WindowsPath(const std::string& linuxPath) { return "Z:" + BackslashPath(linuxPath); }
+
+std::string BackslashPath(const std::string& linuxPath) {
+  std::string path = linuxPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+RunResult RunUnderWine(const WindowsSetup& setup, const std::string& program,
+                       const std::vector<std::string>& args, const std::string& workDir,
+                       const std::vector<std::string>& environment, const std::string& fakeTime) {
+  // The prefix and its wineserver first, outside the stopped clock. Only a
+  // warm-up: whether the program itself ran is judged by its results.
+  std::string ready = "bash " + Quote(setup.wineRun) + " " + Quote(setup.prefix) +
+                      " cmd /c exit 0 </dev/null >/dev/null 2>&1";
+  if (std::system(ready.c_str()) != 0) std::system(ready.c_str());
+
+  const std::string outFile = workDir + "/../wine.out";
+  const std::string errFile = workDir + "/../wine.err";
+  std::string command = "cd " + Quote(workDir) + " && " + WineEnvironment(setup);
+  for (const std::string& item : environment) {
+    size_t eq = item.find('=');
+    command += item.substr(0, eq + 1) + Quote(item.substr(eq + 1)) + " ";
+  }
+  // faketime's stat() interception confuses Wine; the clock alone is enough.
+  if (!fakeTime.empty()) command += "NO_FAKE_STAT=1 faketime -f " + Quote(fakeTime) + " ";
+  command += "wine " + Quote(setup.buildDir + "/" + program);
+  for (const std::string& a : args) command += " " + Quote(a);
+  command += " </dev/null > " + Quote(outFile) + " 2> " + Quote(errFile);
+  RunResult r;
+  r.exitCode = ExitCode(std::system(command.c_str()));
+  r.out = Slurp(outFile);
+  r.err = Slurp(errFile);
+  return r;
+}
+
+bool ImportRegistry(const WindowsSetup& setup, const Installation& inst) {
+  const std::string run = "bash " + Quote(setup.wineRun) + " " + Quote(setup.prefix) + " ";
+  // Keys persist in the prefix: take away what an earlier test wrote.
+  std::system((run + "reg delete 'HKLM\\Software\\KORVANE\\PELDAVORN' /f >/dev/null 2>&1").c_str());
+  std::string import = run + "reg import " + Quote(WindowsPath(inst.Root() + "/registry.reg")) +
+                       " >/dev/null 2>&1";
+  return std::system(import.c_str()) == 0;
+}
+
+RunResult RunWindowsPass(const WindowsSetup& setup, Installation& inst,
+                         const std::vector<std::string>& args, const std::string& fakeTime) {
+  EXPECT_TRUE(ImportRegistry(setup, inst));
+  // The command processor runs Windows programs and batch files only.
+  const std::string root = WindowsPath(inst.Root());
+  inst.WriteFile(
+      "fake-php.bat",
+      "@echo off\r\n"
+      "for %%a in (%*) do echo %%~a>> \"" + root + "\\mail.args\"\r\n"
+      "copy /b \"" + WindowsPath(inst.LogDir()) + "\\SPEKOLAR.EML\" \"" + root +
+          "\\mail.sent\" >nul\r\n");
+  MariaDbServer server;
+  std::string error;
+  EXPECT_TRUE(LoadMariaDbServer(&server, &error)) << error;
+  return RunUnderWine(setup, "spekolar.exe", args, inst.Root() + "/work/bin",
+                      {"ODBCINI=" + server.Get("ODBCINI"),
+                       "peldavorn_php_bin=" + root + "\\work\\fake-php.bat"},
+                      fakeTime);
+}
+
+PassOutcome CollectOutcome(const Installation& inst, const RunResult& run) {
+  PassOutcome o;
+  o.exitCode = run.exitCode;
+  o.out = run.out;
+  for (const auto& entry : std::filesystem::directory_iterator(inst.LogDir())) {
+    o.logFiles[entry.path().filename().string()] = Slurp(entry.path().string());
+  }
+  // Every column but MsgDat, which the server fills with its own clock.
+  o.messageRows = inst.Sql(
+      "SELECT MsgTnr, MsgTxt, MsgLnk, MsgMod, MsgSrc, MsgSch, MsgCat, MsgAdr, MsgBer, MsgPri,"
+      " MsgTyp, MsgBrk, MsgVal, MsgDbg, MsgMnd, MsgLiz, MsgTin, MsgSts, MsgErf, MsgUid"
+      " FROM QRVYSTEM.QRV200MSG ORDER BY MsgUid");
+  o.mailArgs = inst.ReadFile("mail.args");
+  o.mailSent = inst.ReadFile("mail.sent");
+  return o;
+}
+
+void ResetOutcome(const Installation& inst) {
+  for (const auto& entry : std::filesystem::directory_iterator(inst.LogDir())) {
+    std::filesystem::remove_all(entry.path());
+  }
+  std::filesystem::remove(inst.Root() + "/mail.args");
+  std::filesystem::remove(inst.Root() + "/mail.sent");
+  inst.Sql("DELETE FROM QRVYSTEM.QRV200MSG;");
+}
+
+PassOutcome Normalized(const PassOutcome& outcome) {
+  auto text = [](std::string s) {
+    s = Replace(s, "\r\n", "\n");
+    for (char& c : s) {
+      if (c == '\\') c = '/';
+    }
+    s = std::regex_replace(s, std::regex("/+"), "/");
+    s = Replace(s, "Z:/", "/");
+    // LAUFWERK;3;minimum;;<free> MB;... in records and message rows.
+    return std::regex_replace(s, std::regex("(LAUFWERK;3;[^;\n]*;;)[0-9-]+ MB;"), "$1<free> MB;");
+  };
+  PassOutcome n = outcome;
+  n.out = text(n.out);
+  for (auto& [name, bytes] : n.logFiles) bytes = text(bytes);
+  n.messageRows = text(n.messageRows);
+  n.mailArgs = text(n.mailArgs);
+  n.mailSent = text(n.mailSent);
+  return n;
+}
+
+}  // namespace spktest

@@ -1,0 +1,138 @@
+// spekolar.exe and spekolar-encrypt.exe under Wine, where the Windows build
+// must show the Windows forms: CR LF line ends in every file it writes, its
+// paths with their backslashes and drive, the mail script started as a batch
+// file through cmd, start-up failures with the same codes and texts as on
+// Linux (the database reached through the system's odbc32).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "e2e/Installation.h"
+#include "e2e/windows/WindowsProgram.h"
+#include "support/Bytes.h"
+
+namespace {
+
+using spktest::Installation;
+using spktest::RunResult;
+using spktest::WindowsPath;
+
+const char kNow[] = "2026-12-07 22:45:00";
+const std::string kStamp = "07.12.2026 22:45:00 - ";
+
+class WindowsProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(spktest::LoadWindowsSetup(&setup_, &error)) << error;
+    inst_.SetRegistryPath(WindowsPath(inst_.Root() + "/inst"));
+  }
+  RunResult Run(const std::vector<std::string>& args) {
+    return spktest::RunWindowsPass(setup_, inst_, args, kNow);
+  }
+  std::vector<std::string> Credentials() { return {WindowsPath(inst_.CredentialsPath())}; }
+
+  spktest::WindowsSetup setup_;
+  Installation inst_;
+};
+
+TEST_F(WindowsProgramTest, StartUpFailuresGiveTheCodesAndEntriesOfTheLinuxProgram) {
+  struct Case {
+    const char* name;
+    const char* dbSystem;
+    const char* password;  // nullptr: the right one
+    bool withArgument;
+    int exitCode;  // as the shell sees it (8 bits)
+    std::string logAfterStart;
+  };
+  const std::string kStart = kStamp + "Spekolar gestartet\r\n";
+  const Case cases[] = {
+      {"no argument", "MYSQL", nullptr, false, 1,
+       kStamp + "*** Abbruch wegen fehlendes Parameters ***\r\n"},
+      {"database system in lower case", "mysql", "x", true, 255,
+       kStamp + "Fehler beim Verbindungsaufbau zur Datenbank:\r\n0\r\n\r\n\r\n\r\n"},
+      {"wrong password", "MYSQL", "not-the-password", true, 1045 & 0xFF,
+       kStamp + "Fehler beim Verbindungsaufbau zur Datenbank:\r\n1045\r\n28000\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installation inst;
+    inst.SetRegistryPath(WindowsPath(inst.Root() + "/inst"));
+    if (c.password != nullptr) inst.WriteCredentials(c.dbSystem, c.password);
+    RunResult r = spktest::RunWindowsPass(
+        setup_, inst,
+        c.withArgument ? std::vector<std::string>{WindowsPath(inst.CredentialsPath())}
+                       : std::vector<std::string>{},
+        kNow);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+    std::string log = inst.Log("SPEKOLAR.log");
+    std::string head = kStart + c.logAfterStart;
+    EXPECT_EQ(log.substr(0, head.size()), head);
+    if (!c.withArgument) {
+      EXPECT_NE(r.out.find("\r\nAufruf: Spekolar Peldavorn.IniDatei\r\n\r\nSpekolar peldavorn.Ini-Datei\r\n"),
+                std::string::npos)
+          << r.out;
+    }
+  }
+}
+
+// One finding by e-mail, with the installation directory on a drive: every
+// file in CR LF form, paths as Windows writes them, the batch stand-in of
+// the mail script called through cmd with the expanded %peldavorn_php_bin%.
+TEST_F(WindowsProgramTest, FindingByEmailInWindowsForms) {
+  inst_.WriteFile("logs/jobctl.log", "2026-12-07 08:01:00: Error in job A\r\n");
+  const std::string pattern = WindowsPath(inst_.Root() + "/work/logs/JOBCTL.LOG");
+  inst_.WriteConfig("[SPEKOLAR]\r\nE-Mail=admin@example.org\r\n"
+                    "[JOBCONTROLLER]\r\nTyp=2\r\nMeldungstyp=E-MAIL\r\nDatei=" + pattern + "\r\n");
+  RunResult r = Run(Credentials());
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+
+  const std::string web = WindowsPath(inst_.Root() + "/inst") + "\\htdocs\\PELDAVORN\\peldavorn_php\\";
+  const std::string script = web + "common\\Classes\\phpMailer2\\sendmail_Spk.php";
+  // The search hands back the name as the folder spells it.
+  const std::string found = WindowsPath(inst_.Root() + "/work/logs") + "\\jobctl.log";
+  EXPECT_EQ(inst_.Log("SPEKOLAR.log"),
+            kStamp + "Spekolar gestartet\r\n" +
+            kStamp + " \xDC" "berwachung Jobcontroller Typ 2 (Fehlermeldungen)\r\n" +
+            kStamp + "  Bearbeiten Protokolldatei '" + found + "'\r\n" +
+            kStamp + "%peldavorn_php_bin% " + script + "\r\n" +
+            kStamp + "E-Mail ist an admin@example.org gesendet.\r\n" +
+            kStamp + std::string(59, '*') + "\r\n\r\n");
+  EXPECT_EQ(inst_.Log("SPEKOLAR.TXT"),
+            "07.12.2026 22:45:00;JOBCONTROLLER;2;;;;07.12.2026 08:01:00 - Error in job A;\r\n");
+  const std::string mail =
+      "mandant@example.org\r\nadmin@example.org\r\n" + kStamp + "Jobcontroller-Fehler\r\n";
+  EXPECT_EQ(inst_.Log("SPEKOLAR.EML"), mail);
+  EXPECT_EQ(inst_.ReadFile("mail.sent"), mail);
+  EXPECT_EQ(inst_.MailArgs(), script + "\r\n");
+  EXPECT_EQ(inst_.Sql("SELECT HEX(MsgLnk), MsgCat FROM QRVYSTEM.QRV200MSG ORDER BY MsgUid"),
+            spktest::ToHex(web + "log\\Spekolar.Txt") + "\tDEBUG\n" +
+                spktest::ToHex(web + "log\\Spekolar.Txt") + "\tNACHRICHTEN\n");
+}
+
+TEST(WindowsEncryptToolTest, SameCipherTextAsTheLinuxTool) {
+  spktest::WindowsSetup setup;
+  std::string error;
+  ASSERT_TRUE(spktest::LoadWindowsSetup(&setup, &error)) << error;
+  spktest::TempDir dir;
+  dir.Write("bin/.keep", "");
+  for (const std::string value : {"MYSQL", "secret", "QRVYSTEM."}) {
+    RunResult windows = spktest::RunUnderWine(setup, "spekolar-encrypt.exe", {value},
+                                              dir.path() + "/bin", {});
+    EXPECT_EQ(windows.exitCode, 0) << value;
+    std::string linux;
+    if (FILE* pipe = popen((std::string(SPEKOLAR_ENCRYPT_BINARY) + " " + value).c_str(), "r")) {
+      char buf[256];
+      while (std::fgets(buf, sizeof buf, pipe)) linux += buf;
+      pclose(pipe);
+    }
+    ASSERT_FALSE(linux.empty()) << value;
+    // The Windows tool ends its line with CR LF.
+    EXPECT_EQ(windows.out, linux.substr(0, linux.find('\n')) + "\r\n") << value;
+  }
+  EXPECT_EQ(spktest::RunUnderWine(setup, "spekolar-encrypt.exe", {}, dir.path() + "/bin", {})
+                .exitCode,
+            2);
+}
+
+}  // namespace
