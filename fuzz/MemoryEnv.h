@@ -67,7 +67,7 @@ class MemoryEnv : public platform::Env {
     return found;
   }
   platform::LocalTime Now() override { return now; }
-  platform::Status DiskFreeBytes(const CString&, uint64_t* freeBytes) override {
+  platform::Status DiskFreeBytes(const CString&, uint64_t* freeBytes, CString*) override {
     *freeBytes = uint64_t{1} << 40;
     return platform::Status::kOk;
   }
@@ -78,6 +78,17 @@ class MemoryEnv : public platform::Env {
     return true;
   }
   int RunCommand(const CString&) override { return 0; }
+  platform::Status GetFileFacts(const CString& path, platform::FileFacts* out) override {
+    auto it = files.find(path.str());
+    if (it == files.end()) return platform::Status::kNotFound;
+    out->kind = platform::FileFacts::Kind::kRegular;
+    out->size = static_cast<int64_t>(it->second.size());
+    out->lastChange = now;
+    return platform::Status::kOk;
+  }
+  platform::Status ResolveCommand(const CString&, CString*) override {
+    return platform::Status::kNotFound;
+  }
   platform::Status LockFile(const CString&, int64_t,
                             std::unique_ptr<platform::FileLock>* out) override {
     *out = std::make_unique<platform::FileLock>();

@@ -83,7 +83,10 @@ bool DispatchSection(CString sectionName, std::span<const DispatchEntry> table) 
   sectionName.MakeUpper();
   for (const DispatchEntry& entry : table) {
     if (sectionName == entry.name) {
+      PassObserver* observer = State().Observer;
+      if (observer != nullptr) observer->SectionBegins(sectionName);
       if (entry.handler != nullptr) entry.handler(sectionName);
+      if (observer != nullptr) observer->SectionEnds(sectionName);
       return true;
     }
   }

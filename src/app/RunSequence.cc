@@ -21,6 +21,13 @@ const char kMailInterpreter[] = "peldavorn_php_bin";
 
 void Entry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
 
+// The entry that ends a pass before it could start, also told to an
+// observer (the monitoring-plugin line names it).
+void FailureEntry(const CString& text) {
+  Entry(text);
+  if (State().Observer != nullptr) State().Observer->PassFailed(text);
+}
+
 // What could not be read, for an entry or a warning.
 const char* ReadFailure(platform::Status status) {
   return status == platform::Status::kTooLarge ? " (gr\xF6\xDF" "er als 16 MiB)" : "";
@@ -55,7 +62,7 @@ int32_t StartDatabase() {
     CString message;
     message.Format(format, static_cast<long>(db.NativeError()), db.SqlState().c_str(),
                    db.MessageText().c_str());
-    Entry(message);
+    FailureEntry(message);
     return result;
   };
   int32_t status = db.Connect();
@@ -133,6 +140,7 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
 
   if (!env->FrameworkInit()) {
     std::fputs("Fatal Error: MFC initialization failed\n", stderr);
+    if (s.Observer != nullptr) s.Observer->PassFailed("Fatal Error: MFC initialization failed");
     exitCode = 1;
   } else {
     s.LogDirectory = installation.GetLogDirectory();
@@ -151,7 +159,7 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
     // either, and refusing to run would lose its database messages as well.
     const CString lockPath = s.LogDirectory + "\\SPEKOLAR.LCK";
     if (env->LockFile(lockPath, options.lockWaitMillis, &lock) == platform::Status::kBusy) {
-      Entry("*** Abbruch: ein anderer Spekolar-Lauf h\xE4lt die Sperre '" + lockPath + "' ***");
+      FailureEntry("*** Abbruch: ein anderer Spekolar-Lauf h\xE4lt die Sperre '" + lockPath + "' ***");
       return 1;
     }
     Entry("Spekolar gestartet");
@@ -163,13 +171,13 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
 
     if (!haveArgument) {
       std::fputs("Spekolar peldavorn.Ini-Datei\n", stdout);
-      Entry("*** Abbruch wegen fehlendes Parameters ***");
+      FailureEntry("*** Abbruch wegen fehlendes Parameters ***");
       return 1;
     }
 
     s.ConfigFilePath = kConfigFilePath;
     if (!Exists(s.ConfigFilePath)) {
-      Entry(CString("Konfigurationsdatei '") + s.ConfigFilePath + "' nicht gefunden.");
+      FailureEntry(CString("Konfigurationsdatei '") + s.ConfigFilePath + "' nicht gefunden.");
       return 1;
     }
     // Read now, once for the whole pass: a file that is there but cannot
@@ -179,8 +187,8 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
     ini.SetPath(s.ConfigFilePath.c_str());
     platform::Status config = ini.Load();
     if (config != platform::Status::kOk) {
-      Entry(CString("Konfigurationsdatei '") + s.ConfigFilePath + "' konnte nicht gelesen werden" +
-            ReadFailure(config) + ".");
+      FailureEntry(CString("Konfigurationsdatei '") + s.ConfigFilePath +
+                   "' konnte nicht gelesen werden" + ReadFailure(config) + ".");
       return 1;
     }
 

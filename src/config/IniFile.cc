@@ -54,6 +54,46 @@ CString IniFile::GetString(const char* section, const char* key, const char* def
   return CString(buffer.data(), length);
 }
 
+namespace {
+
+// Splits a list of zero-terminated names, ended by an empty one, that
+// `call` (a profile call given a buffer and its size) hands back: measured
+// first, since a list that does not fit comes back cut as size-2, then
+// fetched whole.
+template <typename Call>
+void ReadNameList(Call call, std::vector<CString>& names) {
+  names.clear();
+  uint32_t size = kStep;
+  std::vector<char> buffer(size + 1);
+  uint32_t count = call(buffer.data(), size);
+  while (count + 2 >= size && size < UINT32_MAX) {
+    size = Grown(size);
+    buffer.assign(size + 1, '\0');
+    count = call(buffer.data(), size);
+  }
+  size = count + 2;
+  buffer.assign(size + 1, '\0');
+  call(buffer.data(), size);
+  const char* name = buffer.data();
+  const char* end = buffer.data() + size;
+  while (name < end && *name != '\0') {
+    CString entry(name);
+    names.push_back(entry);
+    name += entry.GetLength() + 1;
+  }
+}
+
+}  // namespace
+
+void IniFile::GetKeyNames(const CString& section, std::vector<CString>& names) {
+  const platform::ProfileData& data = Data();
+  ReadNameList(
+      [&](char* buf, uint32_t size) {
+        return platform::ProfileString(data, section.c_str(), nullptr, "", buf, size);
+      },
+      names);
+}
+
 void IniFile::GetSectionNames(std::vector<CString>& names) {
   names.clear();
   // Measure: a list that does not fit comes back as size-2, so grow until

@@ -45,6 +45,12 @@ class IniFile {
   // order, spelled as in the file (a repeated section appears each time).
   void GetSectionNames(std::vector<CString>& names);
 
+  // Empties `names` and appends the keys of `section` (its first
+  // occurrence, matched without regard to case) in file order, spelled as
+  // in the file, a repeated key each time. Through the profile call that
+  // lists a section's keys.
+  void GetKeyNames(const CString& section, std::vector<CString>& names);
+
  private:
   const char* PathOrNull() const { return path_ ? path_->c_str() : nullptr; }
   const platform::ProfileData& Data();

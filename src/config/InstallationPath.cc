@@ -11,11 +11,16 @@ constexpr const char* kLogBelowInstallation = "htdocs\\PELDAVORN\\peldavorn_php\
 }  // namespace
 
 InstallationPath::InstallationPath() {
-  RegistryKey key(RegistryKey::CreateIfMissing);
+  Read(RegistryKey::CreateIfMissing, platform::KEY_QUERY_VALUE | platform::KEY_SET_VALUE);
+}
+
+InstallationPath::InstallationPath(ReadOnly) { Read(0, platform::KEY_QUERY_VALUE); }
+
+void InstallationPath::Read(unsigned mode, platform::REGSAM access) {
+  RegistryKey key(mode);
   // Failure needs no check: an unopened key has no values, so "Path" below
   // has none either.
-  key.OpenKey(kProductKey, platform::HKEY_LOCAL_MACHINE,
-              platform::KEY_QUERY_VALUE | platform::KEY_SET_VALUE, false);
+  keyFound_ = key.OpenKey(kProductKey, platform::HKEY_LOCAL_MACHINE, access, false);
   RegistryValue& path = key.Value(kPathValue);
   if (path.HasValue()) directory_ = path.AsString();
   key.CloseKey();

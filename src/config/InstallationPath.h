@@ -9,6 +9,7 @@
 #pragma once
 
 #include "platform/Env.h"
+#include "platform/Registry.h"
 #include "text/CString.h"
 
 class InstallationPath {
@@ -17,7 +18,15 @@ class InstallationPath {
   // added, so a missing key is created empty when the registry may be
   // written) and keeps "Path" as text. Writes no value.
   InstallationPath();
+  // Reads "Path" with the query-value right only: a missing key stays
+  // missing and nothing is written (for checking an installation without
+  // acting on it).
+  struct ReadOnly {};
+  explicit InstallationPath(ReadOnly);
   virtual ~InstallationPath() = default;
+
+  // Whether the product's key could be opened.
+  bool KeyFound() const { return keyFound_; }
 
   // The installation directory as read; empty when none was found.
   const CString& Directory() const { return directory_; }
@@ -30,6 +39,9 @@ class InstallationPath {
   CString GetLogDirectory() const;
 
  private:
+  void Read(unsigned mode, platform::REGSAM access);
+
   CString directory_;
+  bool keyFound_ = false;
   platform::Status storeStatus_ = platform::Status::kOk;
 };

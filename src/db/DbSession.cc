@@ -321,7 +321,9 @@ int32_t DbSession::MakeMessageUid(CString& uid) {
   const SQLRETURN fetchRc = SQLFetch(stmt);
 
   uid = "Spekolar_" + stamp + ".0";
-  if (fetchRc == SQL_SUCCESS) uid = "Spekolar_" + stamp + CString::Formatted(".%ld", long{count});
+  if (fetchRc == SQL_SUCCESS) {
+    uid = "Spekolar_" + stamp + CString::Formatted(".%ld", long{count} + sunkInserts_);
+  }
 
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
   return fetchRc;
@@ -343,6 +345,11 @@ CString DbSession::BuildInsertStatement(const MessageRecord& r) const {
 }
 
 int32_t DbSession::InsertMessage(MessageRecord record) {
+  if (insertSink_) {
+    insertSink_(record, BuildInsertStatement(record));
+    ++sunkInserts_;
+    return 0;
+  }
   SQLHSTMT stmt = SQL_NULL_HSTMT;
   if (!AllocateStatement(&stmt)) return -1;
   const CString statement = BuildInsertStatement(record);

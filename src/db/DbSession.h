@@ -15,6 +15,7 @@
 #include <sqlext.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "db/MessageRecord.h"
 #include "text/CString.h"
@@ -140,6 +141,16 @@ class DbSession : public DbConnection {
   // (Windows-1252 above 0x7F included) pass unchanged.
   CString BuildInsertStatement(const MessageRecord& record) const;
 
+  // A dry run: with a sink, InsertMessage hands the record and the
+  // statement it would execute to the sink instead of executing it, and
+  // returns 0; the connection, the tenant query and the id count still run,
+  // and MakeMessageUid counts the rows handed over as stored, so the ids
+  // are those a real pass would give. An empty function executes again.
+  using InsertSink = std::function<void(const MessageRecord& record, const CString& statement)>;
+  void SetInsertSink(InsertSink sink) { insertSink_ = std::move(sink); }
+
  private:
   SQLHSTMT tenantStmt_ = SQL_NULL_HSTMT;
+  InsertSink insertSink_;
+  long sunkInserts_ = 0;
 };

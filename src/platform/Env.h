@@ -84,6 +84,14 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+// What the file system says about one path (Env::GetFileFacts).
+struct FileFacts {
+  enum class Kind { kRegular, kDirectory, kOther };
+  Kind kind = Kind::kOther;  // kOther: a FIFO, a device, a socket
+  int64_t size = 0;          // bytes; 0 for anything but a regular file
+  LocalTime lastChange;      // last modification, local time
+};
+
 // One match of a wildcard search.
 struct FoundFile {
   CString path;  // absolute full path in the file system's form
@@ -164,6 +172,22 @@ class Env {
   // lock lasts as long as *out.
   virtual Status LockFile(const CString& path, int64_t waitMillis,
                           std::unique_ptr<FileLock>* out) = 0;
+
+  // Facts about the file or folder at `path` (links followed), without
+  // opening it: kind, size and last modification in local time. kNotFound
+  // when nothing is there, kAccessDenied when the folder may not be
+  // searched. Reads only; used to describe files to an operator.
+  virtual Status GetFileFacts(const CString& path, FileFacts* out) = 0;
+
+  // Which program RunCommand(commandLine) would start, without starting
+  // it: %NAME% references expanded and the line split into words as
+  // RunCommand does, the first word looked up as RunCommand looks it up
+  // (a name with a folder taken as it is, a bare name searched on the
+  // program path). kOk with the program's full path in the file system's
+  // form in *program; kNotFound when there is no such program (or the line
+  // is blank); kAccessDenied when the file is there but may not be run;
+  // kIsDirectory for a folder.
+  virtual Status ResolveCommand(const CString& commandLine, CString* program) = 0;
 
   // Framework start-up; true on this platform.
   virtual bool FrameworkInit() { return true; }

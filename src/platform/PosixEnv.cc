@@ -642,6 +642,81 @@ int PosixEnv::RunCommand(const CString& command) {
   return -1;
 }
 
+LocalTime LocalTimeOf(time_t when) {
+  struct tm local;
+  ::localtime_r(&when, &local);
+  LocalTime t;
+  t.year = local.tm_year + 1900;
+  t.month = local.tm_mon + 1;
+  t.day = local.tm_mday;
+  t.hour = local.tm_hour;
+  t.minute = local.tm_min;
+  t.second = local.tm_sec;
+  return t;
+}
+
+Status PosixEnv::GetFileFacts(const CString& path, FileFacts* out) {
+  struct stat st;
+  if (::stat(ToFileSystemPath(path).c_str(), &st) != 0) return LastErrorStatus();
+  FileFacts facts;
+  if (S_ISREG(st.st_mode)) {
+    facts.kind = FileFacts::Kind::kRegular;
+    facts.size = static_cast<int64_t>(st.st_size);
+  } else if (S_ISDIR(st.st_mode)) {
+    facts.kind = FileFacts::Kind::kDirectory;
+  }
+  facts.lastChange = LocalTimeOf(st.st_mtime);
+  *out = facts;
+  return Status::kOk;
+}
+
+namespace {
+
+// What a candidate for a program is: kOk for an executable regular file.
+Status ProgramStatus(const std::string& fsPath) {
+  struct stat st;
+  if (::stat(fsPath.c_str(), &st) != 0) return LastErrorStatus();
+  if (S_ISDIR(st.st_mode)) return Status::kIsDirectory;
+  if (!S_ISREG(st.st_mode)) return Status::kNotAFile;
+  return ::access(fsPath.c_str(), X_OK) == 0 ? Status::kOk : Status::kAccessDenied;
+}
+
+}  // namespace
+
+Status PosixEnv::ResolveCommand(const CString& commandLine, CString* program) {
+  std::string expanded = ExpandCommandVariables(commandLine.view(), LookupEnvironment);
+  std::vector<std::string> args = SplitCommandLine(expanded);
+  if (args.empty() || args[0].empty()) return Status::kNotFound;
+  std::string name = args[0];
+  std::replace(name.begin(), name.end(), '\\', '/');
+  auto found = [&](const std::string& fsPath) {
+    *program = CString(fsPath);
+    return Status::kOk;
+  };
+  if (name.find('/') != std::string::npos) {
+    Status status = ProgramStatus(name);
+    return status == Status::kOk ? found(name) : status;
+  }
+  const char* pathVariable = ::getenv("PATH");
+  std::string searchPath = pathVariable != nullptr ? pathVariable : "/bin:/usr/bin";
+  // The first candidate that exists but cannot be run says why, when no
+  // later one can be run either (posix_spawnp goes on searching too).
+  Status firstFailure = Status::kNotFound;
+  size_t start = 0;
+  for (;;) {
+    size_t colon = searchPath.find(':', start);
+    std::string folder = searchPath.substr(start, colon == std::string::npos ? std::string::npos
+                                                                             : colon - start);
+    std::string candidate = (folder.empty() ? std::string(".") : folder) + "/" + name;
+    Status status = ProgramStatus(candidate);
+    if (status == Status::kOk) return found(candidate);
+    if (firstFailure == Status::kNotFound) firstFailure = status;
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  return firstFailure;
+}
+
 namespace {
 
 class PosixFileLock : public FileLock {

@@ -16,6 +16,25 @@
 #include "protocol/ProtocolFile.h"
 #include "text/CString.h"
 
+// Watches a pass from outside, for the operator modes (a dry run groups its
+// output by section, the monitoring-plugin line counts findings). The pass
+// runs exactly as without one; an observer only hears of it. Every call
+// has an empty default.
+class PassObserver {
+ public:
+  virtual ~PassObserver() = default;
+  // A section is handed to its handler / its handler has returned; the name
+  // is upper-cased, as the handler gets it.
+  virtual void SectionBegins(const CString& /*upperName*/) {}
+  virtual void SectionEnds(const CString& /*upperName*/) {}
+  // A finding record was written to the findings protocol (or would have
+  // been, had the write not failed): the record without its time stamp.
+  virtual void FindingReported(const CString& /*record*/) {}
+  // The pass could not start: the entry that ended it (what it wrote to the
+  // run protocol, or to standard error where there is no protocol yet).
+  virtual void PassFailed(const CString& /*entry*/) {}
+};
+
 struct ProgramState {
   ProtocolFile RunProtocol;           // SPEKOLAR.log
   ProtocolFile FindingsProtocol;      // SPEKOLAR.TXT
@@ -40,6 +59,9 @@ struct ProgramState {
   // Held by pointer so that a reset releases the connection.
   std::unique_ptr<DbSession> Db = std::make_unique<DbSession>();
   MessageRecord MessageBuffer{};
+
+  // Not owned; null unless an operator mode watches the pass.
+  PassObserver* Observer = nullptr;
 };
 
 ProgramState& State();

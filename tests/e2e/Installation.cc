@@ -118,7 +118,8 @@ std::string Installation::Command(const std::vector<std::string>& args, const st
   std::string command = "cd " + Quote(dir_.path() + "/work/bin") +
                         " && SPEKOLAR_REGISTRY=" + Quote(dir_.path() + "/registry.reg") +
                         " ODBCINI=" + Quote(EnvValue(dbDir_, "ODBCINI")) +
-                        " peldavorn_php_bin=" + Quote(PhpPath()) + " timeout -k 5 120 ";
+                        " peldavorn_php_bin=" + Quote(PhpPath()) + " " + runEnvironment_ +
+                        " timeout -k 5 120 ";
   if (!fakeTime.empty()) command += "faketime -f " + Quote(fakeTime) + " ";
   command += Quote(SPEKOLAR_BINARY);
   for (const std::string& a : args) command += " " + Quote(a);

@@ -62,6 +62,10 @@ class Installation {
   std::string Command(const std::vector<std::string>& args, const std::string& fakeTime,
                       const std::string& tag = "") const;
 
+  // Variables set for every later run, e.g. "LANG=C.UTF-8" (blank-separated
+  // NAME=value words, quoted for the shell where needed).
+  void SetRunEnvironment(const std::string& assignments) { runEnvironment_ = assignments; }
+
   std::string Root() const { return dir_.path(); }
   std::string LogDir() const { return dir_.path() + "/" + inst_ + "/htdocs/PELDAVORN/peldavorn_php/log"; }
   std::string PhpPath() const { return dir_.path() + "/" + (php_.empty() ? "" : php_ + "/") + "fake-php"; }
@@ -74,6 +78,7 @@ class Installation {
   std::string dbDir_;
   std::string inst_;
   std::string php_;
+  std::string runEnvironment_;
 };
 
 // The lines of `text` (split at LF, the last empty piece dropped).

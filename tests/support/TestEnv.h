@@ -57,6 +57,12 @@ class EnvWrapper : public platform::Env {
                             std::unique_ptr<platform::FileLock>* out) override {
     return target_->LockFile(path, waitMillis, out);
   }
+  platform::Status GetFileFacts(const CString& path, platform::FileFacts* out) override {
+    return target_->GetFileFacts(path, out);
+  }
+  platform::Status ResolveCommand(const CString& commandLine, CString* program) override {
+    return target_->ResolveCommand(commandLine, program);
+  }
   bool FrameworkInit() override { return target_->FrameworkInit(); }
 
  private:

@@ -26,6 +26,7 @@ FindingReporter::FindingReporter(CString title, CString monitorName)
 void FindingReporter::Report(const FindingRecord& record) {
   CString line = record.Join();
   State().FindingsProtocol.WriteLine(line, true, false);
+  if (State().Observer != nullptr) State().Observer->FindingReported(line);
   if (!messageStored_) {
     StoreFindingMessage(title_, monitorName_, line);
     messageStored_ = true;

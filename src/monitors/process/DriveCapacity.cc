@@ -44,6 +44,7 @@ bool CheckDriveCapacity(CString sectionName) {
                            CString::Formatted("%lld MB", static_cast<long long>(free)) +
                            ";Kapazitaet unterschritten;" + *drive;
     State().FindingsProtocol.WriteLine(record, true, false);
+    if (State().Observer != nullptr) State().Observer->FindingReported(record);
     StoreFindingMessage(kFindingTitle, kMonitorName, record);
   }
   if (anyShort) {

@@ -1,0 +1,128 @@
+#include "cli/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+#include <memory>
+#include <sstream>
+
+#include "cli/ShiftedClock.h"
+
+#ifndef SPEKOLAR_VERSION
+#define SPEKOLAR_VERSION "unknown"
+#endif
+
+namespace cli {
+
+namespace {
+
+const char kDescription[] =
+    "Spekolar watches the protocol files of the PELDAVORN batch processes and reports what goes "
+    "wrong in them. One start is one pass over the monitor configuration ../settings/Spekolar.ini "
+    "(relative to the working directory); peldavorn.ini is the product's configuration file with "
+    "the encrypted database access values.";
+
+const char kFooter[] =
+    "Exit codes of a pass: 0 completed; 1 no argument, the monitor configuration missing or "
+    "unreadable, or another pass holding the lock; otherwise the failing database step's code "
+    "(modulo 256). --check: 0 when a pass would run, 1 otherwise. --plugin: 0 OK, 1 WARNING, "
+    "2 CRITICAL, 3 UNKNOWN.";
+
+// The usage line names the one argument the program reads.
+class UsageFormatter : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App* /*app*/, std::string name) const override {
+    return "Usage: " + name + " [OPTIONS] [peldavorn.ini]\n";
+  }
+};
+
+bool IsOwnOption(const std::string& arg) {
+  for (const char* name : {"--check", "--dry-run", "--date", "--plugin", "--help", "-h", "--version"}) {
+    if (arg == name) return true;
+  }
+  return arg.rfind("--date=", 0) == 0;
+}
+
+}  // namespace
+
+const char* VersionText() { return "spekolar " SPEKOLAR_VERSION; }
+
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
+  ParsedCommandLine result;
+  ProgramOptions& o = result.options;
+  std::string date;
+
+  CLI::App app(kDescription, "spekolar");
+  app.formatter(std::make_shared<UsageFormatter>());
+  app.footer(kFooter);
+  app.set_version_flag("--version", VersionText(), "Print the version and exit");
+  // Everything from the first argument on belongs to the pass.
+  app.positionals_at_end();
+  CLI::Option* check = app.add_flag(
+      "--check", o.check,
+      "Test everything a pass would need and act on nothing: no file written or moved, no row "
+      "inserted, no command run. One line per item; exit 0 when a pass would run, 1 otherwise");
+  CLI::Option* dryRun = app.add_flag(
+      "--dry-run", o.dryRun,
+      "Run the whole pass but write nothing anywhere: print what would go to SPEKOLAR.log, "
+      "SPEKOLAR.TXT and the notification files, the message rows and the mail command, per "
+      "section. Reads the database, never writes to it");
+  CLI::Option* dateOption = app.add_option(
+      "--date", date,
+      "Run the pass as of that day (the time of day stays) or moment: every \"today\" and every "
+      "time stamp of the pass come from it");
+  dateOption->type_name("YYYY-MM-DD[THH:MM:SS]");
+  CLI::Option* plugin = app.add_flag(
+      "--plugin",
+      o.plugin,
+      "A normal pass that also prints one status line in the monitoring-plugin convention "
+      "(Nagios, Icinga, Checkmk, Zabbix) and exits 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN");
+  check->excludes(dryRun)->excludes(dateOption)->excludes(plugin);
+  app.add_option("peldavorn.ini", o.arguments,
+                 "The product's configuration file (further arguments are ignored)");
+
+  std::vector<std::string> args;
+  for (int i = argc - 1; i > 0; --i) args.emplace_back(argv[i]);
+
+  auto fail = [&](const std::string& message) {
+    result.run = false;
+    result.exitCode = o.plugin ? 3 : 1;
+    result.err = message + "\nRun with --help for more information.\n";
+    return result;
+  };
+  std::ostringstream out;
+  std::ostringstream err;
+  try {
+    app.parse(args);
+  } catch (const CLI::CallForHelp& e) {
+    result.exitCode = app.exit(e, out, err);
+    result.out = out.str();
+    return result;
+  } catch (const CLI::CallForVersion& e) {
+    result.exitCode = app.exit(e, out, err);
+    result.out = out.str();
+    return result;
+  } catch (const CLI::ParseError& e) {
+    // The plugin flag may not have been reached; look for it by hand so a
+    // monitoring system still gets its UNKNOWN.
+    for (int i = 1; i < argc; ++i) {
+      if (std::string(argv[i]) == "--plugin") o.plugin = true;
+    }
+    return fail(std::string("spekolar: ") + e.what());
+  }
+  for (size_t i = 1; i < o.arguments.size(); ++i) {
+    if (IsOwnOption(o.arguments[i])) {
+      return fail("spekolar: options come before the configuration file: '" + o.arguments[i] +
+                  "' after '" + o.arguments[0] + "'");
+    }
+  }
+  if (!date.empty() || dateOption->count() > 0) {
+    if (!ParseMoment(date, &o.date, &o.dateHasTime)) {
+      return fail("spekolar: --date: '" + date + "' is not a day YYYY-MM-DD or a moment "
+                  "YYYY-MM-DDTHH:MM:SS");
+    }
+    o.hasDate = true;
+  }
+  result.run = true;
+  return result;
+}
+
+}  // namespace cli

@@ -1,0 +1,44 @@
+// The command line of spekolar: options, then the one argument.
+//
+//   spekolar [--check | [--dry-run] [--date YYYY-MM-DD[THH:MM:SS]] [--plugin]] [peldavorn.ini]
+//
+// Without options the argument (and whatever follows it, which the pass
+// ignores) goes to the pass exactly as before. Options must come before
+// the argument: one of the program's options after it is refused, since a
+// pass would run with it ignored.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Env.h"
+
+namespace cli {
+
+struct ProgramOptions {
+  bool check = false;
+  bool dryRun = false;
+  bool plugin = false;
+  bool hasDate = false;
+  platform::LocalTime date;
+  bool dateHasTime = false;
+  // The argument and anything after it, as given.
+  std::vector<std::string> arguments;
+};
+
+struct ParsedCommandLine {
+  // False: do not run; print `out` and `err` and end with `exitCode`
+  // (--help and --version: 0; a mistake: 1, or 3 under --plugin).
+  bool run = false;
+  int exitCode = 0;
+  std::string out;
+  std::string err;
+  ProgramOptions options;
+};
+
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// "spekolar <version>".
+const char* VersionText();
+
+}  // namespace cli

@@ -1,0 +1,146 @@
+#include "cli/Program.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/RunSequence.h"
+#include "cli/CommandLine.h"
+#include "cli/ConfigCheck.h"
+#include "cli/ConsoleText.h"
+#include "cli/DryRun.h"
+#include "cli/PluginStatus.h"
+#include "cli/ShiftedClock.h"
+#include "config/InstallationPath.h"
+#include "state/ProgramState.h"
+
+namespace cli {
+
+namespace {
+
+// Hands every event to each of several observers (a dry run with a plugin
+// line has two).
+class ObserverList : public PassObserver {
+ public:
+  void Add(PassObserver* observer) { observers_.push_back(observer); }
+  bool Empty() const { return observers_.empty(); }
+  void SectionBegins(const CString& name) override {
+    for (PassObserver* o : observers_) o->SectionBegins(name);
+  }
+  void SectionEnds(const CString& name) override {
+    for (PassObserver* o : observers_) o->SectionEnds(name);
+  }
+  void FindingReported(const CString& record) override {
+    for (PassObserver* o : observers_) o->FindingReported(record);
+  }
+  void PassFailed(const CString& entry) override {
+    for (PassObserver* o : observers_) o->PassFailed(entry);
+  }
+
+ private:
+  std::vector<PassObserver*> observers_;
+};
+
+// Decorators of the Env in force, each installed over the one before and
+// removed in the reverse order.
+class EnvStack {
+ public:
+  EnvStack() = default;
+  EnvStack(const EnvStack&) = delete;
+  EnvStack& operator=(const EnvStack&) = delete;
+  ~EnvStack() {
+    while (!scopes_.empty()) {
+      scopes_.pop_back();
+      envs_.pop_back();
+    }
+  }
+  void Install(std::unique_ptr<platform::Env> env) {
+    scopes_.push_back(std::make_unique<platform::ScopedEnv>(env.get()));
+    envs_.push_back(std::move(env));
+  }
+
+ private:
+  std::vector<std::unique_ptr<platform::Env>> envs_;
+  std::vector<std::unique_ptr<platform::ScopedEnv>> scopes_;
+};
+
+// Leaves the program-wide state as a plain pass would have found it.
+struct StateRestore {
+  ~StateRestore() {
+    State().Observer = nullptr;
+    State().Db->SetInsertSink(nullptr);
+  }
+};
+
+}  // namespace
+
+int RunProgram(int argc, char** argv, const ProgramIo& io) {
+  ParsedCommandLine parsed = ParseCommandLine(argc, argv);
+  if (!parsed.run) {
+    std::fputs(parsed.out.c_str(), io.out);
+    std::fputs(parsed.err.c_str(), io.err);
+    return parsed.exitCode;
+  }
+  const ProgramOptions& options = parsed.options;
+  const ConsoleEncoding encoding = ConsoleEncodingOf(platform::GetEnv());
+
+  StateRestore restore;
+  std::unique_ptr<DryRunReport> report;
+  ObserverList observers;
+  FindingCounter counter;
+  // Last, so that the decorators go before what their sinks write to.
+  EnvStack envs;
+
+  if (options.check) {
+    // Belt and braces: whatever a check would write stays in memory.
+    envs.Install(std::make_unique<DryRunEnv>(platform::GetEnv(), DryRunSink()));
+    const char* argument = options.arguments.empty() ? nullptr : options.arguments[0].c_str();
+    const int result = RunConfigCheck(argument, io.out, encoding);
+    std::fflush(io.out);
+    return result;
+  }
+
+  if (options.hasDate) {
+    platform::Env* system = platform::GetEnv();
+    envs.Install(std::make_unique<ShiftedClockEnv>(
+        system, ShiftTo(system->Now(), options.date, options.dateHasTime)));
+  }
+
+  if (options.dryRun) {
+    report = std::make_unique<DryRunReport>(io.out, encoding);
+    DryRunReport* sink = report.get();
+    envs.Install(std::make_unique<DryRunEnv>(
+        platform::GetEnv(), [sink](const DryRunAction& action) { sink->Take(action); }));
+    State().Db->SetInsertSink(
+        [sink](const MessageRecord& record, const CString&) { sink->TakeMessageRow(record); });
+    observers.Add(sink);
+  }
+  if (options.plugin) observers.Add(&counter);
+  if (!observers.Empty()) State().Observer = &observers;
+
+  // The pass sees the program name and the argument with what follows, as
+  // if no option had been given.
+  std::vector<char*> passArgv = {argv[0]};
+  std::vector<std::string> arguments = options.arguments;
+  for (std::string& argument : arguments) passArgv.push_back(argument.data());
+  passArgv.push_back(nullptr);
+
+  RunOptions runOptions;
+  runOptions.errors = io.err;
+  if (io.lockWaitMillis >= 0) runOptions.lockWaitMillis = io.lockWaitMillis;
+  // Built under the decorators: a registry key it creates is a dry run's
+  // action too.
+  InstallationPath installation;
+  int exitCode = RunSpekolar(static_cast<int>(passArgv.size()) - 1, passArgv.data(), installation,
+                             runOptions);
+  if (report) report->Finish();
+  if (options.plugin) {
+    const PluginResult status = PluginStatus(counter, exitCode);
+    PrintForConsole(io.out, status.line + "\n", encoding);
+    exitCode = status.state;
+  }
+  std::fflush(io.out);
+  return exitCode;
+}
+
+}  // namespace cli
