@@ -87,9 +87,7 @@ void PrintUsage() {
 // (the script could not be started at all) is the one failure.
 void SendMail() {
   ProgramState& s = State();
-  std::string interpreter;
-  bool defined = platform::GetEnv()->GetVariable(kMailInterpreter, &interpreter);
-  CString command = MailCommand(s.LogDirectory, defined ? &interpreter : nullptr);
+  CString command = MailCommand(s.LogDirectory);
   int result = platform::GetEnv()->RunCommand(command);
   Entry(command);
   if (result == -1) {
@@ -115,10 +113,15 @@ void ReportLostLines(std::FILE* errors) {
 
 }  // namespace
 
-CString MailCommand(const CString& logDirectory, const std::string* interpreter) {
+CString MailCommand(const CString& logDirectory) {
   if (logDirectory.Find("log") < 0) return CString();
+  platform::Env* env = platform::GetEnv();
+  std::string interpreter;
+  const bool quoteInterpreter = env->GetVariable(kMailInterpreter, &interpreter) &&
+                                NeedsQuotes(interpreter) &&
+                                !env->FindFiles(CString(interpreter)).empty();
   CString program = CString("%") + kMailInterpreter + "%";
-  if (interpreter != nullptr && NeedsQuotes(*interpreter)) program = Quoted(program);
+  if (quoteInterpreter) program = Quoted(program);
   CString script = logDirectory.Left(logDirectory.GetLength() - 3) +
                    "common\\Classes\\phpMailer2\\sendmail_Spk.php";
   if (NeedsQuotes(script.view())) script = Quoted(script);

@@ -49,10 +49,12 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
 // script's path (the directory without its last three characters, then
 // "common\Classes\phpMailer2\sendmail_Spk.php"). A script path that holds
 // blanks or characters the command processor would split at or interpret
-// ("(x86)", "&", ...) is put in double quotes, and so is the interpreter
-// reference when `interpreter` (the value of peldavorn_php_bin, null when
-// undefined) holds such characters; without them the text is unchanged.
-CString MailCommand(const CString& logDirectory, const std::string* interpreter);
+// ("(x86)", "&", ...) is put in double quotes; so is the interpreter
+// reference when the variable's value is one such path, the path of a file
+// ("C:\Program Files\PHP\php.exe"), but not when it is a program and its
+// options ("php -q"), which must stay open to be split. Without such
+// characters the text is unchanged.
+CString MailCommand(const CString& logDirectory);
 
 // Relative to the current directory.
 extern const char kConfigFilePath[];

@@ -43,6 +43,12 @@ struct ProfileData {
   std::vector<ProfileSection> sections;  // file order, repeats included
   // Lower-cased name -> index of its first section; filled by ParseProfile.
   std::unordered_map<std::string, size_t> sectionIndex;
+#ifdef _WIN32
+  // The Windows build leaves sections empty: the system's profile calls
+  // read this file (absolute; empty when LoadProfile could not read it)
+  // themselves at each lookup.
+  std::string systemPath;
+#endif
 
   // The first section of that name (without regard to case), or null.
   const ProfileSection* FindSection(std::string_view name) const;

@@ -28,8 +28,9 @@
 //
 // On Windows none of this stands in: the registry functions, their types and
 // the root keys in namespace platform are the system's own
-// (platform/WindowsRegistry.h); only the constants below and
-// RegistryNamesEqual are shared, and the store file is not used.
+// (platform/WindowsRegistry.h); only the constants below, RegistryNamesEqual
+// and RegistryFoldedName are shared, and the store file is not used
+// (RegistryStorePath is empty, LastRegistryStoreRead always kOk).
 #pragma once
 
 #include <cstdint>

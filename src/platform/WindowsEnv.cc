@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "platform/WindowsHeaders.h"
@@ -33,6 +34,8 @@ Status StatusFromError(DWORD error) {
       return Status::kAccessDenied;
     case ERROR_DIRECTORY:
       return Status::kIsDirectory;
+    case ERROR_PIPE_BUSY:  // a named pipe: never a file, and never waited for
+      return Status::kNotAFile;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
       return Status::kNoSpace;
@@ -46,6 +49,45 @@ Status LastErrorStatus() { return StatusFromError(::GetLastError()); }
 bool IsDirectory(const CString& path) {
   DWORD attributes = ::GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Keeps `file` when it is a regular file on a disk; otherwise closes it and
+// says why. CreateFileA opens devices (NUL, CON, COM1) and pipes as well as
+// files: reading the console or a serial line would wait for input that
+// never comes, and a device is no configuration or protocol file.
+Status AcceptRegularFile(HANDLE file) {
+  Status status = Status::kOk;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (::GetFileType(file) != FILE_TYPE_DISK) {
+    status = Status::kNotAFile;
+  } else if (!::GetFileInformationByHandle(file, &info)) {
+    status = LastErrorStatus();
+  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    status = Status::kIsDirectory;
+  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    status = Status::kNotAFile;
+  }
+  if (status != Status::kOk) ::CloseHandle(file);
+  return status;
+}
+
+// Opens `path` as CreateFileA does with these arguments and keeps the handle
+// only for a regular file: kIsDirectory for a folder (which the system
+// refuses with "access denied" when no backup semantics are asked for),
+// kNotAFile for a device or a pipe. Never waits: an open that another
+// process's sharing mode forbids fails at once (kAccessDenied).
+Status OpenRegularFile(const CString& path, DWORD access, DWORD share, DWORD disposition,
+                       HANDLE* out) {
+  HANDLE file = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    Status status = LastErrorStatus();
+    if (status == Status::kAccessDenied && IsDirectory(path)) return Status::kIsDirectory;
+    return status;
+  }
+  Status status = AcceptRegularFile(file);
+  if (status == Status::kOk) *out = file;
+  return status;
 }
 
 // Others may go on writing, renaming or deleting a file while we read or
@@ -82,6 +124,10 @@ class WindowsReadableFile : public ReadableFile {
   HANDLE file_;
 };
 
+// Written through a handle with write access, not append-only access: the
+// file can then be cut back (SetEndOfFile needs write access). Each Append
+// first moves to the end, as the C runtime's append mode does, so entries
+// of other writers are never overwritten.
 class WindowsAppendableFile : public AppendableFile {
  public:
   explicit WindowsAppendableFile(HANDLE file) : file_(file) {}
@@ -91,6 +137,7 @@ class WindowsAppendableFile : public AppendableFile {
   WindowsAppendableFile(const WindowsAppendableFile&) = delete;
   WindowsAppendableFile& operator=(const WindowsAppendableFile&) = delete;
 
+  // Bytes on disk, CR LF counted as two: the sizes Truncate takes.
   int64_t Size() override {
     LARGE_INTEGER size;
     if (file_ == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file_, &size)) return -1;
@@ -100,10 +147,27 @@ class WindowsAppendableFile : public AppendableFile {
   bool Append(const char* data, size_t n) override {
     if (file_ == INVALID_HANDLE_VALUE) return false;
     std::string text = ToTextForm(std::string_view(data, n));
-    if (!WriteAll(file_, text.data(), text.size())) {
+    LARGE_INTEGER zero;
+    zero.QuadPart = 0;
+    if (!::SetFilePointerEx(file_, zero, nullptr, FILE_END) ||
+        !WriteAll(file_, text.data(), text.size())) {
       failed_ = true;
       return false;
     }
+    return true;
+  }
+
+  // Sizes are bytes on disk, so a cut-back takes an entry's CR bytes with
+  // it. A cut-back after a failed write takes the failure back: Close then
+  // reports only what happened afterwards.
+  bool Truncate(int64_t size) override {
+    if (file_ == INVALID_HANDLE_VALUE || size < 0) return false;
+    LARGE_INTEGER position;
+    position.QuadPart = size;
+    if (!::SetFilePointerEx(file_, position, nullptr, FILE_BEGIN) || !::SetEndOfFile(file_)) {
+      return false;
+    }
+    failed_ = false;
     return true;
   }
 
@@ -119,6 +183,39 @@ class WindowsAppendableFile : public AppendableFile {
   HANDLE file_;
   bool failed_ = false;
 };
+
+// The exclusive lock: the lock file held open without any sharing, so that
+// every other open of it, in this process or another, fails until the
+// handle is closed (by the destructor, or by the system when the process
+// ends).
+class WindowsFileLock : public FileLock {
+ public:
+  explicit WindowsFileLock(HANDLE file) : file_(file) {}
+  ~WindowsFileLock() override { ::CloseHandle(file_); }
+  WindowsFileLock(const WindowsFileLock&) = delete;
+  WindowsFileLock& operator=(const WindowsFileLock&) = delete;
+
+ private:
+  HANDLE file_;
+};
+
+// The system's description of an error code in the ANSI code page (the
+// language of the system), without the line end it ends with; the code
+// itself when the system has no text for it.
+CString SystemErrorText(DWORD error) {
+  char* text = nullptr;
+  DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message;
+  if (length > 0 && text != nullptr) message.assign(text, length);
+  if (text != nullptr) ::LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
+    message.pop_back();
+  }
+  if (message.empty()) message = "Fehler " + std::to_string(error);
+  return CString(message);
+}
 
 // The folder part of a path, separator included ("" when there is none).
 std::string FolderPart(const std::string& path) {
@@ -154,32 +251,18 @@ std::string ToTextForm(std::string_view data) {
 }
 
 Status WindowsEnv::OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) {
-  HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    Status status = LastErrorStatus();
-    // Opening a folder for reading is refused with "access denied".
-    if (status == Status::kAccessDenied && IsDirectory(path)) return Status::kIsDirectory;
-    return status;
-  }
-  BY_HANDLE_FILE_INFORMATION info;
-  if (::GetFileInformationByHandle(file, &info) &&
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    ::CloseHandle(file);
-    return Status::kIsDirectory;
-  }
+  HANDLE file;
+  Status status = OpenRegularFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, &file);
+  if (status != Status::kOk) return status;
   *out = std::make_unique<WindowsReadableFile>(file);
   return Status::kOk;
 }
 
 Status WindowsEnv::OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) {
-  HANDLE file = ::CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                              kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    Status status = LastErrorStatus();
-    if (status == Status::kAccessDenied && IsDirectory(path)) return Status::kIsDirectory;
-    return status;
-  }
+  HANDLE file;
+  Status status =
+      OpenRegularFile(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_ALWAYS, &file);
+  if (status != Status::kOk) return status;
   *out = std::make_unique<WindowsAppendableFile>(file);
   return Status::kOk;
 }
@@ -197,15 +280,22 @@ Status WindowsEnv::RenameFile(const CString& from, const CString& to) {
 }
 
 Status WindowsEnv::ReadWholeFile(const CString& path, std::string* out) {
-  std::unique_ptr<ReadableFile> file;
-  Status status = OpenForRead(path, &file);
+  HANDLE handle;
+  Status status = OpenRegularFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, &handle);
   if (status != Status::kOk) return status;
+  WindowsReadableFile file(handle);
+  LARGE_INTEGER size;
+  if (!::GetFileSizeEx(handle, &size)) return LastErrorStatus();
+  if (size.QuadPart > kMaxWholeFileBytes) return Status::kTooLarge;
   std::string data;
-  char buf[8192];
+  data.reserve(static_cast<size_t>(size.QuadPart));
+  char buf[65536];
   for (;;) {
-    long got = file->Read(buf, sizeof buf);
+    long got = file.Read(buf, sizeof buf);
     if (got < 0) return Status::kIoError;
     if (got == 0) break;
+    // The file may grow while it is read; the cap holds all the same.
+    if (static_cast<int64_t>(data.size()) + got > kMaxWholeFileBytes) return Status::kTooLarge;
     data.append(buf, static_cast<size_t>(got));
   }
   *out = std::move(data);
@@ -299,10 +389,12 @@ LocalTime WindowsEnv::Now() {
   return t;
 }
 
-Status WindowsEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes) {
+Status WindowsEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) {
   ULARGE_INTEGER available, total, totalFree;
   if (!::GetDiskFreeSpaceExA(path.c_str(), &available, &total, &totalFree)) {
-    return LastErrorStatus();
+    const DWORD error = ::GetLastError();
+    if (systemError != nullptr) *systemError = SystemErrorText(error);
+    return StatusFromError(error);
   }
   *freeBytes = totalFree.QuadPart;
   return Status::kOk;
@@ -325,10 +417,47 @@ bool WindowsEnv::GetVariable(const char* name, std::string* value) {
 }
 
 int WindowsEnv::RunCommand(const CString& command) {
+  const std::string& line = command.str();
+  if (line.find_first_not_of(" \t") == std::string::npos) return 0;
+  // cmd /c takes a command line that begins with a double quote apart: it
+  // drops that quote and the line's last one (unless the line is exactly
+  // one quoted program name), so '"C:\php dir\php.exe" "x y.php"' would
+  // lose its outer quotes. One more pair around a line that holds a quote
+  // is what cmd drops then, and the line runs as written.
+  const std::string run = line.find('"') == std::string::npos ? line : "\"" + line + "\"";
   // The command writes to the same standard streams; what we buffered must
   // come first.
   ::fflush(nullptr);
-  return ::system(command.c_str());
+  return ::system(run.c_str());
+}
+
+Status WindowsEnv::LockFile(const CString& path, int64_t waitMillis,
+                            std::unique_ptr<FileLock>* out) {
+  // Without any sharing, only one open of the file can exist at a time; a
+  // second one fails at once with a sharing violation, and is tried again
+  // until the limit. Read access is enough for that, so a lock file that
+  // was made read-only still locks. The file is never deleted (no FILE_SHARE_DELETE, no
+  // delete on close), so there is only ever one file to hold.
+  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(std::max<int64_t>(waitMillis, 0));
+  for (;;) {
+    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      Status status = AcceptRegularFile(file);
+      if (status != Status::kOk) return status;
+      *out = std::make_unique<WindowsFileLock>(file);
+      return Status::kOk;
+    }
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_SHARING_VIOLATION) {
+      Status status = StatusFromError(error);
+      if (status == Status::kAccessDenied && IsDirectory(path)) return Status::kIsDirectory;
+      return status;
+    }
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) return Status::kBusy;
+    ::Sleep(static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)));
+  }
 }
 
 bool WindowsEnv::FrameworkInit() {

@@ -1,8 +1,11 @@
 // The Windows implementation of Env: the system's own calls throughout.
 //
 // Paths are handed to the system as the program writes them, backslashes
-// and all; nothing is mapped. Files are opened through CreateFileA and read
-// as the bytes on disk (TextLineReader and the monitors' LineReader give
+// and all; nothing is mapped. Files are opened through CreateFileA, and only
+// regular files on a disk are kept (GetFileType, the file's attributes): a
+// device name such as NUL or CON, or a pipe, is refused with kNotAFile. No
+// open waits: one that another process's sharing mode forbids fails at once
+// with kAccessDenied. Files are read as the bytes on disk (TextLineReader and the monitors' LineReader give
 // them the C runtime's text-mode line semantics, but read past a Ctrl-Z
 // byte, where the runtime's text mode would stop). Appends are written in
 // text form, each LF as CR LF, as Windows programs write their text files.
@@ -35,14 +38,21 @@ class WindowsEnv : public Env {
   std::vector<FoundFile> FindFiles(const CString& pattern) override;
   // GetLocalTime.
   LocalTime Now() override;
-  // GetDiskFreeSpaceExA: the volume's total free bytes (its third result).
-  Status DiskFreeBytes(const CString& path, uint64_t* freeBytes) override;
+  // GetDiskFreeSpaceExA: the volume's total free bytes (its third result);
+  // on failure the FormatMessageA text of the error.
+  Status DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) override;
   // GetEnvironmentVariableA: names match without regard to case.
   bool GetVariable(const char* name, std::string* value) override;
   // The C runtime's system(): cmd /c with the command as written; cmd
-  // expands %NAME% itself. The result is cmd's exit code, -1 when the
-  // command processor cannot be started.
+  // expands %NAME% itself. A line that holds a double quote gets one more
+  // pair around it, which cmd's quote rule for /c removes again, so the
+  // line's own quotes stay as written. The result is cmd's exit code, -1
+  // when the command processor cannot be started; a blank line runs
+  // nothing and gives 0.
   int RunCommand(const CString& command) override;
+  // The lock file opened without sharing (CreateFileA, share mode 0), the
+  // open tried again every 50 ms while it fails with a sharing violation.
+  Status LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out) override;
   // Keeps the system from asking the (absent) user about a drive that is
   // not ready; the call then fails instead. Always true.
   bool FrameworkInit() override;

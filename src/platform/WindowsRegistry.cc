@@ -1,4 +1,5 @@
-// The registry's name comparison on Windows: the system's own.
+// The registry's name comparison on Windows: the system's own. There is
+// no store file here: the registry functions are the system's.
 #include "platform/Registry.h"
 
 #include <string>
@@ -30,5 +31,24 @@ bool RegistryNamesEqual(std::string_view a, std::string_view b) {
   return ::CompareStringOrdinal(wa.data(), static_cast<int>(wa.size()), wb.data(),
                                 static_cast<int>(wb.size()), TRUE) == CSTR_EQUAL;
 }
+
+// Upper case by the invariant locale's table, the one the ordinal
+// comparison above uses; the UTF-16 units' bytes are the folded name.
+std::string RegistryFoldedName(std::string_view name) {
+  std::wstring wide;
+  if (!ToWide(name, &wide)) return std::string(name);
+  if (!wide.empty()) {
+    std::wstring upper(wide.size(), L'\0');
+    int n = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(),
+                            static_cast<int>(wide.size()), upper.data(),
+                            static_cast<int>(upper.size()), nullptr, nullptr, 0);
+    if (n == static_cast<int>(upper.size())) wide = upper;
+  }
+  return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+}
+
+CString RegistryStorePath() { return CString(); }
+
+Status LastRegistryStoreRead() { return Status::kOk; }
 
 }  // namespace platform

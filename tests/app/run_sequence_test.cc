@@ -156,33 +156,42 @@ TEST_F(RunSequenceTest, AConfigurationThatCannotBeReadEndsThePass) {
   }
 }
 
+// The script path is quoted where the command processor would take it
+// apart; the interpreter where its value is one such path of a file, not a
+// program with its options.
 TEST(MailCommandTest, QuotesOnlyWhatTheCommandProcessorWouldTakeApart) {
-  const std::string plainPhp = "C:\\php\\php.exe";
-  const std::string spacedPhp = "C:\\Program Files (x86)\\php\\php.exe";
+  TempDir dir;
+  dir.Write("Program Files (x86)/php.exe", "");
+  const std::string spacedPhp = dir / "Program Files (x86)/php.exe";
   struct Case {
     const char* logDirectory;
-    const std::string* interpreter;
+    const char* interpreter;  // nullptr: not defined
     const char* command;
   };
   const Case cases[] = {
-      {"C:\\PV\\htdocs\\PELDAVORN\\peldavorn_php\\log", &plainPhp,
+      {"C:\\PV\\htdocs\\PELDAVORN\\peldavorn_php\\log", "C:\\php\\php.exe",
        "%peldavorn_php_bin% C:\\PV\\htdocs\\PELDAVORN\\peldavorn_php\\common\\Classes\\phpMailer2\\sendmail_Spk.php"},
       {"/opt/pv\\htdocs\\PELDAVORN\\peldavorn_php\\log", nullptr,
        "%peldavorn_php_bin% /opt/pv\\htdocs\\PELDAVORN\\peldavorn_php\\common\\Classes\\phpMailer2\\sendmail_Spk.php"},
-      {"C:\\Program Files\\PV\\log", &spacedPhp,
+      {"C:\\Program Files\\PV\\log", spacedPhp.c_str(),
        "\"%peldavorn_php_bin%\" \"C:\\Program Files\\PV\\common\\Classes\\phpMailer2\\sendmail_Spk.php\""},
-      {"C:\\PV(x86)\\log", &plainPhp,
+      {"C:\\PV(x86)\\log", "/usr/bin/php -q",
        "%peldavorn_php_bin% \"C:\\PV(x86)\\common\\Classes\\phpMailer2\\sendmail_Spk.php\""},
-      {"/opt/$(touch x)\\log", &plainPhp,
+      {"/opt/$(touch x)\\log", "/usr/bin/php",
        "%peldavorn_php_bin% \"/opt/$(touch x)\\common\\Classes\\phpMailer2\\sendmail_Spk.php\""},
-      {"/opt/a&b\\log", &spacedPhp,
+      {"/opt/a&b\\log", spacedPhp.c_str(),
        "\"%peldavorn_php_bin%\" \"/opt/a&b\\common\\Classes\\phpMailer2\\sendmail_Spk.php\""},
-      {"C:\\PV", &plainPhp, ""},
-      {"", &spacedPhp, ""},
+      {"C:\\PV", spacedPhp.c_str(), ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(MailCommand(c.logDirectory, c.interpreter), c.command) << c.logDirectory;
+    if (c.interpreter != nullptr) {
+      setenv("peldavorn_php_bin", c.interpreter, 1);
+    } else {
+      unsetenv("peldavorn_php_bin");
+    }
+    EXPECT_EQ(MailCommand(c.logDirectory), c.command) << c.logDirectory;
   }
+  unsetenv("peldavorn_php_bin");
 }
 
 }  // namespace

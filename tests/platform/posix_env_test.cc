@@ -387,6 +387,15 @@ TEST_F(PosixEnvTest, RunCommandStartsTheProgramWithoutAShell) {
   EXPECT_FALSE(dir_.Exists("pwned"));
   EXPECT_FALSE(dir_.Exists(folder + "/pwned"));
 
+  // A variable may hold a program and its options: it is split after it
+  // is expanded.
+  dir_.Write("plain/rec.sh", "#!/bin/sh\nprintf '%s|' \"$@\" > \"$(dirname \"$0\")/args\"\n");
+  std::filesystem::permissions(dir_ / "plain/rec.sh", std::filesystem::perms::owner_all);
+  ASSERT_EQ(setenv("SPK_PROGRAM", (dir_ / "plain/rec.sh -q").c_str(), 1), 0);
+  EXPECT_EQ(env_.RunCommand("%SPK_PROGRAM% x"), 0);
+  EXPECT_EQ(dir_.Read("plain/args"), "-q|x|");
+  unsetenv("SPK_PROGRAM");
+
   ASSERT_EQ(setenv("SPK_EXIT", "3", 1), 0);
   EXPECT_EQ(env_.RunCommand("\"%SPK_TEST_DIR%\\rec.sh\""), 3);
   unsetenv("SPK_EXIT");

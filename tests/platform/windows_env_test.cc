@@ -109,9 +109,9 @@ TEST(WindowsEnvTest, DiskVariablesAndCommandProcessor) {
   spktest::TempDir dir;
   WindowsEnv env;
   uint64_t free = 0;
-  ASSERT_EQ(env.DiskFreeBytes(CString(dir.path()), &free), Status::kOk);
+  ASSERT_EQ(env.DiskFreeBytes(CString(dir.path()), &free, nullptr), Status::kOk);
   EXPECT_GT(free, 0u);
-  EXPECT_EQ(env.DiskFreeBytes(CString(dir / "missing\\folder"), &free), Status::kNotFound);
+  EXPECT_EQ(env.DiskFreeBytes(CString(dir / "missing\\folder"), &free, nullptr), Status::kNotFound);
 
   ASSERT_TRUE(::SetEnvironmentVariableA("Spk_Test_Var", "x y"));
   std::string value;

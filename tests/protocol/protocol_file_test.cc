@@ -163,7 +163,7 @@ TEST(ProtocolFileTest, AnEntryThatCannotBeWrittenWholeIsTakenBack) {
     std::string expected = indent + "first;record\n";
     if (c.written) expected += indent + "second;record with some length\n";
     expected += indent + "third;record\n";
-    EXPECT_EQ(dir.Read("SPEKOLAR.TXT"), expected);
+    EXPECT_EQ(dir.ReadText("SPEKOLAR.TXT"), expected);
     EXPECT_EQ(f.FailedWrites(), c.operation == 2 ? 0 : 1);
   }
 }
