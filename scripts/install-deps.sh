@@ -14,6 +14,7 @@ packages=(
   unixodbc unixodbc-dev odbc-mariadb
   mariadb-server mariadb-client
   faketime procps time mount
+  libcli11-dev
 )
 if [ "${1:-}" = "--fuzz" ]; then
   # clang 14 is Debian 12's; its libFuzzer and sanitizer runtimes come in

@@ -528,7 +528,7 @@ void Checker::Mail() {
   };
   std::string interpreter;
   const bool defined = env->GetVariable(kMailInterpreter, &interpreter);
-  const CString command = MailCommand(logDirectory_, defined ? &interpreter : nullptr);
+  const CString command = MailCommand(logDirectory_);
   if (command.IsEmpty()) {
     problem("mail command: empty, as the log directory holds no \"log\"");
     return;

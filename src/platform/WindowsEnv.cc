@@ -251,7 +251,7 @@ std::string ToTextForm(std::string_view data) {
 }
 
 Status WindowsEnv::OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) {
-  HANDLE file;
+  HANDLE file = INVALID_HANDLE_VALUE;
   Status status = OpenRegularFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, &file);
   if (status != Status::kOk) return status;
   *out = std::make_unique<WindowsReadableFile>(file);
@@ -259,7 +259,7 @@ Status WindowsEnv::OpenForRead(const CString& path, std::unique_ptr<ReadableFile
 }
 
 Status WindowsEnv::OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) {
-  HANDLE file;
+  HANDLE file = INVALID_HANDLE_VALUE;
   Status status =
       OpenRegularFile(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_ALWAYS, &file);
   if (status != Status::kOk) return status;
@@ -280,7 +280,7 @@ Status WindowsEnv::RenameFile(const CString& from, const CString& to) {
 }
 
 Status WindowsEnv::ReadWholeFile(const CString& path, std::string* out) {
-  HANDLE handle;
+  HANDLE handle = INVALID_HANDLE_VALUE;
   Status status = OpenRegularFile(path, GENERIC_READ, kShareAll, OPEN_EXISTING, &handle);
   if (status != Status::kOk) return status;
   WindowsReadableFile file(handle);
@@ -429,6 +429,82 @@ int WindowsEnv::RunCommand(const CString& command) {
   // come first.
   ::fflush(nullptr);
   return ::system(run.c_str());
+}
+
+namespace {
+
+LocalTime LocalTimeOf(const FILETIME& utc) {
+  FILETIME local;
+  SYSTEMTIME st{};
+  if (!::FileTimeToLocalFileTime(&utc, &local) || !::FileTimeToSystemTime(&local, &st)) {
+    return LocalTime{};
+  }
+  LocalTime t;
+  t.year = st.wYear;
+  t.month = st.wMonth;
+  t.day = st.wDay;
+  t.hour = st.wHour;
+  t.minute = st.wMinute;
+  t.second = st.wSecond;
+  return t;
+}
+
+// What a candidate for a program is: kOk for a file that is no folder.
+Status ProgramStatus(const std::string& path) {
+  DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastErrorStatus();
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Status::kIsDirectory : Status::kOk;
+}
+
+}  // namespace
+
+Status WindowsEnv::GetFileFacts(const CString& path, FileFacts* out) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return LastErrorStatus();
+  FileFacts facts;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    facts.kind = FileFacts::Kind::kDirectory;
+  } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0) {
+    facts.kind = FileFacts::Kind::kRegular;
+    facts.size = static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) |
+                                      data.nFileSizeLow);
+  }
+  facts.lastChange = LocalTimeOf(data.ftLastWriteTime);
+  *out = facts;
+  return Status::kOk;
+}
+
+Status WindowsEnv::ResolveCommand(const CString& commandLine, CString* program) {
+  // cmd expands %NAME% before it looks at the line.
+  const DWORD needed = ::ExpandEnvironmentStringsA(commandLine.c_str(), nullptr, 0);
+  std::vector<char> buffer(needed + 1, '\0');
+  if (needed == 0 || ::ExpandEnvironmentStringsA(commandLine.c_str(), buffer.data(), needed) == 0) {
+    return Status::kNotFound;
+  }
+  const std::string line(buffer.data());
+  size_t start = line.find_first_not_of(" \t");
+  if (start == std::string::npos) return Status::kNotFound;
+  std::string name;
+  if (line[start] == '"') {
+    const size_t close = line.find('"', start + 1);
+    name = line.substr(start + 1, close == std::string::npos ? std::string::npos : close - start - 1);
+  } else {
+    const size_t end = line.find_first_of(" \t", start);
+    name = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  }
+  if (name.empty()) return Status::kNotFound;
+  if (name.find_first_of("\\/:") != std::string::npos) {
+    Status status = ProgramStatus(name);
+    if (status == Status::kOk) *program = CString(name);
+    return status;
+  }
+  // A bare name: the current folder, then PATH, with .exe added when the
+  // name has no extension (the extensions cmd tries besides are scripts).
+  char found[MAX_PATH];
+  const DWORD length = ::SearchPathA(nullptr, name.c_str(), ".exe", MAX_PATH, found, nullptr);
+  if (length == 0 || length >= MAX_PATH) return Status::kNotFound;
+  *program = CString(std::string(found, length));
+  return ProgramStatus(found);
 }
 
 Status WindowsEnv::LockFile(const CString& path, int64_t waitMillis,
