@@ -15,6 +15,7 @@ packages=(
   mariadb-server mariadb-client
   faketime procps time mount
   libcli11-dev
+  dpkg-dev file man-db
 )
 if [ "${1:-}" = "--fuzz" ]; then
   # clang 14 is Debian 12's; its libFuzzer and sanitizer runtimes come in
