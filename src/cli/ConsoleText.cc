@@ -104,8 +104,11 @@ const char* NearestName(std::string_view name, std::span<const char* const> cand
     }
   }
   if (best == nullptr) return nullptr;
-  const size_t limit = std::max<size_t>(2, std::string_view(best).size() / 3);
-  return bestDistance <= limit ? best : nullptr;
+  // Fewer edits than the shorter name has characters, too: a name of two
+  // letters is two edits from every other one ("XY" is not "ID").
+  const size_t length = std::string_view(best).size();
+  const size_t limit = std::max<size_t>(2, length / 3);
+  return bestDistance <= limit && bestDistance < std::min(length, name.size()) ? best : nullptr;
 }
 
 }  // namespace cli

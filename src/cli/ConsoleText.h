@@ -43,7 +43,8 @@ size_t EditDistance(std::string_view a, std::string_view b);
 
 // The candidate nearest to `name` by EditDistance (the first of equally
 // near ones), when it is near enough to be what was meant: at most
-// max(2, its length / 3) edits away. Null otherwise.
+// max(2, its length / 3) edits away and fewer edits than either name is
+// long. Null otherwise.
 const char* NearestName(std::string_view name, std::span<const char* const> candidates);
 
 }  // namespace cli
