@@ -415,6 +415,52 @@ TEST_F(PosixEnvTest, RunCommandStartsTheProgramWithoutAShell) {
   unsetenv("SPK_TEST_DIR");
 }
 
+TEST_F(PosixEnvTest, ResolveCommandNamesWhatRunCommandWouldStart) {
+  dir_.Write("my dir/tool", "#!/bin/sh\n");
+  std::filesystem::permissions(dir_ / "my dir/tool", std::filesystem::perms::owner_all);
+  dir_.Write("plain.txt", "not a program");
+  ASSERT_EQ(setenv("SPK_TOOL", (dir_ / "my dir/tool").c_str(), 1), 0);
+  const char* oldPath = getenv("PATH");
+  const std::string savedPath = oldPath != nullptr ? oldPath : "";
+  ASSERT_EQ(setenv("PATH", (dir_.path() + ":" + dir_ / "my dir").c_str(), 1), 0);
+  struct Case {
+    std::string line;
+    Status status;
+    std::string program;
+  };
+  std::string quoted = "\"";
+  quoted += Backslashed("my dir");
+  quoted += "\\tool\" -q x";
+  const std::vector<Case> cases = {
+      {quoted, Status::kOk, dir_ / "my dir/tool"},
+      {"\"%SPK_TOOL%\" script.php", Status::kOk, dir_ / "my dir/tool"},
+      {"tool x", Status::kOk, dir_ / "my dir/tool"},  // found on PATH
+      {"plain.txt", Status::kAccessDenied, ""},        // on PATH, not executable
+      {dir_ / "plain.txt", Status::kAccessDenied, ""},
+      {dir_.path(), Status::kIsDirectory, ""},
+      {"%SPK_NO_SUCH_VARIABLE% x", Status::kNotFound, ""},
+      {"   ", Status::kNotFound, ""},
+  };
+  for (const Case& c : cases) {
+    CString program;
+    EXPECT_EQ(env_.ResolveCommand(CString(c.line), &program), c.status) << c.line;
+    if (c.status == Status::kOk) {
+      EXPECT_EQ(program.str(), c.program) << c.line;
+    }
+  }
+  unsetenv("SPK_TOOL");
+  setenv("PATH", savedPath.c_str(), 1);
+
+  FileFacts facts;
+  ASSERT_EQ(env_.GetFileFacts(CString(Backslashed("plain.txt")), &facts), Status::kOk);
+  EXPECT_EQ(facts.kind, FileFacts::Kind::kRegular);
+  EXPECT_EQ(facts.size, 13);
+  EXPECT_GE(facts.lastChange.year, 2020);
+  ASSERT_EQ(env_.GetFileFacts(CString(dir_.path()), &facts), Status::kOk);
+  EXPECT_EQ(facts.kind, FileFacts::Kind::kDirectory);
+  EXPECT_EQ(env_.GetFileFacts(CString(dir_ / "missing"), &facts), Status::kNotFound);
+}
+
 TEST(PosixEnvVariableTest, GetVariableFallsBackToAnyCase) {
   PosixEnv env;
   ASSERT_EQ(setenv("Spk_Test_Var", "value", 1), 0);
