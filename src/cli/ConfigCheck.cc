@@ -192,7 +192,7 @@ void Checker::Configuration() {
   std::vector<CString> names;
   ini.GetSectionNames(names);
   Ok(CString("monitor configuration ") + found.front().path +
-     CString::Formatted(": %zu section(s)", names.size()));
+     CString::Formatted(": %d section(s)", static_cast<int>(names.size())));
 
   bool spekolar = false;
   std::set<std::string> seen;
@@ -349,7 +349,7 @@ void Checker::FileSlots(const CString& label) {
   }
   const size_t pieces = SplitAtCommas(m.Datei).size();
   if (pieces > static_cast<size_t>(MonitorSettingsRecord::kFileSlots)) {
-    Error(label + CString::Formatted(" Datei has %zu patterns: those after the %d. are dropped", pieces,
+    Error(label + CString::Formatted(" Datei has %d patterns: those after the %d. are dropped", static_cast<int>(pieces),
                                      MonitorSettingsRecord::kFileSlots));
   }
   int firstEmpty = 0;
@@ -371,7 +371,7 @@ void Checker::FileSlots(const CString& label) {
             (blanks ? " (a blank at its start or end is part of the name)" : ""));
       continue;
     }
-    Ok(slotLabel + CString::Formatted(": %zu match(es)", matches.size()));
+    Ok(slotLabel + CString::Formatted(": %d match(es)", static_cast<int>(matches.size())));
     for (const platform::FoundFile& match : matches) {
       platform::FileFacts facts;
       std::unique_ptr<platform::ReadableFile> file;
@@ -415,9 +415,9 @@ void Checker::Drives(const CString& label, const CString& notification, const CS
   }
   const size_t pieces = SplitAtCommas(id).size();
   if (pieces > 3) {
-    Error(label + CString::Formatted(" ID has %zu drives: those after the third are dropped", pieces));
+    Error(label + CString::Formatted(" ID has %d drives: those after the third are dropped", static_cast<int>(pieces)));
   }
-  Ok(label + CString::Formatted(" Laufwerk: %zu drive(s), at least %d MB free each, ", drives.size(), minimum) +
+  Ok(label + CString::Formatted(" Laufwerk: %d drive(s), at least %d MB free each, ", static_cast<int>(drives.size()), minimum) +
      notification);
   for (const CString* drive : drives) {
     uint64_t freeBytes = 0;
