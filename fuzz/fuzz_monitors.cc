@@ -19,6 +19,7 @@
 #include "monitors/process/Payroll.h"
 #include "monitors/terminal/TerminalMonitors.h"
 #include "state/ProgramState.h"
+#include "support/Records.h"
 
 using spkfuzz::Fail;
 
@@ -42,22 +43,6 @@ const char kLogDir[] = "C:\\log";
 // the terminal manager's files and the computation programs' block files.
 const char* const kProtocols[] = {"C:\\data\\protocol.log", "C:\\data\\TERMCOMMLOG.log",
                                   "C:\\data\\termupl_neu.log", "C:\\data\\QUARDELIN.log"};
-
-// A reader's view of a record: protected semicolons are text.
-std::vector<std::string> Fields(const std::string& record) {
-  std::vector<std::string> fields(1);
-  for (size_t i = 0; i < record.size(); ++i) {
-    if (record.compare(i, 3, "\";\"") == 0) {
-      fields.back() += ';';
-      i += 2;
-    } else if (record[i] == ';') {
-      fields.emplace_back();
-    } else {
-      fields.back() += record[i];
-    }
-  }
-  return fields;
-}
 
 // One section pass over `data`; the findings protocol it wrote.
 std::string Pass(const SectionSpec& section, const char* protocol, const std::string& data,
@@ -121,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const std::string line = findings.substr(at, end - at);
     // "dd.mm.yyyy hh:mm:ss;" and the record.
     if (line.size() < 20 || line.compare(0, 20, "07.12.2026 23:30:00;") != 0) Fail("a record without its stamp");
-    const std::vector<std::string> fields = Fields(line.substr(20));
+    const std::vector<std::string> fields = spktest::RecordFields(line.substr(20));
     if (fields.size() != 7) Fail("a record without seven fields");
     if (fields[0] != section.key) Fail("a record of another section");
     at = end + 1;

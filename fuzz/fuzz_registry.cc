@@ -40,22 +40,6 @@ bool BlankFile(const std::string& file) {
   return true;
 }
 
-bool SameStore(const RegistryStore& a, const RegistryStore& b) {
-  if (a.keys.size() != b.keys.size()) return false;
-  for (size_t k = 0; k < a.keys.size(); ++k) {
-    const RegistryStoreKey& x = a.keys[k];
-    const RegistryStoreKey& y = b.keys[k];
-    if (x.root != y.root || x.path != y.path || x.values.size() != y.values.size()) return false;
-    for (size_t v = 0; v < x.values.size(); ++v) {
-      if (x.values[v].name != y.values[v].name || x.values[v].type != y.values[v].type ||
-          x.values[v].data != y.values[v].data) {
-        return false;
-      }
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
@@ -81,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   RegistryStore store = ParseRegistryExport(file);
   if (store.parsed) {
     RegistryStore again = ParseRegistryExport(FormatRegistryExport(store));
-    if (!SameStore(store, again)) Fail("a written store does not read back as written");
+    if (!SameRegistryStore(store, again)) Fail("a written store does not read back as written");
   }
 
   spkfuzz::MemoryEnv env;

@@ -1,5 +1,5 @@
 // The parts of the Env interface that do not depend on the system: the Env
-// in force, and the order of search results. DefaultEnv() is defined by the
+// in force, the order of search results and the capped whole-file read. DefaultEnv() is defined by the
 // system's implementation (PosixEnv.cc or WindowsEnv.cc).
 #include "platform/Env.h"
 
@@ -26,6 +26,21 @@ bool FoundNameLess(std::string_view a, std::string_view b) {
   }
   if (a.size() != b.size()) return a.size() < b.size();
   return a < b;
+}
+
+Status ReadAllCapped(ReadableFile& file, int64_t expectedSize, std::string* out) {
+  std::string data;
+  data.reserve(static_cast<size_t>(std::clamp<int64_t>(expectedSize, 0, kMaxWholeFileBytes)));
+  char buf[65536];
+  for (;;) {
+    long got = file.Read(buf, sizeof buf);
+    if (got < 0) return Status::kIoError;
+    if (got == 0) break;
+    if (static_cast<int64_t>(data.size()) + got > kMaxWholeFileBytes) return Status::kTooLarge;
+    data.append(buf, static_cast<size_t>(got));
+  }
+  *out = std::move(data);
+  return Status::kOk;
 }
 
 Env* GetEnv() { return g_current != nullptr ? g_current : DefaultEnv(); }

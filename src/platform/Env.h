@@ -60,6 +60,12 @@ class ReadableFile {
   virtual long Read(char* buf, size_t n) = 0;
 };
 
+// Reads `file` to its end into *out, for the systems' ReadWholeFile.
+// `expectedSize` (the size the system reported) only reserves memory.
+// kTooLarge as soon as the bytes read pass kMaxWholeFileBytes (a file may
+// grow while it is read), kIoError on a read error; *out is unchanged then.
+Status ReadAllCapped(ReadableFile& file, int64_t expectedSize, std::string* out);
+
 // A file opened for appending (created if missing).
 class AppendableFile {
  public:

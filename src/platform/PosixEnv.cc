@@ -434,19 +434,7 @@ Status PosixEnv::ReadWholeFile(const CString& path, std::string* out) {
     return status;
   }
   PosixReadableFile file(fd);
-  std::string data;
-  data.reserve(static_cast<size_t>(st.st_size));
-  char buf[65536];
-  for (;;) {
-    long got = file.Read(buf, sizeof buf);
-    if (got < 0) return Status::kIoError;
-    if (got == 0) break;
-    // The file may grow while it is read; the cap holds all the same.
-    if (static_cast<int64_t>(data.size()) + got > kMaxWholeFileBytes) return Status::kTooLarge;
-    data.append(buf, static_cast<size_t>(got));
-  }
-  *out = std::move(data);
-  return Status::kOk;
+  return ReadAllCapped(file, st.st_size, out);
 }
 
 Status PosixEnv::WriteFileAtomically(const CString& path, const std::string& data) {

@@ -629,23 +629,6 @@ std::string KeyHeader(RegistryRoot root, const std::string& path) {
   return line + "]";
 }
 
-// Whether two stores hold the same keys and values in the same order.
-bool SameStore(const RegistryStore& a, const RegistryStore& b) {
-  if (a.keys.size() != b.keys.size()) return false;
-  for (size_t k = 0; k < a.keys.size(); ++k) {
-    const RegistryStoreKey& x = a.keys[k];
-    const RegistryStoreKey& y = b.keys[k];
-    if (x.root != y.root || x.path != y.path || x.values.size() != y.values.size()) return false;
-    for (size_t v = 0; v < x.values.size(); ++v) {
-      if (x.values[v].name != y.values[v].name || x.values[v].type != y.values[v].type ||
-          x.values[v].data != y.values[v].data) {
-        return false;
-      }
-    }
-  }
-  return true;
-}
-
 // The file's lines with `lines` (texts without line ends) put in place of
 // lines from..to-1 (to == from inserts), in the file's encoding and line
 // ends.
@@ -741,7 +724,7 @@ struct CallScope {
 // `expected`; the kept store then follows the file.
 LONG WriteStore(LoadedStore& loaded, const std::string& bytes, const RegistryStore& expected) {
   SourceFile written = ParseSource(bytes);
-  if (!written.parsed || !SameStore(written.ToStore(), expected)) return ERROR_WRITE_FAULT;
+  if (!written.parsed || !SameRegistryStore(written.ToStore(), expected)) return ERROR_WRITE_FAULT;
   LONG result = StatusToError(GetEnv()->WriteFileAtomically(loaded.path, bytes));
   if (result != ERROR_SUCCESS) return result;
   loaded.status = Status::kOk;
@@ -831,6 +814,22 @@ CallScope::~CallScope() {
 }
 
 }  // namespace
+
+bool SameRegistryStore(const RegistryStore& a, const RegistryStore& b) {
+  if (a.keys.size() != b.keys.size()) return false;
+  for (size_t k = 0; k < a.keys.size(); ++k) {
+    const RegistryStoreKey& x = a.keys[k];
+    const RegistryStoreKey& y = b.keys[k];
+    if (x.root != y.root || x.path != y.path || x.values.size() != y.values.size()) return false;
+    for (size_t v = 0; v < x.values.size(); ++v) {
+      if (x.values[v].name != y.values[v].name || x.values[v].type != y.values[v].type ||
+          x.values[v].data != y.values[v].data) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
 
 // ---- Store ----------------------------------------------------------------
 

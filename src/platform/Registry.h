@@ -234,6 +234,9 @@ struct RegistryStore {
   bool KeyExists(RegistryRoot root, std::string_view path) const;
 };
 
+// Whether two stores hold the same keys and values in the same order.
+bool SameRegistryStore(const RegistryStore& a, const RegistryStore& b);
+
 // Parses an export file. Accepts the UTF-16LE file with byte-order mark and
 // the 8-bit file, with either header ("Windows Registry Editor Version 5.00"
 // or "REGEDIT4") as the first non-blank line; which header decides whether

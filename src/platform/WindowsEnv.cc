@@ -287,19 +287,7 @@ Status WindowsEnv::ReadWholeFile(const CString& path, std::string* out) {
   LARGE_INTEGER size;
   if (!::GetFileSizeEx(handle, &size)) return LastErrorStatus();
   if (size.QuadPart > kMaxWholeFileBytes) return Status::kTooLarge;
-  std::string data;
-  data.reserve(static_cast<size_t>(size.QuadPart));
-  char buf[65536];
-  for (;;) {
-    long got = file.Read(buf, sizeof buf);
-    if (got < 0) return Status::kIoError;
-    if (got == 0) break;
-    // The file may grow while it is read; the cap holds all the same.
-    if (static_cast<int64_t>(data.size()) + got > kMaxWholeFileBytes) return Status::kTooLarge;
-    data.append(buf, static_cast<size_t>(got));
-  }
-  *out = std::move(data);
-  return Status::kOk;
+  return ReadAllCapped(file, size.QuadPart, out);
 }
 
 Status WindowsEnv::WriteFileAtomically(const CString& path, const std::string& data) {
