@@ -149,9 +149,10 @@ class RunPairing {
     record.minimum = settings.MinLaufzeit;
     record.maximum = settings.MaxLaufzeit;
     record.runTime = CString::Formatted("%d", runTime);
-    // The terminal name comes from a protocol line: a semicolon in it is
-    // protected, so that the record keeps its seven fields.
-    record.text = ProtectSemicolons(terminal_) + " - " + DottedStamp(lineStamp_) + verdict;
+    // The terminal name and the stamp's columns come from protocol lines: a
+    // semicolon in them is protected, so that the record keeps its seven
+    // fields.
+    record.text = ProtectSemicolons(terminal_ + " - " + DottedStamp(lineStamp_)) + verdict;
     record.checkedFile = CheckedFileField();
     reporter_.Report(record);
   }
