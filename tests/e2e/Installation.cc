@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 
@@ -122,7 +121,10 @@ std::string Installation::Command(const std::vector<std::string>& args, const st
                         " timeout -k 5 120 ";
   if (!fakeTime.empty()) command += "faketime -f " + Quote(fakeTime) + " ";
   command += Quote(SPEKOLAR_BINARY);
-  for (const std::string& a : args) command += " " + Quote(a);
+  for (const std::string& a : args) {
+    command += ' ';
+    command += Quote(a);
+  }
   command += " > " + Quote(dir_.path() + "/run" + tag + ".out") + " 2> " +
              Quote(dir_.path() + "/run" + tag + ".err");
   if (!tag.empty()) command += "; echo $? > " + Quote(dir_.path() + "/run" + tag + ".exit");
@@ -147,8 +149,27 @@ std::vector<std::string> Lines(const std::string& text) {
 }
 
 std::string MaskStamps(const std::string& text) {
-  static const std::regex stamp(R"((^|\n)\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)");
-  return std::regex_replace(text, stamp, "$1<STAMP>");
+  // "dd.mm.yyyy hh:mm:ss": digits where the pattern has '9'.
+  static const std::string kPattern = "99.99.9999 99:99:99";
+  auto isStamp = [&](size_t at) {
+    if (text.size() - at < kPattern.size()) return false;
+    for (size_t i = 0; i < kPattern.size(); ++i) {
+      const char c = text[at + i];
+      if (kPattern[i] == '9' ? (c < '0' || c > '9') : c != kPattern[i]) return false;
+    }
+    return true;
+  };
+  std::string masked;
+  for (size_t at = 0; at < text.size();) {
+    if ((at == 0 || text[at - 1] == '\n') && isStamp(at)) {
+      static const std::string kMask = "<STAMP>";
+      masked.insert(masked.end(), kMask.begin(), kMask.end());
+      at += kPattern.size();
+    } else {
+      masked.push_back(text[at++]);
+    }
+  }
+  return masked;
 }
 
 }  // namespace spktest

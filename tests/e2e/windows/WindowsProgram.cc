@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 
 #include "support/MariaDbServer.h"
 #include "support/TempDir.h"
@@ -162,10 +161,22 @@ PassOutcome Normalized(const PassOutcome& outcome) {
     for (char& c : s) {
       if (c == '\\') c = '/';
     }
-    s = std::regex_replace(s, std::regex("/+"), "/");
-    s = Replace(s, "Z:/", "/");
+    std::string single;
+    for (char c : s) {
+      if (!(c == '/' && !single.empty() && single.back() == '/')) single += c;
+    }
+    s = Replace(single, "Z:/", "/");
     // LAUFWERK;3;minimum;;<free> MB;... in records and message rows.
-    return std::regex_replace(s, std::regex("(LAUFWERK;3;[^;\n]*;;)[0-9-]+ MB;"), "$1<free> MB;");
+    const std::string head = "LAUFWERK;3;";
+    for (size_t at = s.find(head); at != std::string::npos; at = s.find(head, at + 1)) {
+      const size_t gap = s.find(";;", at + head.size());
+      if (gap == std::string::npos || s.find_first_of(";\n", at + head.size()) != gap) continue;
+      const size_t digits = gap + 2;
+      const size_t end = s.find_first_not_of("0123456789-", digits);
+      if (end == digits || end == std::string::npos || s.compare(end, 4, " MB;") != 0) continue;
+      s.replace(digits, end - digits, "<free>");
+    }
+    return s;
   };
   PassOutcome n = outcome;
   n.out = text(n.out);
