@@ -28,12 +28,14 @@ std::string Widened(std::string_view text) {
 }
 
 // Whether the file holds nothing but blanks and line ends (in either
-// encoding): such a store is written anew, in the program's own form.
+// encoding): such a store is written anew, in the program's own form. An
+// odd last byte of a UTF-16 file is no character, as for the parser.
 bool BlankFile(const std::string& file) {
   const bool wide = file.size() >= 2 && file[0] == '\xFF' && file[1] == '\xFE';
-  for (size_t i = wide ? 2 : 0; i < file.size(); i += wide ? 2 : 1) {
+  const size_t end = wide ? file.size() - file.size() % 2 : file.size();
+  for (size_t i = wide ? 2 : 0; i < end; i += wide ? 2 : 1) {
     const char c = file[i];
-    if ((c != ' ' && c != '\t' && c != '\r' && c != '\n') || (wide && i + 1 < file.size() && file[i + 1] != 0)) {
+    if ((c != ' ' && c != '\t' && c != '\r' && c != '\n') || (wide && file[i + 1] != 0)) {
       return false;
     }
   }

@@ -91,7 +91,10 @@ RunResult RunUnderWine(const WindowsSetup& setup, const std::string& program,
   // faketime's stat() interception confuses Wine; the clock alone is enough.
   if (!fakeTime.empty()) command += "NO_FAKE_STAT=1 faketime -f " + Quote(fakeTime) + " ";
   command += "wine " + Quote(setup.buildDir + "/" + program);
-  for (const std::string& a : args) command += " " + Quote(a);
+  for (const std::string& a : args) {
+    command += ' ';
+    command += Quote(a);
+  }
   command += " </dev/null > " + Quote(outFile) + " 2> " + Quote(errFile);
   RunResult r;
   r.exitCode = ExitCode(std::system(command.c_str()));
