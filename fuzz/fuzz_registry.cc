@@ -27,12 +27,21 @@ std::string Widened(std::string_view text) {
   return out;
 }
 
+bool Wide(const std::string& file) {
+  return file.size() >= 2 && file[0] == '\xFF' && file[1] == '\xFE';
+}
+
+// The bytes that hold characters: the odd last byte of a UTF-16 file is
+// none, for the parser as for a write.
+size_t CharacterBytes(const std::string& file) {
+  return Wide(file) ? file.size() - file.size() % 2 : file.size();
+}
+
 // Whether the file holds nothing but blanks and line ends (in either
-// encoding): such a store is written anew, in the program's own form. An
-// odd last byte of a UTF-16 file is no character, as for the parser.
+// encoding): such a store is written anew, in the program's own form.
 bool BlankFile(const std::string& file) {
-  const bool wide = file.size() >= 2 && file[0] == '\xFF' && file[1] == '\xFE';
-  const size_t end = wide ? file.size() - file.size() % 2 : file.size();
+  const bool wide = Wide(file);
+  const size_t end = CharacterBytes(file);
   for (size_t i = wide ? 2 : 0; i < end; i += wide ? 2 : 1) {
     const char c = file[i];
     if ((c != ' ' && c != '\t' && c != '\r' && c != '\n') || (wide && file[i + 1] != 0)) {
@@ -81,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (store.parsed && !ParseRegistryExport(afterCreate).parsed) Fail("creating the key spoiled the store");
   // Bytes before the new key stay (a last line without its end gets one).
   if (store.parsed && afterCreate != file && !BlankFile(file)) {
-    size_t keep = file.size();
+    size_t keep = CharacterBytes(file);
     while (keep > 0 && file[keep - 1] != '\n') --keep;
     if (afterCreate.compare(0, keep, file, 0, keep) != 0) Fail("creating the key changed earlier bytes");
   }

@@ -35,6 +35,12 @@ for target in "${targets[@]}"; do
     "$work" "$seeds" 2>&1 | grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==|SUMMARY|fuzz invariant)' || true
   if compgen -G "build-fuzz/crashes/$target-*" >/dev/null; then
     echo "fuzz: $target found a failing input:" build-fuzz/crashes/"$target"-* >&2
+    # The input itself, so that a failure on a machine that is gone (CI)
+    # can be replayed: base64 -d > input; build-fuzz/fuzz/$target input
+    for crash in build-fuzz/crashes/"$target"-*; do
+      echo "fuzz: $crash as base64:" >&2
+      base64 -w 76 "$crash" >&2
+    done
     exit 1
   fi
 done

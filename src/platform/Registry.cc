@@ -347,17 +347,19 @@ struct SourceFile {
   std::string Text(size_t i) const {
     std::string_view line = raw[i];
     if (unicode) {
-      if (line.size() >= 2 && line[line.size() - 2] == '\n' && line.back() == '\0') {
-        line.remove_suffix(2);
-      }
+      if (EndsWithLineEnd(i)) line.remove_suffix(2);
       return Utf16ToAnsi(line);
     }
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     return std::string(line);
   }
+  // In a UTF-16 file only a whole code unit 0x000A ends a line: the last
+  // line may hold an odd byte, after which "0A 00" are the halves of two
+  // different units.
   bool EndsWithLineEnd(size_t i) const {
     std::string_view line = raw[i];
-    return unicode ? line.size() >= 2 && line[line.size() - 2] == '\n' && line.back() == '\0'
+    return unicode ? line.size() >= 2 && line.size() % 2 == 0 && line[line.size() - 2] == '\n' &&
+                         line.back() == '\0'
                    : !line.empty() && line.back() == '\n';
   }
 };
@@ -636,7 +638,11 @@ std::string Edited(const SourceFile& file, size_t from, size_t to,
                    const std::vector<std::string>& lines) {
   std::string out = file.bom;
   for (size_t i = 0; i < from; ++i) {
-    out += file.raw[i];
+    std::string_view line = file.raw[i];
+    // The odd last byte of a UTF-16 file is half a character, which reading
+    // ignores; lines written after it would be read one byte out of step.
+    if (file.unicode && line.size() % 2 != 0) line.remove_suffix(1);
+    out += line;
     // The line before new ones must end; the file's last line may not.
     if (i + 1 == from && !file.EndsWithLineEnd(i)) out += Encode(file.unicode, file.eol);
   }

@@ -303,6 +303,39 @@ TEST_F(RegistryFunctions, RefusedWritesAndUnreadableStores) {
   EXPECT_EQ(ReadStore(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n\"V\"=dword:00000001\r\n\r\n");
 }
 
+// A UTF-16 file of odd length: its last byte is half a character. The
+// bytes "0A 00" straddling two units end no line, and a key added after the
+// odd byte must not be written one byte out of step (it could then never be
+// opened).
+TEST_F(RegistryFunctions, OddLastByteOfAUtf16Store) {
+  const std::string header = Utf16File(U"Windows Registry Editor Version 5.00\r\n");
+  const std::string key = Utf16File(U"[HKEY_LOCAL_MACHINE\\Software\\P]\r\n").substr(2);
+  struct Case {
+    const char* name;
+    std::string before;
+    LONG created;
+    std::string after;
+  };
+  const Case cases[] = {
+      {"U+0A20 and a half: no blank line", "\xFF\xFE\x20\x0A\x00"s, ERROR_BADDB, "\xFF\xFE\x20\x0A\x00"s},
+      {"odd byte after the header", header + "A", ERROR_SUCCESS,
+       header + Utf16File(U"\r\n").substr(2) + key + Utf16File(U"\r\n").substr(2)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteStore(c.before);
+    HKEY opened = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\P", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &opened, nullptr),
+              c.created);
+    if (opened != nullptr) RegCloseKey(opened);
+    EXPECT_EQ(ReadStore(), c.after);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\P", 0, KEY_QUERY_VALUE, &opened),
+              c.created == ERROR_SUCCESS ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+    if (opened != nullptr) RegCloseKey(opened);
+  }
+}
+
 // The operator's own export is edited, not rewritten: creating the product
 // key and setting values change only their own lines, in the file's
 // encoding and line ends, and a link to the store stays a link.
