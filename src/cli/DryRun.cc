@@ -77,7 +77,7 @@ class DryRunEnv::ShadowFile : public platform::AppendableFile {
 };
 
 DryRunEnv::DryRunEnv(platform::Env* target, DryRunSink sink)
-    : ForwardingEnv(target), sink_(std::move(sink)) {}
+    : platform::EnvWrapper(target), sink_(std::move(sink)) {}
 
 void DryRunEnv::Emit(DryRunAction action) {
   if (sink_) sink_(action);

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "cli/ConsoleText.h"
-#include "cli/ForwardingEnv.h"
+#include "platform/EnvWrapper.h"
 #include "db/MessageRecord.h"
 #include "state/ProgramState.h"
 #include "text/CString.h"
@@ -46,7 +46,7 @@ struct DryRunAction {
 
 using DryRunSink = std::function<void(const DryRunAction& action)>;
 
-class DryRunEnv : public ForwardingEnv {
+class DryRunEnv : public platform::EnvWrapper {
  public:
   // `sink` may be empty: the actions are then only kept from the disk.
   DryRunEnv(platform::Env* target, DryRunSink sink);

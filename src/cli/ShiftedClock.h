@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "cli/ForwardingEnv.h"
+#include "platform/EnvWrapper.h"
 
 namespace cli {
 
@@ -32,10 +32,10 @@ int64_t ShiftTo(const platform::LocalTime& now, const platform::LocalTime& momen
 
 // Forwards everything; Now() is the target's clock moved by a fixed number
 // of seconds.
-class ShiftedClockEnv : public ForwardingEnv {
+class ShiftedClockEnv : public platform::EnvWrapper {
  public:
   ShiftedClockEnv(platform::Env* target, int64_t shiftSeconds)
-      : ForwardingEnv(target), shift_(shiftSeconds) {}
+      : platform::EnvWrapper(target), shift_(shiftSeconds) {}
   platform::LocalTime Now() override;
 
  private:
