@@ -520,10 +520,11 @@ std::vector<FoundFile> PosixEnv::FindFiles(const CString& pattern) {
   return found;
 }
 
-LocalTime PosixEnv::Now() {
-  time_t now = ::time(nullptr);
+namespace {
+
+LocalTime LocalTimeOf(time_t when) {
   struct tm local;
-  ::localtime_r(&now, &local);
+  ::localtime_r(&when, &local);
   LocalTime t;
   t.year = local.tm_year + 1900;
   t.month = local.tm_mon + 1;
@@ -533,6 +534,10 @@ LocalTime PosixEnv::Now() {
   t.second = local.tm_sec;
   return t;
 }
+
+}  // namespace
+
+LocalTime PosixEnv::Now() { return LocalTimeOf(::time(nullptr)); }
 
 Status PosixEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) {
   std::string fsPath = ToFileSystemPath(path);
@@ -628,19 +633,6 @@ int PosixEnv::RunCommand(const CString& command) {
   if (WIFEXITED(wstatus)) return WEXITSTATUS(wstatus);
   if (WIFSIGNALED(wstatus)) return 128 + WTERMSIG(wstatus);
   return -1;
-}
-
-LocalTime LocalTimeOf(time_t when) {
-  struct tm local;
-  ::localtime_r(&when, &local);
-  LocalTime t;
-  t.year = local.tm_year + 1900;
-  t.month = local.tm_mon + 1;
-  t.day = local.tm_mday;
-  t.hour = local.tm_hour;
-  t.minute = local.tm_min;
-  t.second = local.tm_sec;
-  return t;
 }
 
 Status PosixEnv::GetFileFacts(const CString& path, FileFacts* out) {

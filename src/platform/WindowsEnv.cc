@@ -364,9 +364,9 @@ std::vector<FoundFile> WindowsEnv::FindFiles(const CString& pattern) {
   return found;
 }
 
-LocalTime WindowsEnv::Now() {
-  SYSTEMTIME st;
-  ::GetLocalTime(&st);
+namespace {
+
+LocalTime FromSystemTime(const SYSTEMTIME& st) {
   LocalTime t;
   t.year = st.wYear;
   t.month = st.wMonth;
@@ -375,6 +375,14 @@ LocalTime WindowsEnv::Now() {
   t.minute = st.wMinute;
   t.second = st.wSecond;
   return t;
+}
+
+}  // namespace
+
+LocalTime WindowsEnv::Now() {
+  SYSTEMTIME st;
+  ::GetLocalTime(&st);
+  return FromSystemTime(st);
 }
 
 Status WindowsEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) {
@@ -427,14 +435,7 @@ LocalTime LocalTimeOf(const FILETIME& utc) {
   if (!::FileTimeToLocalFileTime(&utc, &local) || !::FileTimeToSystemTime(&local, &st)) {
     return LocalTime{};
   }
-  LocalTime t;
-  t.year = st.wYear;
-  t.month = st.wMonth;
-  t.day = st.wDay;
-  t.hour = st.wHour;
-  t.minute = st.wMinute;
-  t.second = st.wSecond;
-  return t;
+  return FromSystemTime(st);
 }
 
 // What a candidate for a program is: kOk for a file that is no folder.
