@@ -304,6 +304,10 @@ struct SourceFile {
   bool parsed = true;     // false: bytes that are not an export
   bool hasHeader = false; // false also for a missing or blank file
   bool unicode = false;   // UTF-16LE with byte-order mark ("5.00")
+  // The header, not the encoding, decides how the texts of hex(1), hex(2)
+  // and hex(7) data are stored: UTF-16LE under "5.00", 8-bit under
+  // "REGEDIT4", whichever encoding the file itself has.
+  bool unicodeData = false;
   std::string bom;        // the byte-order mark, kept apart from the lines
   std::string eol = "\r\n";        // the file's line end, as text
   std::vector<std::string> raw;    // the file's bytes, line by line, ends included
@@ -524,8 +528,7 @@ SourceFile ParseSource(std::string_view bytes) {
     return file;
   }
   file.hasHeader = true;
-  // The header decides how hex(1), hex(2) and hex(7) data are encoded.
-  const bool unicodeData = TrimBlanks(texts[i]) == kHeader5;
+  file.unicodeData = TrimBlanks(texts[i]) == kHeader5;
 
   // Keys are found by index, as adding a key may move the others.
   long current = -1;
@@ -554,7 +557,7 @@ SourceFile ParseSource(std::string_view bytes) {
     SourceKey& key = file.keys[static_cast<size_t>(current)];
     key.insertAt = i + 1;
     if (joined[0] != '"' && joined[0] != '@') continue;
-    ParseValueLine(joined, unicodeData, &key, first, i);
+    ParseValueLine(joined, file.unicodeData, &key, first, i);
   }
   return file;
 }
@@ -783,7 +786,7 @@ LONG SetValue(LoadedStore& loaded, RegistryRoot root, const std::string& path,
   SourceValue* existing = key != nullptr ? key->Find(value.name) : nullptr;
   // A value set under a name that differs only in case keeps its name.
   if (existing != nullptr) value.name = existing->value.name;
-  const std::vector<std::string> lines = FormatValueLines(value, file.unicode);
+  const std::vector<std::string> lines = FormatValueLines(value, file.unicodeData);
   std::string bytes;
   if (key == nullptr) {
     bytes = WithBlockAppended(file, root, path, lines);

@@ -344,10 +344,13 @@ TEST_F(RegistryFunctions, WritesKeepEveryOtherByte) {
     const char* name;
     bool utf16;
     const char* eol;
+    bool header5;  // the header, not the encoding, decides how hex(7) texts are stored
   };
-  const Form forms[] = {{"REGEDIT4 CR LF", false, "\r\n"},
-                        {"REGEDIT4 LF", false, "\n"},
-                        {"5.00 UTF-16", true, "\r\n"}};
+  const Form forms[] = {{"REGEDIT4 CR LF", false, "\r\n", false},
+                        {"REGEDIT4 LF", false, "\n", false},
+                        {"5.00 UTF-16", true, "\r\n", true},
+                        {"5.00 header in 8 bits", false, "\r\n", true},
+                        {"REGEDIT4 header in UTF-16", true, "\r\n", false}};
   for (const Form& form : forms) {
     SCOPED_TRACE(form.name);
     // Encodes lines of text (code points; below 0x100 as in Windows-1252
@@ -365,7 +368,7 @@ TEST_F(RegistryFunctions, WritesKeepEveryOtherByte) {
     };
     const std::string bom = form.utf16 ? "\xFF\xFE" : "";
     const std::u32string_view header =
-        form.utf16 ? U"Windows Registry Editor Version 5.00" : U"REGEDIT4";
+        form.header5 ? U"Windows Registry Editor Version 5.00" : U"REGEDIT4";
     const std::string before =
         bom + encode({header, U"", U"; exported for Spekolar", U"[HKEY_FOO\\Unknown]",
                       U"\"Kept\"=\"x\"", U"", U"[HKEY_LOCAL_MACHINE\\Software\\Other]",
@@ -398,7 +401,7 @@ TEST_F(RegistryFunctions, WritesKeepEveryOtherByte) {
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(other, "M", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>("a\0\0"), 3),
               ERROR_SUCCESS);
-    const std::u32string_view multi = form.utf16 ? U"\"M\"=hex(7):61,00,00,00,00,00" : U"\"M\"=hex(7):61,00,00";
+    const std::u32string_view multi = form.header5 ? U"\"M\"=hex(7):61,00,00,00,00,00" : U"\"M\"=hex(7):61,00,00";
     EXPECT_EQ(dir_.Read("real/store.reg"),
               bom + encode({header, U"", U"; exported for Spekolar", U"[HKEY_FOO\\Unknown]",
                             U"\"Kept\"=\"x\"", U"", U"[HKEY_LOCAL_MACHINE\\Software\\Other]",
