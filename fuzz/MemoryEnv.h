@@ -26,7 +26,7 @@ class MemoryEnv : public platform::Env {
                                std::unique_ptr<platform::ReadableFile>* out) override {
     auto it = files.find(path.str());
     if (it == files.end()) return platform::Status::kNotFound;
-    *out = std::make_unique<Reader>(it->second);
+    *out = std::make_unique<platform::BytesFile>(it->second);
     return platform::Status::kOk;
   }
   platform::Status OpenForAppend(const CString& path,
@@ -96,20 +96,6 @@ class MemoryEnv : public platform::Env {
   }
 
  private:
-  class Reader : public platform::ReadableFile {
-   public:
-    explicit Reader(const std::string& bytes) : bytes_(bytes) {}
-    long Read(char* buf, size_t n) override {
-      size_t count = std::min(n, bytes_.size() - at_);
-      std::memcpy(buf, bytes_.data() + at_, count);
-      at_ += count;
-      return static_cast<long>(count);
-    }
-
-   private:
-    const std::string& bytes_;
-    size_t at_ = 0;
-  };
   class Appender : public platform::AppendableFile {
    public:
     explicit Appender(std::string* bytes) : bytes_(bytes) {}

@@ -1,7 +1,5 @@
 #include "cli/DryRun.h"
 
-#include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace cli {
@@ -30,20 +28,6 @@ bool HasWildcard(std::string_view pattern) {
   return LastComponent(pattern).find_first_of("*?") != std::string_view::npos;
 }
 
-class MemoryReader : public platform::ReadableFile {
- public:
-  explicit MemoryReader(std::string bytes) : bytes_(std::move(bytes)) {}
-  long Read(char* buf, size_t n) override {
-    size_t count = std::min(n, bytes_.size() - at_);
-    std::memcpy(buf, bytes_.data() + at_, count);
-    at_ += count;
-    return static_cast<long>(count);
-  }
-
- private:
-  std::string bytes_;
-  size_t at_ = 0;
-};
 
 }  // namespace
 
@@ -119,7 +103,7 @@ platform::Status DryRunEnv::OpenForRead(const CString& path,
   const Shadow* shadow = Find(path);
   if (shadow == nullptr) return target()->OpenForRead(path, out);
   if (!shadow->present) return platform::Status::kNotFound;
-  *out = std::make_unique<MemoryReader>(shadow->bytes);
+  *out = std::make_unique<platform::BytesFile>(shadow->bytes);
   return platform::Status::kOk;
 }
 

@@ -1,7 +1,5 @@
 #include "config/CredentialsFile.h"
 
-#include <algorithm>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -15,22 +13,6 @@ namespace {
 
 // fgets into a 400-byte buffer: at most 399 characters a read.
 constexpr size_t kLineBuffer = 400;
-
-// The file's bytes, read whole, handed out as a file.
-class BytesFile : public platform::ReadableFile {
- public:
-  explicit BytesFile(std::string bytes) : bytes_(std::move(bytes)) {}
-  long Read(char* buf, size_t n) override {
-    size_t count = std::min(n, bytes_.size() - at_);
-    std::memcpy(buf, bytes_.data() + at_, count);
-    at_ += count;
-    return static_cast<long>(count);
-  }
-
- private:
-  std::string bytes_;
-  size_t at_ = 0;
-};
 
 }  // namespace
 
@@ -47,7 +29,7 @@ CString CredentialsFile::GetValue(CString key) const {
   if (path_.IsEmpty() || platform::GetEnv()->ReadWholeFile(path_, &bytes) != platform::Status::kOk) {
     return CString();
   }
-  BytesFile file(std::move(bytes));
+  platform::BytesFile file(std::move(bytes));
   platform::TextLineReader reader(&file);
   CString line;
   while (reader.ReadLine(&line, kLineBuffer)) {

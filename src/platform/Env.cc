@@ -1,9 +1,11 @@
 // The parts of the Env interface that do not depend on the system: the Env
-// in force, the order of search results and the capped whole-file read. DefaultEnv() is defined by the
-// system's implementation (PosixEnv.cc or WindowsEnv.cc).
+// in force, the order of search results, files held in memory and the
+// capped whole-file read. DefaultEnv() is defined by the system's
+// implementation (PosixEnv.cc or WindowsEnv.cc).
 #include "platform/Env.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace platform {
 
@@ -26,6 +28,13 @@ bool FoundNameLess(std::string_view a, std::string_view b) {
   }
   if (a.size() != b.size()) return a.size() < b.size();
   return a < b;
+}
+
+long BytesFile::Read(char* buf, size_t n) {
+  const size_t count = std::min(n, bytes_.size() - at_);
+  std::memcpy(buf, bytes_.data() + at_, count);
+  at_ += count;
+  return static_cast<long>(count);
 }
 
 Status ReadAllCapped(ReadableFile& file, int64_t expectedSize, std::string* out) {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "text/CString.h"
@@ -58,6 +59,18 @@ class ReadableFile {
   // Reads up to n bytes into buf. Returns the count (0 at end of file) or -1
   // on a read error.
   virtual long Read(char* buf, size_t n) = 0;
+};
+
+// Bytes held in memory, handed out as a file: for text that was read whole
+// (or is kept, as by the dry run) and goes on to a reader that takes a file.
+class BytesFile : public ReadableFile {
+ public:
+  explicit BytesFile(std::string bytes) : bytes_(std::move(bytes)) {}
+  long Read(char* buf, size_t n) override;
+
+ private:
+  std::string bytes_;
+  size_t at_ = 0;
 };
 
 // Reads `file` to its end into *out, for the systems' ReadWholeFile.
