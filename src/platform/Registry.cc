@@ -303,7 +303,7 @@ struct SourceKey {
 struct SourceFile {
   bool parsed = true;     // false: bytes that are not an export
   bool hasHeader = false; // false also for a missing or blank file
-  bool unicode = false;   // UTF-16LE with byte-order mark ("5.00")
+  bool unicode = false;   // UTF-16LE with byte-order mark
   // The header, not the encoding, decides how the texts of hex(1), hex(2)
   // and hex(7) data are stored: UTF-16LE under "5.00", 8-bit under
   // "REGEDIT4", whichever encoding the file itself has.
