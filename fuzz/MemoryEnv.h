@@ -86,11 +86,12 @@ class MemoryEnv : public platform::Env {
     out->lastChange = now;
     return platform::Status::kOk;
   }
+  bool IsSymbolicLink(const CString&) override { return false; }  // memory has no links
   platform::Status ResolveCommand(const CString&, CString*) override {
     return platform::Status::kNotFound;
   }
-  platform::Status LockFile(const CString&, int64_t,
-                            std::unique_ptr<platform::FileLock>* out) override {
+  platform::Status LockFile(const CString&, int64_t, std::unique_ptr<platform::FileLock>* out,
+                            CString*) override {
     *out = std::make_unique<platform::FileLock>();
     return platform::Status::kOk;
   }

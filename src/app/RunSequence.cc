@@ -111,7 +111,40 @@ void ReportLostLines(std::FILE* errors) {
   std::fflush(errors);
 }
 
+// The program's own files in the log directory are never written through
+// a symbolic link (the directory is writable by the product's web server
+// user, and a pass may run with more rights). One line on standard error
+// names every such link this pass met, so that cron tells the operator.
+void ReportRefusedLinks(std::FILE* errors, const CString& refusedLock) {
+  ProgramState& s = State();
+  CString names;
+  auto add = [&names](const CString& path) {
+    names += CString(names.IsEmpty() ? "'" : ", '") + path + "'";
+  };
+  if (!refusedLock.IsEmpty()) add(refusedLock);
+  for (const ProtocolFile* file :
+       {&s.RunProtocol, &s.FindingsProtocol, &s.NotificationProtocol, &s.MailTextProtocol}) {
+    if (file->RefusedLink()) add(file->LogPath());
+  }
+  if (names.IsEmpty() || errors == nullptr) return;
+  std::fprintf(errors,
+               "Spekolar: symbolische Links im Protokollverzeichnis werden nicht beschrieben: %s.\n",
+               names.c_str());
+  std::fflush(errors);
+}
+
+int RunPass(int argc, char** argv, const InstallationPath& installation, const RunOptions& options,
+            CString* refusedLock);
+
 }  // namespace
+
+int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
+                const RunOptions& options) {
+  CString refusedLock;
+  const int exitCode = RunPass(argc, argv, installation, options, &refusedLock);
+  ReportRefusedLinks(options.errors, refusedLock);
+  return exitCode;
+}
 
 CString MailCommand(const CString& logDirectory) {
   if (logDirectory.Find("log") < 0) return CString();
@@ -128,8 +161,10 @@ CString MailCommand(const CString& logDirectory) {
   return program + " " + script;
 }
 
-int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
-                const RunOptions& options) {
+namespace {
+
+int RunPass(int argc, char** argv, const InstallationPath& installation, const RunOptions& options,
+            CString* refusedLock) {
   ProgramState& s = State();
   platform::Env* env = platform::GetEnv();
   int exitCode = 0;
@@ -157,13 +192,30 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.RunProtocol.SetMaxSize(kProtocolMaxSize);
 
-    // A lock file that cannot be made (no log directory, no right to write
-    // there) leaves the pass unlocked: its entries could not be written
-    // either, and refusing to run would lose its database messages as well.
     const CString lockPath = s.LogDirectory + "\\SPEKOLAR.LCK";
-    if (env->LockFile(lockPath, options.lockWaitMillis, &lock) == platform::Status::kBusy) {
+    CString lockError;
+    const platform::Status locked =
+        env->LockFile(lockPath, options.lockWaitMillis, &lock, &lockError);
+    if (locked == platform::Status::kBusy) {
       FailureEntry("*** Abbruch: ein anderer Spekolar-Lauf h\xE4lt die Sperre '" + lockPath + "' ***");
       return 1;
+    }
+    if (locked == platform::Status::kIsLink) *refusedLock = lockPath;
+    if (locked != platform::Status::kOk) {
+      // A pass without the lock may overlap another one (the same message
+      // ids stored twice, .old generations lost), so it does not run where
+      // it can say why. Only where not even this entry can be written (no
+      // log directory, no right to write there) does the pass run unlocked:
+      // refusing would lose its database messages as well, and no other
+      // pass could write its files either.
+      const int lostBefore = s.RunProtocol.FailedWrites();
+      const CString text = "*** Abbruch: die Sperre '" + lockPath +
+                           "' konnte nicht angelegt werden: " + lockError + " ***";
+      Entry(text);
+      if (s.RunProtocol.FailedWrites() == lostBefore) {
+        if (s.Observer != nullptr) s.Observer->PassFailed(text);
+        return 1;
+      }
     }
     Entry("Spekolar gestartet");
     s.FindingsProtocol.Open(s.LogDirectory, "SPEKOLAR.TXT");
@@ -218,3 +270,5 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
   ReportLostLines(options.errors);
   return exitCode;
 }
+
+}  // namespace

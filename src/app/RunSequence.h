@@ -17,7 +17,12 @@
 // starts up behind it) and then gives up with one entry and exit code 1.
 // Without the lock, two passes would rotate the protocol files under each
 // other (one deleting the .old generation the other just made), compute
-// the same message ids, and move each other's e-mail text aside.
+// the same message ids, and move each other's e-mail text aside. So a lock
+// that cannot be made ends the pass with one entry and exit code 1 as well,
+// unless not even that entry can be written: then the pass runs unlocked.
+//
+// The program's own files are never written through a symbolic link; the
+// pass names each such link once on standard error at its end.
 #pragma once
 
 #include <cstdint>

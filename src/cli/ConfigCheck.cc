@@ -47,6 +47,7 @@ const char* StatusText(platform::Status status) {
     case platform::Status::kNotAFile: return "not a regular file";
     case platform::Status::kTooLarge: return "larger than 16 MiB";
     case platform::Status::kBusy: return "busy";
+    case platform::Status::kIsLink: return "a symbolic link (not followed)";
   }
   return "unknown";
 }
@@ -158,18 +159,41 @@ void Checker::LogDirectory() {
     Error("log directory " + logDirectory_ + ": not a folder");
     return;
   }
-  CString refused;
-  for (const char* name :
-       {"SPEKOLAR.log", "SPEKOLAR.TXT", "SPEKOLAR.NRT", "SPEKOLAR.EML", "SPEKOLAR.LCK"}) {
-    if (!env->IsWritable(logDirectory_ + "\\" + name)) {
-      refused += CString(refused.IsEmpty() ? "" : ", ") + name;
+  // The files a pass writes, and the generations it moves them to.
+  const char* const written[] = {"SPEKOLAR.log", "SPEKOLAR.TXT", "SPEKOLAR.NRT", "SPEKOLAR.EML",
+                                 "SPEKOLAR.LCK"};
+  const char* const generations[] = {"SPEKOLAR.old", "SPEKOLAR.TXT.old", "SPEKOLAR.NRT_Old",
+                                     "SPEKOLAR.EML_Old"};
+  auto add = [](CString* list, const char* name) {
+    *list += CString(list->IsEmpty() ? "" : ", ") + name;
+  };
+  CString refused, links;
+  for (const char* name : written) {
+    const CString path = logDirectory_ + "\\" + name;
+    if (env->IsSymbolicLink(path)) {
+      add(&links, name);
+    } else if (!env->IsWritable(path)) {
+      add(&refused, name);
     }
   }
-  if (refused.IsEmpty()) {
-    Ok("log directory " + logDirectory_ + ": exists, writable");
-  } else {
-    Error("log directory " + logDirectory_ + ": may not write " + refused);
+  for (const char* name : generations) {
+    if (env->IsSymbolicLink(logDirectory_ + "\\" + name)) add(&links, name);
   }
+  bool sound = refused.IsEmpty() && links.IsEmpty();
+  if (!refused.IsEmpty()) Error("log directory " + logDirectory_ + ": may not write " + refused);
+  if (!links.IsEmpty()) {
+    Error("log directory " + logDirectory_ + ": symbolic links, never written through: " + links);
+  }
+  platform::FileFacts lock;
+  if (env->GetFileFacts(logDirectory_ + "\\SPEKOLAR.LCK", &lock) == platform::Status::kOk &&
+      lock.kind != platform::FileFacts::Kind::kRegular && !env->IsSymbolicLink(logDirectory_ + "\\SPEKOLAR.LCK")) {
+    const bool folder = lock.kind == platform::FileFacts::Kind::kDirectory;
+    Error("log directory " + logDirectory_ + ": SPEKOLAR.LCK is " +
+          (folder ? "a folder" : "not a regular file") +
+          ": a pass cannot take its lock and stops with exit code 1");
+    sound = false;
+  }
+  if (sound) Ok("log directory " + logDirectory_ + ": exists, writable");
 }
 
 void Checker::Configuration() {

@@ -211,7 +211,8 @@ int DryRunEnv::RunCommand(const CString& command) {
 }
 
 platform::Status DryRunEnv::LockFile(const CString& path, int64_t /*waitMillis*/,
-                                     std::unique_ptr<platform::FileLock>* out) {
+                                     std::unique_ptr<platform::FileLock>* out,
+                                     CString* /*systemError*/) {
   DryRunAction action;
   action.kind = DryRunAction::Kind::kLock;
   action.path = path;

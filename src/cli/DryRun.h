@@ -72,7 +72,7 @@ class DryRunEnv : public platform::EnvWrapper {
   int RunCommand(const CString& command) override;
   // Takes no lock and creates no file; always kOk.
   platform::Status LockFile(const CString& path, int64_t waitMillis,
-                            std::unique_ptr<platform::FileLock>* out) override;
+                            std::unique_ptr<platform::FileLock>* out, CString* systemError) override;
 
  private:
   struct Shadow {

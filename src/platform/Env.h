@@ -39,6 +39,8 @@ enum class Status {
   kTooLarge,       // a whole-file read over kMaxWholeFileBytes
   kBusy,           // LockFile: another process still held the lock at the
                    // end of the wait
+  kIsLink,         // a symbolic link where the program's own file must be
+                   // (OpenForAppend, LockFile): not gone through
 };
 
 // Whole-file reads (ReadWholeFile) refuse files larger than this. No real
@@ -129,7 +131,11 @@ class Env {
   // kNotAFile. Links are followed.
   virtual Status OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) = 0;
   // Opens a file for appending, creating it when missing. Only regular
-  // files, never waiting, as OpenForRead: kIsDirectory, kNotAFile. Appends
+  // files, never waiting, as OpenForRead: kIsDirectory, kNotAFile. Only
+  // the program's own files are appended to, in a log directory that other
+  // users (the product's web server) may write: a symbolic link as the
+  // last component is never followed (kIsLink), so a pass run with more
+  // rights never writes through a link planted there. Appends
   // are written in the system's text form: on Windows each LF goes to disk
   // as CR LF, as the C runtime's text mode writes it; elsewhere unchanged.
   virtual Status OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) = 0;
@@ -187,16 +193,31 @@ class Env {
   // in another process or through another LockFile call in this one. When
   // another holder has it, waits up to `waitMillis` milliseconds for its
   // release and then gives up with kBusy. Other failures (kNotFound for a
-  // missing folder, kAccessDenied, kNotAFile, ...) come back at once. The
-  // lock lasts as long as *out.
+  // missing folder, kAccessDenied, kIsDirectory, kNotAFile, kIsLink for a
+  // symbolic link, which is not followed, ...) come back at once; then, when
+  // `systemError` is not null, it receives the system's description of the
+  // failure, as for DiskFreeBytes. The lock lasts as long as *out.
+  //
+  // The lock must hold even when someone deletes the file while it is held
+  // (a clean-up job in the log directory): a later caller would create a
+  // new file and lock that one. Where the system lets a deleted file go on
+  // being held (POSIX), the lock therefore also covers the file's folder,
+  // and a lock taken on a file that is no longer the one at the path is
+  // taken again; Windows refuses to delete a file held this way.
   virtual Status LockFile(const CString& path, int64_t waitMillis,
-                          std::unique_ptr<FileLock>* out) = 0;
+                          std::unique_ptr<FileLock>* out, CString* systemError) = 0;
 
   // Facts about the file or folder at `path` (links followed), without
   // opening it: kind, size and last modification in local time. kNotFound
   // when nothing is there, kAccessDenied when the folder may not be
   // searched. Reads only; used to describe files to an operator.
   virtual Status GetFileFacts(const CString& path, FileFacts* out) = 0;
+
+  // Whether the last component of `path` is a symbolic link (or, on
+  // Windows, a junction), dangling or not: what OpenForAppend and LockFile
+  // refuse to go through. False when nothing is there or the folder cannot
+  // be searched. Reads only; for telling an operator before a pass does.
+  virtual bool IsSymbolicLink(const CString& path) = 0;
 
   // Which program RunCommand(commandLine) would start, without starting
   // it: %NAME% references expanded and the line split into words as

@@ -50,13 +50,14 @@ class EnvWrapper : public Env {
     return target_->GetVariable(name, value);
   }
   int RunCommand(const CString& command) override { return target_->RunCommand(command); }
-  Status LockFile(const CString& path, int64_t waitMillis,
-                            std::unique_ptr<FileLock>* out) override {
-    return target_->LockFile(path, waitMillis, out);
+  Status LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out,
+                  CString* systemError) override {
+    return target_->LockFile(path, waitMillis, out, systemError);
   }
   Status GetFileFacts(const CString& path, FileFacts* out) override {
     return target_->GetFileFacts(path, out);
   }
+  bool IsSymbolicLink(const CString& path) override { return target_->IsSymbolicLink(path); }
   Status ResolveCommand(const CString& commandLine, CString* program) override {
     return target_->ResolveCommand(commandLine, program);
   }

@@ -341,24 +341,39 @@ namespace {
 
 // Opens `fsPath` with `flags` (O_NONBLOCK added, so that a FIFO never makes
 // the open wait) and accepts the result only when it is a regular file.
-// Returns the descriptor, or -1 with *status set.
-int OpenRegularFile(const std::string& fsPath, int flags, Status* status) {
-  int fd = ::open(fsPath.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
-  if (fd < 0) {
-    *status = LastErrorStatus();
+// With `refuseLink`, a symbolic link as the last component is not followed
+// (kIsLink). Returns the descriptor, or -1 with *status set and, when
+// `error` is not null, the errno value that says why (EISDIR, ELOOP, EINVAL
+// for a file that is no regular one).
+int OpenRegularFile(const std::string& fsPath, int flags, Status* status, bool refuseLink = false,
+                    int* error = nullptr) {
+  auto fail = [&](Status failure, int errnoValue) {
+    *status = failure;
+    if (error != nullptr) *error = errnoValue;
     return -1;
+  };
+  int fd = ::open(fsPath.c_str(),
+                  flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (refuseLink ? O_NOFOLLOW : 0), 0644);
+  if (fd < 0) {
+    const int openError = errno;
+    struct stat st;
+    // ELOOP also stands for a chain of links that never ends in a folder
+    // part; only a link as the last component is "a link".
+    if (refuseLink && openError == ELOOP && ::lstat(fsPath.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      return fail(Status::kIsLink, openError);
+    }
+    return fail(StatusFromErrno(openError), openError);
   }
   struct stat st;
   if (::fstat(fd, &st) != 0) {
-    *status = LastErrorStatus();
+    const int statError = errno;
     ::close(fd);
-    return -1;
+    return fail(StatusFromErrno(statError), statError);
   }
   if (!S_ISREG(st.st_mode)) {
     // Linux opens a directory for reading; Windows refuses, and so do we.
-    *status = S_ISDIR(st.st_mode) ? Status::kIsDirectory : Status::kNotAFile;
     ::close(fd);
-    return -1;
+    return S_ISDIR(st.st_mode) ? fail(Status::kIsDirectory, EISDIR) : fail(Status::kNotAFile, EINVAL);
   }
   // Regular files never block; clear the flag all the same, so that reads
   // and writes behave as on any descriptor.
@@ -396,7 +411,8 @@ Status PosixEnv::OpenForRead(const CString& path, std::unique_ptr<ReadableFile>*
 
 Status PosixEnv::OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) {
   Status status;
-  int fd = OpenRegularFile(ToFileSystemPath(path), O_WRONLY | O_CREAT | O_APPEND, &status);
+  int fd = OpenRegularFile(ToFileSystemPath(path), O_WRONLY | O_CREAT | O_APPEND, &status,
+                           /*refuseLink=*/true);
   if (fd < 0) return status;
   *out = std::make_unique<PosixAppendableFile>(fd);
   return Status::kOk;
@@ -650,6 +666,11 @@ Status PosixEnv::GetFileFacts(const CString& path, FileFacts* out) {
   return Status::kOk;
 }
 
+bool PosixEnv::IsSymbolicLink(const CString& path) {
+  struct stat st;
+  return ::lstat(ToFileSystemPath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 namespace {
 
 // What a candidate for a program is: kOk for an executable regular file.
@@ -699,15 +720,21 @@ Status PosixEnv::ResolveCommand(const CString& commandLine, CString* program) {
 
 namespace {
 
+// Holds the lock file and, where the folder could be locked too, the
+// folder: closing releases both.
 class PosixFileLock : public FileLock {
  public:
-  explicit PosixFileLock(int fd) : fd_(fd) {}
-  ~PosixFileLock() override { ::close(fd_); }  // closing releases the lock
+  PosixFileLock(int fd, int folderFd) : fd_(fd), folderFd_(folderFd) {}
+  ~PosixFileLock() override {
+    if (folderFd_ >= 0) ::close(folderFd_);
+    ::close(fd_);
+  }
   PosixFileLock(const PosixFileLock&) = delete;
   PosixFileLock& operator=(const PosixFileLock&) = delete;
 
  private:
   int fd_;
+  int folderFd_;
 };
 
 int64_t MonotonicMillis() {
@@ -716,36 +743,89 @@ int64_t MonotonicMillis() {
   return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
+// flock without waiting: 1 when taken, 0 when another holder has it, -1 on
+// any other failure (errno says why).
+int TryExclusiveLock(int fd) {
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 1;
+    if (errno == EINTR) continue;
+    return errno == EWOULDBLOCK ? 0 : -1;
+  }
+}
+
+// Whether `fd` is still the file at `fsPath` itself (not deleted, not
+// replaced by another file or by a link).
+bool IsFileAtPath(int fd, const std::string& fsPath) {
+  struct stat held, atPath;
+  return ::fstat(fd, &held) == 0 && ::lstat(fsPath.c_str(), &atPath) == 0 &&
+         held.st_dev == atPath.st_dev && held.st_ino == atPath.st_ino;
+}
+
 }  // namespace
 
-Status PosixEnv::LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out) {
-  Status status;
-  int fd = OpenRegularFile(ToFileSystemPath(path), O_RDWR | O_CREAT, &status);
-  if (fd < 0) return status;
+Status PosixEnv::LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out,
+                          CString* systemError) {
+  const std::string fsPath = ToFileSystemPath(path);
   // flock locks belong to the open file, so a second LockFile in this
   // process conflicts with the first, as one in another process does. The
   // wait polls: a blocking flock could not be given a limit without a
   // signal, and a pass waits seconds at most, not milliseconds.
   const int64_t deadline = MonotonicMillis() + std::max<int64_t>(waitMillis, 0);
-  for (;;) {
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      *out = std::make_unique<PosixFileLock>(fd);
-      return Status::kOk;
-    }
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) {
-      status = LastErrorStatus();
-      ::close(fd);
-      return status;
-    }
+  // Sleeps before the next try; false when the wait is over.
+  auto pauseBeforeRetry = [deadline]() {
     const int64_t left = deadline - MonotonicMillis();
-    if (left <= 0) {
-      ::close(fd);
-      return Status::kBusy;
-    }
+    if (left <= 0) return false;
     const int64_t pause = std::min<int64_t>(left, 50);
     struct timespec ts = {static_cast<time_t>(pause / 1000), static_cast<long>(pause % 1000) * 1000000};
     ::nanosleep(&ts, nullptr);
+    return true;
+  };
+  auto fail = [systemError](Status status, int error) {
+    if (systemError != nullptr) {
+      *systemError = status == Status::kIsLink ? CString("symbolic link, not followed")
+                                               : CString(std::strerror(error));
+    }
+    return status;
+  };
+  for (;;) {
+    Status status;
+    int error = 0;
+    const int fd = OpenRegularFile(fsPath, O_RDWR | O_CREAT, &status, /*refuseLink=*/true, &error);
+    if (fd < 0) return fail(status, error);
+    const int taken = TryExclusiveLock(fd);
+    if (taken < 0) {
+      error = errno;
+      ::close(fd);
+      return fail(LastErrorStatus(), error);
+    }
+    // Locked, but perhaps a file that was deleted (or replaced) between the
+    // open and the lock: another caller would lock the file now at the path.
+    if (taken == 0 || !IsFileAtPath(fd, fsPath)) {
+      ::close(fd);
+      if (!pauseBeforeRetry()) return Status::kBusy;
+      continue;
+    }
+    // A holder whose file was deleted still holds its folder. A folder that
+    // cannot be locked (some network file systems) leaves the file's lock
+    // alone in force, as before.
+    int folderFd = ::open(FolderOf(fsPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+      const int folderTaken = TryExclusiveLock(folderFd);
+      if (folderTaken == 0) {
+        ::close(folderFd);
+        ::close(fd);
+        if (!pauseBeforeRetry()) return Status::kBusy;
+        continue;
+      }
+      if (folderTaken < 0) {
+        ::close(folderFd);
+        folderFd = -1;
+      }
+    }
+    // Clean-up jobs delete files by age: a lock file in use is a new one.
+    ::futimens(fd, nullptr);
+    *out = std::make_unique<PosixFileLock>(fd, folderFd);
+    return Status::kOk;
   }
 }
 

@@ -73,11 +73,13 @@ class PosixEnv : public Env {
   // -1 when the program cannot be started (not found, not executable).
   int RunCommand(const CString& command) override;
   Status GetFileFacts(const CString& path, FileFacts* out) override;
+  bool IsSymbolicLink(const CString& path) override;
   // Searches PATH as posix_spawnp does (an empty entry is the current
   // folder; without PATH, /bin and /usr/bin).
   Status ResolveCommand(const CString& commandLine, CString* program) override;
   // flock on the lock file, polled until the limit.
-  Status LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out) override;
+  Status LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out,
+                  CString* systemError) override;
 };
 
 }  // namespace platform

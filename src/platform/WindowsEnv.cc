@@ -71,22 +71,46 @@ Status AcceptRegularFile(HANDLE file) {
   return status;
 }
 
+// Whether `file` is a symbolic link or a junction itself (opened with
+// FILE_FLAG_OPEN_REPARSE_POINT), not a file. Other reparse points (cloud
+// placeholders, deduplicated files) are files and stay accepted.
+bool IsNameSurrogate(HANDLE file) {
+  FILE_ATTRIBUTE_TAG_INFO info;
+  return ::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) &&
+         (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         IsReparseTagNameSurrogate(info.ReparseTag);
+}
+
 // Opens `path` as CreateFileA does with these arguments and keeps the handle
 // only for a regular file: kIsDirectory for a folder (which the system
 // refuses with "access denied" when no backup semantics are asked for),
 // kNotAFile for a device or a pipe. Never waits: an open that another
-// process's sharing mode forbids fails at once (kAccessDenied).
+// process's sharing mode forbids fails at once (kAccessDenied). With
+// `refuseLink`, a symbolic link or junction as the last component is opened
+// as itself and refused (kIsLink) instead of being followed. On failure,
+// *error (when not null) is the system's error code.
 Status OpenRegularFile(const CString& path, DWORD access, DWORD share, DWORD disposition,
-                       HANDLE* out) {
-  HANDLE file = ::CreateFileA(path.c_str(), access, share, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+                       HANDLE* out, bool refuseLink = false, DWORD* error = nullptr) {
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | (refuseLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  HANDLE file = ::CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    Status status = LastErrorStatus();
+    const DWORD openError = ::GetLastError();
+    if (error != nullptr) *error = openError;
+    Status status = StatusFromError(openError);
     if (status == Status::kAccessDenied && IsDirectory(path)) return Status::kIsDirectory;
     return status;
   }
+  if (refuseLink && IsNameSurrogate(file)) {
+    ::CloseHandle(file);
+    if (error != nullptr) *error = ERROR_CANT_ACCESS_FILE;
+    return Status::kIsLink;
+  }
   Status status = AcceptRegularFile(file);
-  if (status == Status::kOk) *out = file;
+  if (status == Status::kOk) {
+    *out = file;
+  } else if (error != nullptr) {
+    *error = status == Status::kIsDirectory ? ERROR_DIRECTORY : ERROR_BAD_FILE_TYPE;
+  }
   return status;
 }
 
@@ -261,7 +285,8 @@ Status WindowsEnv::OpenForRead(const CString& path, std::unique_ptr<ReadableFile
 Status WindowsEnv::OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) {
   HANDLE file = INVALID_HANDLE_VALUE;
   Status status =
-      OpenRegularFile(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_ALWAYS, &file);
+      OpenRegularFile(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll, OPEN_ALWAYS, &file,
+                      /*refuseLink=*/true);
   if (status != Status::kOk) return status;
   *out = std::make_unique<WindowsAppendableFile>(file);
   return Status::kOk;
@@ -463,6 +488,16 @@ Status WindowsEnv::GetFileFacts(const CString& path, FileFacts* out) {
   return Status::kOk;
 }
 
+bool WindowsEnv::IsSymbolicLink(const CString& path) {
+  // Opened as itself, with no access asked: reads no data and takes no share.
+  HANDLE file = ::CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool link = IsNameSurrogate(file);
+  ::CloseHandle(file);
+  return link;
+}
+
 Status WindowsEnv::ResolveCommand(const CString& commandLine, CString* program) {
   // cmd expands %NAME% before it looks at the line.
   const DWORD needed = ::ExpandEnvironmentStringsA(commandLine.c_str(), nullptr, 0);
@@ -497,26 +532,28 @@ Status WindowsEnv::ResolveCommand(const CString& commandLine, CString* program) 
 }
 
 Status WindowsEnv::LockFile(const CString& path, int64_t waitMillis,
-                            std::unique_ptr<FileLock>* out) {
+                            std::unique_ptr<FileLock>* out, CString* systemError) {
   // Without any sharing, only one open of the file can exist at a time; a
   // second one fails at once with a sharing violation, and is tried again
   // until the limit. Read access is enough for that, so a lock file that
-  // was made read-only still locks. The file is never deleted (no FILE_SHARE_DELETE, no
-  // delete on close), so there is only ever one file to hold.
+  // was made read-only still locks. Without FILE_SHARE_DELETE the file
+  // cannot be deleted while it is held, so there is only ever one file to
+  // hold and no folder lock is needed.
   const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(std::max<int64_t>(waitMillis, 0));
   for (;;) {
-    HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      Status status = AcceptRegularFile(file);
-      if (status != Status::kOk) return status;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_SUCCESS;
+    Status status = OpenRegularFile(path, GENERIC_READ, 0, OPEN_ALWAYS, &file,
+                                    /*refuseLink=*/true, &error);
+    if (status == Status::kOk) {
       *out = std::make_unique<WindowsFileLock>(file);
       return Status::kOk;
     }
-    const DWORD error = ::GetLastError();
     if (error != ERROR_SHARING_VIOLATION) {
-      Status status = StatusFromError(error);
-      if (status == Status::kAccessDenied && IsDirectory(path)) return Status::kIsDirectory;
+      if (systemError != nullptr) {
+        *systemError = status == Status::kIsLink ? CString("symbolic link, not followed")
+                                                 : SystemErrorText(error);
+      }
       return status;
     }
     const ULONGLONG now = ::GetTickCount64();

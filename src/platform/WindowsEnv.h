@@ -52,13 +52,15 @@ class WindowsEnv : public Env {
   int RunCommand(const CString& command) override;
   // GetFileAttributesExA; the last write time in local time.
   Status GetFileFacts(const CString& path, FileFacts* out) override;
+  bool IsSymbolicLink(const CString& path) override;
   // %NAME% expanded (ExpandEnvironmentStringsA), the first word taken (in
   // double quotes when it begins with one); a name with a folder is taken
   // as it is, a bare one searched with SearchPathA (.exe added).
   Status ResolveCommand(const CString& commandLine, CString* program) override;
   // The lock file opened without sharing (CreateFileA, share mode 0), the
   // open tried again every 50 ms while it fails with a sharing violation.
-  Status LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out) override;
+  Status LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out,
+                  CString* systemError) override;
   // Keeps the system from asking the (absent) user about a drive that is
   // not ready; the call then fails instead. Always true.
   bool FrameworkInit() override;

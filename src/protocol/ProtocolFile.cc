@@ -26,6 +26,7 @@ void ProtocolFile::Reset() {
   oldPath_.Empty();
   maxSize_ = 0;
   failedWrites_ = 0;
+  refusedLink_ = false;
 }
 
 void ProtocolFile::WriteLine(CString text, bool withTime, bool dash) {
@@ -52,23 +53,25 @@ void ProtocolFile::WriteText(CString text, bool withTime, bool indent) {
   Append(entry);
 }
 
+bool ProtocolFile::OpenFile(std::unique_ptr<platform::AppendableFile>* file) {
+  const platform::Status status = platform::GetEnv()->OpenForAppend(logPath_, file);
+  if (status == platform::Status::kOk) return true;
+  if (status == platform::Status::kIsLink) refusedLink_ = true;
+  ++failedWrites_;
+  return false;
+}
+
 void ProtocolFile::Append(const CString& entry) {
   platform::Env* env = platform::GetEnv();
   std::unique_ptr<platform::AppendableFile> file;
-  if (env->OpenForAppend(logPath_, &file) != platform::Status::kOk) {
-    ++failedWrites_;
-    return;
-  }
+  if (!OpenFile(&file)) return;
   int64_t size = file->Size();
   if (maxSize_ != 0 && size > static_cast<int64_t>(maxSize_)) {
     file->Close();
     file.reset();
     env->DeleteFile(oldPath_);
     env->RenameFile(logPath_, oldPath_);
-    if (env->OpenForAppend(logPath_, &file) != platform::Status::kOk) {
-      ++failedWrites_;
-      return;
-    }
+    if (!OpenFile(&file)) return;
     size = file->Size();
   }
   if (!file->Append(entry.view().data(), entry.view().size())) {

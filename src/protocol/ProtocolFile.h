@@ -11,8 +11,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "text/CString.h"
+
+namespace platform {
+class AppendableFile;
+}
 
 class ProtocolFile {
  public:
@@ -38,6 +43,9 @@ class ProtocolFile {
   // Entries lost since construction or Reset: the file could not be opened
   // or the entry not appended whole. Writes before Open do not count.
   int FailedWrites() const { return failedWrites_; }
+  // Whether an entry was refused because the file's path is a symbolic link
+  // (never written through: see Env::OpenForAppend).
+  bool RefusedLink() const { return refusedLink_; }
 
   const CString& LogPath() const { return logPath_; }
   const CString& OldPath() const { return oldPath_; }
@@ -48,9 +56,13 @@ class ProtocolFile {
 
  private:
   void Append(const CString& entry);
+  // Opens the current file for one entry; false (the entry counted as
+  // lost) when it cannot be.
+  bool OpenFile(std::unique_ptr<platform::AppendableFile>* file);
 
   CString logPath_;
   CString oldPath_;
   int32_t maxSize_ = 0;
   int failedWrites_ = 0;
+  bool refusedLink_ = false;
 };

@@ -91,7 +91,7 @@ class RunSequenceTest : public ::testing::Test {
 TEST_F(RunSequenceTest, APassThatCannotGetTheLockWithinItsLimitEndsWithOne) {
   std::unique_ptr<platform::FileLock> other;
   const CString lockPath = LogDir() + "/SPEKOLAR.LCK";
-  ASSERT_EQ(platform::GetEnv()->LockFile(lockPath, 0, &other), platform::Status::kOk);
+  ASSERT_EQ(platform::GetEnv()->LockFile(lockPath, 0, &other, nullptr), platform::Status::kOk);
   EXPECT_EQ(Run({"peldavorn.ini"}, 200), 1);
   const std::string lockText = dir_.path() + "/inst\\htdocs\\PELDAVORN\\peldavorn_php\\log\\SPEKOLAR.LCK";
   EXPECT_EQ(Entries(), (std::vector<std::string>{
@@ -104,7 +104,7 @@ TEST_F(RunSequenceTest, APassThatCannotGetTheLockWithinItsLimitEndsWithOne) {
 // missing argument).
 TEST_F(RunSequenceTest, APassWaitsForTheOneBeforeIt) {
   std::unique_ptr<platform::FileLock> other;
-  ASSERT_EQ(platform::GetEnv()->LockFile(LogDir() + "/SPEKOLAR.LCK", 0, &other),
+  ASSERT_EQ(platform::GetEnv()->LockFile(LogDir() + "/SPEKOLAR.LCK", 0, &other, nullptr),
             platform::Status::kOk);
   std::thread release([&other] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));

@@ -44,7 +44,7 @@ TEST(DryRunEnvTest, ChangesStayInMemoryAndAreReportedInOrder) {
   const CString old(root + "\\SPEKOLAR_Old.EML");
 
   std::unique_ptr<platform::FileLock> lock;
-  ASSERT_EQ(env.LockFile(CString(root + "/SPEKOLAR.LCK"), 0, &lock), platform::Status::kOk);
+  ASSERT_EQ(env.LockFile(CString(root + "/SPEKOLAR.LCK"), 0, &lock, nullptr), platform::Status::kOk);
   std::unique_ptr<platform::AppendableFile> file;
   ASSERT_EQ(env.OpenForAppend(log, &file), platform::Status::kOk);
   EXPECT_EQ(file->Size(), 8);

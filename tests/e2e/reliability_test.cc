@@ -115,6 +115,103 @@ TEST(ReliabilityTest, TwoPassesAtOnceLoseNothing) {
   }
 }
 
+// A clean-up job deletes SPEKOLAR.LCK while a pass holds it (here: while
+// its mail script runs). A pass started then still waits for the first
+// one: start, closing line, start, closing line.
+TEST(ReliabilityTest, ALockFileDeletedDuringAPassStillLocks) {
+  Installation inst;
+  ConfigureFindings(inst);
+  {
+    std::ofstream php(inst.PhpPath(), std::ios::trunc);
+    php << "#!/bin/sh\ntouch '" << inst.Root() << "/mail.started'\nsleep 3\n";
+  }
+  std::string first = "(";  // piece by piece, as above
+  first += inst.Command({inst.CredentialsPath()}, "@2026-12-07 22:45:00", "A");
+  first += ") &";
+  ASSERT_EQ(std::system(first.c_str()), 0);
+  for (int i = 0; i < 600 && !inst.Exists("mail.started"); ++i) usleep(50 * 1000);
+  ASSERT_TRUE(std::filesystem::exists(inst.Root() + "/mail.started"));
+  ASSERT_TRUE(std::filesystem::remove(inst.LogDir() + "/SPEKOLAR.LCK"));
+
+  ASSERT_EQ(std::system(inst.Command({inst.CredentialsPath()}, "@2026-12-07 22:45:00", "B").c_str()), 0);
+  for (int i = 0; i < 600 && !inst.Exists("runA.exit"); ++i) usleep(50 * 1000);
+  EXPECT_EQ(inst.ReadFile("runA.exit"), "0\n");
+  EXPECT_EQ(inst.ReadFile("runB.exit"), "0\n");
+  const std::string log = inst.Log("SPEKOLAR.log");
+  const size_t start2 = log.find("Spekolar gestartet", log.find("Spekolar gestartet") + 1);
+  ASSERT_NE(start2, std::string::npos) << log;
+  EXPECT_EQ(Count(log.substr(0, start2), std::string(59, '*')), 1u) << log;
+  EXPECT_EQ(Count(log.substr(start2), std::string(59, '*')), 1u) << log;
+}
+
+// Where the lock cannot be made but the run protocol can be written (here
+// a folder in the lock file's place), the pass says why and stops with 1
+// instead of running unlocked; --check names the folder.
+TEST(ReliabilityTest, ALockThatCannotBeMadeStopsThePass) {
+  Installation inst;
+  ConfigureFindings(inst);
+  ASSERT_TRUE(std::filesystem::create_directory(inst.LogDir() + "/SPEKOLAR.LCK"));
+  RunResult r = inst.Run(kNow);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_EQ(inst.Log("SPEKOLAR.log"),
+            kStamp + " - *** Abbruch: die Sperre '" + inst.Root() +
+                "/inst\\htdocs\\PELDAVORN\\peldavorn_php\\log\\SPEKOLAR.LCK' konnte nicht angelegt "
+                "werden: Is a directory ***\n");
+  EXPECT_EQ(inst.Sql("SELECT COUNT(*) FROM QRVYSTEM.QRV200MSG"), "0\n");
+
+  r = inst.Run({"--check", inst.CredentialsPath()}, kNow);
+  EXPECT_NE(r.out.find("SPEKOLAR.LCK is a folder: a pass cannot take its lock and stops with exit "
+                       "code 1"),
+            std::string::npos)
+      << r.out;
+}
+
+// Links planted in the log directory (writable by the web server's user)
+// are never written through, by a pass run as root least of all: their
+// targets stay as they were, nothing is created through a dangling one,
+// renames move the link and not its target, and standard error names each
+// link once. A link in the lock file's place stops the pass.
+TEST(ReliabilityTest, LinksInTheLogDirectoryAreNotWrittenThrough) {
+  Installation inst;
+  ConfigureFindings(inst);
+  const std::string outside = inst.Root() + "/outside";
+  std::ofstream(outside, std::ios::binary) << "keep\n";
+  const std::string log = inst.LogDir() + "/";
+  std::filesystem::create_symlink(outside, log + "SPEKOLAR.TXT");
+  std::filesystem::create_symlink(outside, log + "SPEKOLAR.NRT");  // moved aside to NRT_Old
+  std::filesystem::create_symlink(inst.Root() + "/created", log + "SPEKOLAR.log");
+
+  RunResult r = inst.Run(kNow);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(inst.ReadFile("outside"), "keep\n");
+  EXPECT_FALSE(std::filesystem::exists(inst.Root() + "/created"));
+  EXPECT_TRUE(std::filesystem::is_symlink(log + "SPEKOLAR.NRT_Old"));
+  EXPECT_TRUE(std::filesystem::is_symlink(log + "SPEKOLAR.TXT"));
+  const std::string dir = inst.Root() + "/inst\\htdocs\\PELDAVORN\\peldavorn_php\\log\\";
+  const std::string links = "Spekolar: symbolische Links im Protokollverzeichnis werden nicht "
+                            "beschrieben: '" + dir + "SPEKOLAR.log', '" + dir + "SPEKOLAR.TXT'.\n";
+  ASSERT_GE(r.err.size(), links.size()) << r.err;
+  EXPECT_EQ(r.err.substr(r.err.size() - links.size()), links) << r.err;
+  EXPECT_EQ(Count(r.err, "\n"), 2u) << r.err;  // and the lost lines, once
+
+  r = inst.Run({"--check", inst.CredentialsPath()}, kNow);
+  EXPECT_NE(r.out.find("symbolic links, never written through: SPEKOLAR.log, SPEKOLAR.TXT, "
+                       "SPEKOLAR.NRT_Old"),
+            std::string::npos)
+      << r.out;
+
+  std::filesystem::remove(log + "SPEKOLAR.log");
+  std::filesystem::remove(log + "SPEKOLAR.LCK");
+  std::filesystem::create_symlink(inst.Root() + "/lock", log + "SPEKOLAR.LCK");
+  r = inst.Run(kNow);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_FALSE(std::filesystem::exists(inst.Root() + "/lock"));
+  EXPECT_NE(inst.Log("SPEKOLAR.log").find("SPEKOLAR.LCK' konnte nicht angelegt werden: symbolic link, "
+                                          "not followed ***\n"),
+            std::string::npos);
+  EXPECT_NE(r.err.find("beschrieben: '" + dir + "SPEKOLAR.LCK'"), std::string::npos) << r.err;
+}
+
 // A small file system that fills up during the pass: the findings protocol
 // holds whole records only (the next pass's first record starts a line of
 // its own), and standard error says once how many lines were lost.

@@ -81,8 +81,9 @@ class JailEnv : public EnvWrapper {
                         : platform::Status::kAccessDenied;
   }
   platform::Status LockFile(const CString& path, int64_t wait,
-                            std::unique_ptr<platform::FileLock>* out) override {
-    return Inside(path) ? EnvWrapper::LockFile(path, wait, out) : platform::Status::kAccessDenied;
+                            std::unique_ptr<platform::FileLock>* out, CString* error) override {
+    return Inside(path) ? EnvWrapper::LockFile(path, wait, out, error)
+                        : platform::Status::kAccessDenied;
   }
 
  private:

@@ -166,33 +166,45 @@ TEST_F(PosixEnvTest, AppendCreatesAndReportsSizeOnDisk) {
 }
 
 // FIFOs block an open until a writer comes; /dev/zero never ends; a link
-// may point at either or at nothing. Every way in refuses them at once.
+// may point at either or at nothing. Every way in refuses them at once. The
+// program's own files (appended to, locked) are never reached through a
+// link, not even a dangling one, which would create its target.
 TEST_F(PosixEnvTest, OnlyRegularFilesAreOpenedAndNothingWaits) {
   ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+  dir_.Write("plain", "text");
   std::filesystem::create_symlink(dir_ / "fifo", dir_ / "to-fifo");
   std::filesystem::create_symlink("/dev/zero", dir_ / "to-zero");
   std::filesystem::create_symlink(dir_ / "nowhere", dir_ / "dangling");
+  std::filesystem::create_symlink(dir_ / "plain", dir_ / "to-plain");
   struct Case {
     std::string path;
-    Status status;
+    Status read;     // OpenForRead, ReadWholeFile
+    Status ownFile;  // OpenForAppend, LockFile
   };
   const Case cases[] = {
-      {Backslashed("fifo"), Status::kNotAFile},     {Backslashed("to-fifo"), Status::kNotAFile},
-      {Backslashed("to-zero"), Status::kNotAFile},  {"\\dev\\full", Status::kNotAFile},
-      {Backslashed("dangling"), Status::kNotFound}, {Backslashed(), Status::kIsDirectory},
+      {Backslashed("fifo"), Status::kNotAFile, Status::kNotAFile},
+      {Backslashed("to-fifo"), Status::kNotAFile, Status::kIsLink},
+      {Backslashed("to-zero"), Status::kNotAFile, Status::kIsLink},
+      {"\\dev\\full", Status::kNotAFile, Status::kNotAFile},
+      {Backslashed("dangling"), Status::kNotFound, Status::kIsLink},
+      {Backslashed("to-plain"), Status::kOk, Status::kIsLink},
+      {Backslashed(), Status::kIsDirectory, Status::kIsDirectory},
   };
   for (const Case& c : cases) {
     std::unique_ptr<ReadableFile> reader;
     std::unique_ptr<AppendableFile> appender;
     std::unique_ptr<FileLock> lock;
     std::string bytes;
-    EXPECT_EQ(env_.OpenForRead(c.path, &reader), c.status) << c.path;
-    EXPECT_EQ(env_.ReadWholeFile(c.path, &bytes), c.status) << c.path;
-    if (c.status != Status::kNotFound) {  // these create a dangling link's target
-      EXPECT_EQ(env_.OpenForAppend(c.path, &appender), c.status) << c.path;
-      EXPECT_EQ(env_.LockFile(c.path, 0, &lock), c.status) << c.path;
-    }
+    CString reason;
+    EXPECT_EQ(env_.OpenForRead(c.path, &reader), c.read) << c.path;
+    EXPECT_EQ(env_.ReadWholeFile(c.path, &bytes), c.read) << c.path;
+    EXPECT_EQ(env_.OpenForAppend(c.path, &appender), c.ownFile) << c.path;
+    EXPECT_EQ(env_.LockFile(c.path, 0, &lock, &reason), c.ownFile) << c.path;
+    EXPECT_FALSE(reason.IsEmpty()) << c.path;
+    EXPECT_EQ(env_.IsSymbolicLink(c.path), c.ownFile == Status::kIsLink) << c.path;
   }
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "nowhere"));
+  EXPECT_EQ(dir_.Read("plain"), "text");
 }
 
 TEST_F(PosixEnvTest, WholeFileReadsStopAtTheCap) {
@@ -221,23 +233,33 @@ TEST_F(PosixEnvTest, TruncateTakesBackAnAppend) {
 
 TEST_F(PosixEnvTest, LockFileIsExclusiveAndWaitsUpToItsLimit) {
   std::unique_ptr<FileLock> first;
-  ASSERT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 0, &first), Status::kOk);
+  ASSERT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 0, &first, nullptr), Status::kOk);
   ASSERT_TRUE(dir_.Exists("SPEKOLAR.LCK"));
   std::unique_ptr<FileLock> second;
-  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 0, &second), Status::kBusy);
-  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 120, &second), Status::kBusy);
+  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 0, &second, nullptr), Status::kBusy);
+  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 120, &second, nullptr), Status::kBusy);
   EXPECT_EQ(second, nullptr);
-  EXPECT_EQ(env_.LockFile(Backslashed("missing\\SPEKOLAR.LCK"), 0, &second), Status::kNotFound);
+  EXPECT_EQ(env_.LockFile(Backslashed("missing\\SPEKOLAR.LCK"), 0, &second, nullptr), Status::kNotFound);
 
   // Released by the holder while the other one waits: the waiter gets it.
   std::thread release([&first] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     first.reset();
   });
-  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 60000, &second), Status::kOk);
+  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 60000, &second, nullptr), Status::kOk);
   release.join();
   EXPECT_NE(second, nullptr);
   EXPECT_TRUE(dir_.Exists("SPEKOLAR.LCK"));  // never deleted
+
+  // Deleted (or replaced) while held, as by a clean-up job: the holder
+  // still holds it, a new file at the path notwithstanding; once released,
+  // the next caller locks the file that is there now.
+  std::filesystem::remove(dir_ / "SPEKOLAR.LCK");
+  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 120, &first, nullptr), Status::kBusy);
+  dir_.Write("SPEKOLAR.LCK", "");
+  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 0, &first, nullptr), Status::kBusy);
+  second.reset();
+  EXPECT_EQ(env_.LockFile(Backslashed("SPEKOLAR.LCK"), 0, &first, nullptr), Status::kOk);
 }
 
 TEST_F(PosixEnvTest, RenameRefusesAnExistingTargetAndDeleteRemoves) {

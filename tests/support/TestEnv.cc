@@ -135,9 +135,13 @@ platform::Status FaultInjectionEnv::DiskFreeBytes(const CString& path, uint64_t*
 }
 
 platform::Status FaultInjectionEnv::LockFile(const CString& path, int64_t waitMillis,
-                                             std::unique_ptr<platform::FileLock>* out) {
-  if (NextOperationFails()) return failKind_;
-  return EnvWrapper::LockFile(path, waitMillis, out);
+                                             std::unique_ptr<platform::FileLock>* out,
+                                             CString* systemError) {
+  if (NextOperationFails()) {
+    if (systemError != nullptr) *systemError = "injected failure";
+    return failKind_;
+  }
+  return EnvWrapper::LockFile(path, waitMillis, out, systemError);
 }
 
 bool FaultInjectionEnv::IsWritable(const CString& path) {

@@ -103,7 +103,7 @@ class FaultInjectionEnv : public EnvWrapper {
   platform::Status DiskFreeBytes(const CString& path, uint64_t* freeBytes,
                                  CString* systemError) override;
   platform::Status LockFile(const CString& path, int64_t waitMillis,
-                            std::unique_ptr<platform::FileLock>* out) override;
+                            std::unique_ptr<platform::FileLock>* out, CString* systemError) override;
 
   // Called by the files this Env hands out: true when this Append must fail.
   bool NextAppendFails();
