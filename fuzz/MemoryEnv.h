@@ -55,6 +55,9 @@ class MemoryEnv : public platform::Env {
     files[path.str()] = data;
     return platform::Status::kOk;
   }
+  platform::Status ReplaceFile(const CString& path, const std::string& data) override {
+    return WriteFileAtomically(path, data);
+  }
   bool IsWritable(const CString&) override { return true; }
   // Exact names only: the targets name their files without wildcards.
   std::vector<platform::FoundFile> FindFiles(const CString& pattern) override {

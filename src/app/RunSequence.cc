@@ -4,13 +4,16 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/MonitorRun.h"
 #include "config/InstallationPath.h"
 #include "config/IniFile.h"
 #include "platform/Env.h"
 #include "platform/Registry.h"
+#include "platform/TimeText.h"
 #include "state/ProgramState.h"
+#include "state/ReportedFindings.h"
 
 const char kConfigFilePath[] = "../settings/Spekolar.ini";
 
@@ -89,6 +92,7 @@ void SendMail() {
   ProgramState& s = State();
   CString command = MailCommand(s.LogDirectory);
   int result = platform::GetEnv()->RunCommand(command);
+  if (s.Observer != nullptr) s.Observer->MailStarted(result != -1);
   Entry(command);
   if (result == -1) {
     Entry("E-Mail konnte nicht gesendet werden.");
@@ -115,13 +119,13 @@ void ReportLostLines(std::FILE* errors) {
 // a symbolic link (the directory is writable by the product's web server
 // user, and a pass may run with more rights). One line on standard error
 // names every such link this pass met, so that cron tells the operator.
-void ReportRefusedLinks(std::FILE* errors, const CString& refusedLock) {
+void ReportRefusedLinks(std::FILE* errors, const std::vector<CString>& refused) {
   ProgramState& s = State();
   CString names;
   auto add = [&names](const CString& path) {
     names += CString(names.IsEmpty() ? "'" : ", '") + path + "'";
   };
-  if (!refusedLock.IsEmpty()) add(refusedLock);
+  for (const CString& path : refused) add(path);
   for (const ProtocolFile* file :
        {&s.RunProtocol, &s.FindingsProtocol, &s.NotificationProtocol, &s.MailTextProtocol}) {
     if (file->RefusedLink()) add(file->LogPath());
@@ -133,16 +137,46 @@ void ReportRefusedLinks(std::FILE* errors, const CString& refusedLock) {
   std::fflush(errors);
 }
 
+// The day's date as the state of reported findings names it.
+CString Today() { return platform::ProtocolStamp(platform::GetEnv()->Now()).Left(10); }
+
+void StateWarning(std::FILE* errors, const CString& path, const char* what, const char* outcome) {
+  if (errors == nullptr) return;
+  std::fprintf(errors, "Spekolar: Zustandsdatei '%s' %s: %s.\n", path.c_str(), what, outcome);
+  std::fflush(errors);
+}
+
+const char kAllNew[] = "alle Befunde von heute gelten als neu";
+
+// Reads what earlier passes of the day reported. False when the file is a
+// link (never read or replaced; the caller names it).
+bool LoadReported(const CString& path, ReportedFindings* reported, std::FILE* errors) {
+  platform::Env* env = platform::GetEnv();
+  if (env->IsSymbolicLink(path)) return false;
+  std::string text;
+  const platform::Status status = env->ReadWholeFile(path, &text);
+  if (status == platform::Status::kNotFound) {
+    StateWarning(errors, path, "fehlt", kAllNew);
+  } else if (status != platform::Status::kOk) {
+    StateWarning(errors, path, "konnte nicht gelesen werden", kAllNew);
+  } else if (reported->Parse(text, Today()) == ReportedFindings::Parsed::kDamaged) {
+    StateWarning(errors, path, "ist besch\xE4" "digt", kAllNew);
+  }
+  return true;
+}
+
 int RunPass(int argc, char** argv, const InstallationPath& installation, const RunOptions& options,
-            CString* refusedLock);
+            std::vector<CString>* refusedLinks, ReportedFindings* reported);
 
 }  // namespace
 
 int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
                 const RunOptions& options) {
-  CString refusedLock;
-  const int exitCode = RunPass(argc, argv, installation, options, &refusedLock);
-  ReportRefusedLinks(options.errors, refusedLock);
+  std::vector<CString> refusedLinks;
+  ReportedFindings reported;
+  const int exitCode = RunPass(argc, argv, installation, options, &refusedLinks, &reported);
+  State().Reported = nullptr;
+  ReportRefusedLinks(options.errors, refusedLinks);
   return exitCode;
 }
 
@@ -164,7 +198,7 @@ CString MailCommand(const CString& logDirectory) {
 namespace {
 
 int RunPass(int argc, char** argv, const InstallationPath& installation, const RunOptions& options,
-            CString* refusedLock) {
+            std::vector<CString>* refusedLinks, ReportedFindings* reported) {
   ProgramState& s = State();
   platform::Env* env = platform::GetEnv();
   int exitCode = 0;
@@ -197,10 +231,11 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     const platform::Status locked =
         env->LockFile(lockPath, options.lockWaitMillis, &lock, &lockError);
     if (locked == platform::Status::kBusy) {
+      if (s.Observer != nullptr) s.Observer->LockBusy();
       FailureEntry("*** Abbruch: ein anderer Spekolar-Lauf h\xE4lt die Sperre '" + lockPath + "' ***");
       return 1;
     }
-    if (locked == platform::Status::kIsLink) *refusedLock = lockPath;
+    if (locked == platform::Status::kIsLink) refusedLinks->push_back(lockPath);
     if (locked != platform::Status::kOk) {
       // A pass without the lock may overlap another one (the same message
       // ids stored twice, .old generations lost), so it does not run where
@@ -260,11 +295,31 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     MoveAside(s.MailTextPath);
     MoveAside(s.NotificationPath);
 
+    if (options.newOnly) {
+      const CString statePath = s.LogDirectory + "\\" + kReportedFileName;
+      if (LoadReported(statePath, reported, options.errors)) {
+        s.Reported = reported;
+      } else {
+        refusedLinks->push_back(statePath);
+      }
+    }
     RunMonitors(ini);
     exitCode = 0;
   }
 
   if (s.MailTextWritten) SendMail();
+  // Saved only now, with everything reported: a pass that ends before this
+  // reports its findings again next time rather than never.
+  if (s.Reported != nullptr && options.saveReported) {
+    const CString statePath = s.LogDirectory + "\\" + kReportedFileName;
+    const platform::Status saved = env->ReplaceFile(statePath, s.Reported->Text(Today()));
+    if (saved == platform::Status::kIsLink) {
+      refusedLinks->push_back(statePath);
+    } else if (saved != platform::Status::kOk) {
+      StateWarning(options.errors, statePath, "konnte nicht geschrieben werden",
+                   "die Befunde dieses Laufs werden erneut gemeldet");
+    }
+  }
   CString closing(std::string(59, '*'));
   Entry(closing + "\n");
   ReportLostLines(options.errors);

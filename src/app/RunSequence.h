@@ -42,7 +42,17 @@ struct RunOptions {
   // Where the end-of-pass warnings go; the program's standard error, which
   // cron mails to the operator.
   std::FILE* errors = stderr;
+  // Report each finding once a day (--new-only): what earlier such passes
+  // of the day reported is read from kReportedFileName in the log
+  // directory before the monitors run and, with `saveReported`, replaced
+  // at the end of the pass, under the lock. A missing, unreadable or
+  // damaged file counts as nothing reported (said on `errors`): a finding
+  // may be reported twice, never lost.
+  bool newOnly = false;
+  bool saveReported = true;  // false: a dry run, which changes no state
 };
+
+inline constexpr char kReportedFileName[] = "SPEKOLAR.GEMELDET";
 
 // Runs one pass. `installation` is the program-wide object built at start-up.
 // Returns the process exit code.

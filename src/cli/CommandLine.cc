@@ -35,10 +35,11 @@ class UsageFormatter : public CLI::Formatter {
 };
 
 bool IsOwnOption(const std::string& arg) {
-  for (const char* name : {"--check", "--dry-run", "--date", "--plugin", "--help", "-h", "--version"}) {
+  for (const char* name : {"--check", "--dry-run", "--date", "--plugin", "--new-only", "--summary",
+                           "--lock-wait", "--help", "-h", "--version"}) {
     if (arg == name) return true;
   }
-  return arg.rfind("--date=", 0) == 0;
+  return arg.rfind("--date=", 0) == 0 || arg.rfind("--lock-wait=", 0) == 0;
 }
 
 }  // namespace
@@ -75,7 +76,21 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
       o.plugin,
       "A normal pass that also prints one status line in the monitoring-plugin convention "
       "(Nagios, Icinga, Checkmk, Zabbix) and exits 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN");
-  check->excludes(dryRun)->excludes(dateOption)->excludes(plugin);
+  CLI::Option* newOnly = app.add_flag(
+      "--new-only", o.newOnly,
+      "Report each finding once a day: findings that an earlier --new-only pass of the day "
+      "reported (kept in SPEKOLAR.GEMELDET in the log directory) get no record, row, "
+      "notification or mail again");
+  CLI::Option* summary = app.add_flag(
+      "--summary", o.summary,
+      "Print one line at the end of the pass: sections, findings, rows, mail, lost lines, exit "
+      "code (for the journal)");
+  CLI::Option* lockWait = app.add_option(
+      "--lock-wait", o.lockWaitSeconds,
+      "Wait at most this long for another pass to end (default 600; 50 with --plugin)");
+  lockWait->type_name("SECONDS")->check(CLI::NonNegativeNumber);
+  check->excludes(dryRun)->excludes(dateOption)->excludes(plugin)->excludes(newOnly)->excludes(
+      summary)->excludes(lockWait);
   app.add_option("peldavorn.ini", o.arguments,
                  "The product's configuration file (further arguments are ignored)");
 

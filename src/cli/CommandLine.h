@@ -1,6 +1,7 @@
 // The command line of spekolar: options, then the one argument.
 //
-//   spekolar [--check | [--dry-run] [--date YYYY-MM-DD[THH:MM:SS]] [--plugin]] [peldavorn.ini]
+//   spekolar [--check | [--dry-run] [--date YYYY-MM-DD[THH:MM:SS]] [--plugin] [--new-only]
+//             [--summary] [--lock-wait SECONDS]] [peldavorn.ini]
 //
 // Without options the argument (and whatever follows it, which the pass
 // ignores) goes to the pass exactly as before. Options must come before
@@ -19,6 +20,11 @@ struct ProgramOptions {
   bool check = false;
   bool dryRun = false;
   bool plugin = false;
+  bool newOnly = false;
+  bool summary = false;
+  // How long to wait for another pass's lock, in seconds; negative: the
+  // default (10 minutes, 50 seconds with --plugin).
+  int lockWaitSeconds = -1;
   bool hasDate = false;
   platform::LocalTime date;
   bool dateHasTime = false;

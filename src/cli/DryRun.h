@@ -63,6 +63,9 @@ class DryRunEnv : public platform::EnvWrapper {
   platform::Status RenameFile(const CString& from, const CString& to) override;
   platform::Status ReadWholeFile(const CString& path, std::string* out) override;
   platform::Status WriteFileAtomically(const CString& path, const std::string& data) override;
+  platform::Status ReplaceFile(const CString& path, const std::string& data) override {
+    return WriteFileAtomically(path, data);  // kept in memory like any write
+  }
   // The system's matches less the files the pass deleted or moved away;
   // a file the pass created is found by its exact name (not by wildcards,
   // which the pass never uses for its own files).

@@ -46,13 +46,40 @@ void FindingCounter::PassFailed(const CString& entry) {
   failure_ = entry;
 }
 
+int FindingCounter::Findings() const {
+  int total = 0;
+  for (const auto& entry : counts_) total += entry.second;
+  return total;
+}
+
+namespace {
+
+// "; 1 file missing: [A] x" or "; 2 files unreadable: [A] x, [B] y".
+std::string FileList(const std::vector<CString>& files, const char* what) {
+  if (files.empty()) return std::string();
+  std::string text = "; " + std::to_string(files.size()) + (files.size() == 1 ? " file " : " files ") +
+                     what + ": ";
+  for (size_t i = 0; i < files.size(); ++i) text += (i == 0 ? "" : ", ") + files[i].str();
+  return text;
+}
+
+}  // namespace
+
 PluginResult PluginStatus(const FindingCounter& counter, int exitCode) {
   PluginResult result;
-  if (counter.Failed() || exitCode != 0) {
+  if (counter.LockWasBusy() || counter.Failed() || exitCode != 0 ||
+      !counter.LostRunProtocol().IsEmpty()) {
     result.state = kPluginUnknown;
-    const std::string reason = counter.Failed()
-                                   ? OneLine(counter.Failure())
-                                   : "the pass ended with exit code " + std::to_string(exitCode);
+    std::string reason;
+    if (counter.LockWasBusy()) {
+      reason = "another pass is running";
+    } else if (counter.Failed()) {
+      reason = OneLine(counter.Failure());
+    } else if (exitCode != 0) {
+      reason = "the pass ended with exit code " + std::to_string(exitCode);
+    } else {
+      reason = "the run protocol " + counter.LostRunProtocol().str() + " could not be written";
+    }
     result.line = "SPEKOLAR UNKNOWN - " + reason;
     return result;
   }
@@ -65,11 +92,30 @@ PluginResult PluginStatus(const FindingCounter& counter, int exitCode) {
     if (state > result.state) result.state = state;
     list += (list.empty() ? ": " : ", ") + name.str() + " " + std::to_string(count);
   }
+  const std::string blind =
+      FileList(counter.Missing(), "missing") + FileList(counter.Unreadable(), "unreadable");
+  if (!blind.empty() && result.state < kPluginWarning) result.state = kPluginWarning;
   static const char* const kNames[] = {"OK", "WARNING", "CRITICAL", "UNKNOWN"};
   result.line = std::string("SPEKOLAR ") + kNames[result.state] + " - " + std::to_string(total) +
-                (total == 1 ? " finding" : " findings") + list + " | findings=" +
+                (total == 1 ? " finding" : " findings") + list + blind + " | findings=" +
                 std::to_string(total) + ";;;0 sections=" + std::to_string(counter.Sections());
   return result;
+}
+
+std::string SummaryLine(const FindingCounter& counter, int lostLines, int exitCode) {
+  std::string line = "Spekolar: " + std::to_string(counter.Sections()) + " Abschnitte, " +
+                     std::to_string(counter.Findings()) + " Befunde";
+  std::string list;
+  for (const auto& [name, count] : counter.Counts()) {
+    list += (list.empty() ? " (" : ", ") + name.str() + " " + std::to_string(count);
+  }
+  if (!list.empty()) line += list + ")";
+  static const char* const kMail[] = {"keine E-Mail", "E-Mail gestartet",
+                                      "E-Mail nicht gestartet"};
+  line += ", " + std::to_string(counter.RowsStored()) + " Meldungen gespeichert, " +
+          kMail[counter.MailState()] + ", " + std::to_string(lostLines) +
+          " Zeilen nicht geschrieben, Exit-Code " + std::to_string(exitCode);
+  return line;
 }
 
 }  // namespace cli

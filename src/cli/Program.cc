@@ -18,6 +18,8 @@ namespace cli {
 
 namespace {
 
+const int64_t kPluginLockWaitMillis = 50 * 1000;
+
 // Hands every event to each of several observers (a dry run with a plugin
 // line has two).
 class ObserverList : public PassObserver {
@@ -35,6 +37,21 @@ class ObserverList : public PassObserver {
   }
   void PassFailed(const CString& entry) override {
     for (PassObserver* o : observers_) o->PassFailed(entry);
+  }
+  void LockBusy() override {
+    for (PassObserver* o : observers_) o->LockBusy();
+  }
+  void FileMissing(const CString& entry) override {
+    for (PassObserver* o : observers_) o->FileMissing(entry);
+  }
+  void FileUnreadable(const CString& path) override {
+    for (PassObserver* o : observers_) o->FileUnreadable(path);
+  }
+  void MessageStored(bool stored) override {
+    for (PassObserver* o : observers_) o->MessageStored(stored);
+  }
+  void MailStarted(bool started) override {
+    for (PassObserver* o : observers_) o->MailStarted(started);
   }
 
  private:
@@ -115,7 +132,7 @@ int RunProgram(int argc, char** argv, const ProgramIo& io) {
         [sink](const MessageRecord& record, const CString&) { sink->TakeMessageRow(record); });
     observers.Add(sink);
   }
-  if (options.plugin) observers.Add(&counter);
+  if (options.plugin || options.summary) observers.Add(&counter);
   if (!observers.Empty()) State().Observer = &observers;
 
   // The pass sees the program name and the argument with what follows, as
@@ -127,13 +144,26 @@ int RunProgram(int argc, char** argv, const ProgramIo& io) {
 
   RunOptions runOptions;
   runOptions.errors = io.err;
+  // A monitoring engine gives a check about a minute: a plugin that waited
+  // the pass's ten minutes for the lock would be killed without a word.
+  if (options.plugin) runOptions.lockWaitMillis = kPluginLockWaitMillis;
+  if (options.lockWaitSeconds >= 0) runOptions.lockWaitMillis = int64_t{options.lockWaitSeconds} * 1000;
   if (io.lockWaitMillis >= 0) runOptions.lockWaitMillis = io.lockWaitMillis;
+  runOptions.newOnly = options.newOnly;
+  runOptions.saveReported = !options.dryRun;
   // Built under the decorators: a registry key it creates is a dry run's
   // action too.
   InstallationPath installation;
   int exitCode = RunSpekolar(static_cast<int>(passArgv.size()) - 1, passArgv.data(), installation,
                              runOptions);
   if (report) report->Finish();
+  ProgramState& s = State();
+  if (s.RunProtocol.FailedWrites() > 0) counter.SetLostRunProtocol(s.RunProtocol.LogPath());
+  if (options.summary) {
+    const int lost = s.RunProtocol.FailedWrites() + s.FindingsProtocol.FailedWrites() +
+                     s.NotificationProtocol.FailedWrites() + s.MailTextProtocol.FailedWrites();
+    PrintForConsole(io.out, SummaryLine(counter, lost, exitCode) + "\n", encoding);
+  }
   if (options.plugin) {
     const PluginResult status = PluginStatus(counter, exitCode);
     PrintForConsole(io.out, status.line + "\n", encoding);

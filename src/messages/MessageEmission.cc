@@ -43,6 +43,7 @@ int StoreMessage(CString title, const CString& monitorName, const char* category
   MessageRecord::SetText(r.MsgUid, uid);
 
   const int result = state.Db->InsertMessage(r);
+  if (state.Observer != nullptr) state.Observer->MessageStored(result == 0);
   // Without a connection the run never got this far; there is no row to
   // lose (monitors tried on their own).
   if (result != 0 && result != 1 && state.Db->Connected()) {

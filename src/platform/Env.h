@@ -154,6 +154,11 @@ class Env {
   // when `path` is a link (or a chain of links), the file it points to is
   // replaced, in that file's folder, and the link stays a link.
   virtual Status WriteFileAtomically(const CString& path, const std::string& data) = 0;
+  // As WriteFileAtomically, for the program's own files in the log
+  // directory: a symbolic link at `path` is never followed (kIsLink, nothing
+  // written), and one planted meanwhile is replaced by the rename, not
+  // written through.
+  virtual Status ReplaceFile(const CString& path, const std::string& data) = 0;
   // Whether the process may write the file (or, when missing, create it in
   // its folder).
   virtual bool IsWritable(const CString& path) = 0;

@@ -37,6 +37,9 @@ class EnvWrapper : public Env {
   Status WriteFileAtomically(const CString& path, const std::string& data) override {
     return target_->WriteFileAtomically(path, data);
   }
+  Status ReplaceFile(const CString& path, const std::string& data) override {
+    return target_->ReplaceFile(path, data);
+  }
   bool IsWritable(const CString& path) override { return target_->IsWritable(path); }
   std::vector<FoundFile> FindFiles(const CString& pattern) override {
     return target_->FindFiles(pattern);

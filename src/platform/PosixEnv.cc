@@ -453,10 +453,12 @@ Status PosixEnv::ReadWholeFile(const CString& path, std::string* out) {
   return ReadAllCapped(file, st.st_size, out);
 }
 
-Status PosixEnv::WriteFileAtomically(const CString& path, const std::string& data) {
-  // Replacing a link by a file would cut the operator's link; the new
-  // content goes where the link points.
-  std::string fsPath = FollowLinks(ToFileSystemPath(path));
+namespace {
+
+// Writes `data` to a temporary file beside `fsPath` and renames it over
+// `fsPath`, so a crash never leaves a half-written file. The rename
+// replaces whatever is at `fsPath`, a link included.
+Status ReplaceThroughTemporary(const std::string& fsPath, const std::string& data) {
   std::string temp = fsPath + ".tmpXXXXXX";
   int fd = ::mkstemp(temp.data());
   if (fd < 0) return LastErrorStatus();
@@ -490,6 +492,19 @@ Status PosixEnv::WriteFileAtomically(const CString& path, const std::string& dat
     ::close(dirFd);
   }
   return Status::kOk;
+}
+
+}  // namespace
+
+Status PosixEnv::WriteFileAtomically(const CString& path, const std::string& data) {
+  // Replacing a link by a file would cut the operator's link; the new
+  // content goes where the link points.
+  return ReplaceThroughTemporary(FollowLinks(ToFileSystemPath(path)), data);
+}
+
+Status PosixEnv::ReplaceFile(const CString& path, const std::string& data) {
+  if (IsSymbolicLink(path)) return Status::kIsLink;
+  return ReplaceThroughTemporary(ToFileSystemPath(path), data);
 }
 
 bool PosixEnv::IsWritable(const CString& path) {

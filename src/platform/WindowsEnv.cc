@@ -341,6 +341,12 @@ Status WindowsEnv::WriteFileAtomically(const CString& path, const std::string& d
   return status;
 }
 
+Status WindowsEnv::ReplaceFile(const CString& path, const std::string& data) {
+  // MoveFileEx replaces a link at the path itself rather than its target.
+  if (IsSymbolicLink(path)) return Status::kIsLink;
+  return WriteFileAtomically(path, data);
+}
+
 bool WindowsEnv::IsWritable(const CString& path) {
   DWORD attributes = ::GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES) {

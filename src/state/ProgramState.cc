@@ -1,5 +1,7 @@
 #include "state/ProgramState.h"
 
+#include "state/ReportedFindings.h"
+
 namespace {
 std::unique_ptr<ProgramState>& Instance() {
   static std::unique_ptr<ProgramState> instance = std::make_unique<ProgramState>();
@@ -10,3 +12,8 @@ std::unique_ptr<ProgramState>& Instance() {
 ProgramState& State() { return *Instance(); }
 
 void ResetProgramState() { Instance() = std::make_unique<ProgramState>(); }
+
+bool IsNewFinding(std::string_view identity) {
+  ReportedFindings* reported = State().Reported;
+  return reported == nullptr || reported->IsNew(ReportedFindings::KeyOf(identity));
+}

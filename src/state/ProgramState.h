@@ -7,6 +7,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "config/CredentialsFile.h"
 #include "config/MonitorSettings.h"
@@ -33,7 +34,20 @@ class PassObserver {
   // The pass could not start: the entry that ended it (what it wrote to the
   // run protocol, or to standard error where there is no protocol yet).
   virtual void PassFailed(const CString& /*entry*/) {}
+  // The pass did not start because another one held the lock to the end of
+  // the wait (PassFailed follows with the entry).
+  virtual void LockBusy() {}
+  // A configured Datei entry matched no file / a match could not be opened:
+  // the monitor did not see what it was configured to watch.
+  virtual void FileMissing(const CString& /*entry*/) {}
+  virtual void FileUnreadable(const CString& /*path*/) {}
+  // A message row was inserted (true) or refused (false).
+  virtual void MessageStored(bool /*stored*/) {}
+  // The mail script was started (true) or could not be (false).
+  virtual void MailStarted(bool /*started*/) {}
 };
+
+class ReportedFindings;
 
 struct ProgramState {
   ProtocolFile RunProtocol;           // SPEKOLAR.log
@@ -62,7 +76,14 @@ struct ProgramState {
 
   // Not owned; null unless an operator mode watches the pass.
   PassObserver* Observer = nullptr;
+  // Not owned; null unless the pass reports each finding once a day.
+  ReportedFindings* Reported = nullptr;
 };
 
 ProgramState& State();
+
+// Whether a finding with this identity (see ReportedFindings) is reported
+// in this pass: always, unless the pass reports each finding once a day and
+// an earlier such pass of the day reported it as often as it occurs now.
+bool IsNewFinding(std::string_view identity);
 void ResetProgramState();

@@ -80,6 +80,9 @@ class JailEnv : public EnvWrapper {
     return Inside(path) ? EnvWrapper::WriteFileAtomically(path, data)
                         : platform::Status::kAccessDenied;
   }
+  platform::Status ReplaceFile(const CString& path, const std::string& data) override {
+    return Inside(path) ? EnvWrapper::ReplaceFile(path, data) : platform::Status::kAccessDenied;
+  }
   platform::Status LockFile(const CString& path, int64_t wait,
                             std::unique_ptr<platform::FileLock>* out, CString* error) override {
     return Inside(path) ? EnvWrapper::LockFile(path, wait, out, error)

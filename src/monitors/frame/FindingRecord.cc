@@ -25,6 +25,7 @@ FindingReporter::FindingReporter(CString title, CString monitorName)
 
 void FindingReporter::Report(const FindingRecord& record) {
   CString line = record.Join();
+  if (!IsNewFinding(line.view())) return;
   State().FindingsProtocol.WriteLine(line, true, false);
   if (State().Observer != nullptr) State().Observer->FindingReported(line);
   if (!messageStored_) {

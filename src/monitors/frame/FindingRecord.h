@@ -48,7 +48,8 @@ class FindingReporter {
   virtual ~FindingReporter() = default;
 
   // Writes the record, stores it as the pass's message if none was stored
-  // yet, and sets SectionFindingFlag. Failures of the writers are theirs; the
+  // yet, and sets SectionFindingFlag; does nothing for a finding that an
+  // earlier pass of the day already reported (IsNewFinding). Failures of the writers are theirs; the
   // pass goes on regardless.
   void Report(const FindingRecord& record);
 

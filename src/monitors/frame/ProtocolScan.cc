@@ -55,6 +55,7 @@ bool ProtocolScan::Run() {
     std::vector<platform::FoundFile> matches = env->FindFiles(entry);
     if (matches.empty()) {
       WriteRunEntry("   Protokolldatei '" + entry + "' nicht gefunden.");
+      if (State().Observer != nullptr) State().Observer->FileMissing(entry);
       continue;
     }
     for (const platform::FoundFile& match : matches) {
@@ -62,6 +63,7 @@ bool ProtocolScan::Run() {
       std::unique_ptr<platform::ReadableFile> file;
       if (env->OpenForRead(match.path, &file) != platform::Status::kOk || !file) {
         WriteRunEntry("   Protokolldatei '" + match.path + "' konnte nicht ge\xF6" "ffnet werden");
+        if (State().Observer != nullptr) State().Observer->FileUnreadable(match.path);
         return false;
       }
       WriteRunEntry("  Bearbeiten Protokolldatei '" + match.path + "'");

@@ -39,6 +39,8 @@ bool CheckDriveCapacity(CString sectionName) {
     if (drive->IsEmpty()) continue;
     const int64_t free = FreeMegabytes(*drive);
     if (free >= minimum) continue;
+    // One drive is one finding for the day, whatever its free space.
+    if (!IsNewFinding((sectionName + ";" + *drive).view())) continue;
     anyShort = true;
     const CString record = sectionName + ";3;" + settings.MinGroesse + ";;" +
                            CString::Formatted("%lld MB", static_cast<long long>(free)) +
