@@ -614,17 +614,18 @@ Status ReadDiskAnswer(int fd, int64_t deadline, DiskQueryAnswer* answer) {
   return Status::kOk;
 }
 
-// Reaps `pid` without ever blocking: polls waitpid(WNOHANG) for up to
-// `millis`. False when the child is still there (stuck in the kernel, where
-// not even SIGKILL ends it until the file system answers or goes away).
+// Reaps `pid` without ever blocking: polls waitpid(WNOHANG) every
+// millisecond, `millis` times at most (counted, not clocked, so that a clock
+// that does not move cannot keep it here). False when the child is still
+// there (stuck in the kernel, where not even SIGKILL ends it until the file
+// system answers or goes away).
 bool ReapWithin(pid_t pid, int64_t millis) {
-  const int64_t deadline = MonotonicMillis() + millis;
-  for (;;) {
+  for (int64_t tried = 0;; ++tried) {
     int status = 0;
     const pid_t reaped = ::waitpid(pid, &status, WNOHANG);
-    if (reaped == pid || (reaped < 0 && errno == ECHILD)) return true;
-    if (reaped < 0 && errno != EINTR) return true;  // nothing left to wait for
-    if (MonotonicMillis() >= deadline) return false;
+    if (reaped == pid || (reaped < 0 && errno != EINTR)) return true;  // gone, or not ours
+    if (reaped < 0) continue;
+    if (tried >= millis) return false;
     struct timespec pause = {0, 1000000};
     ::nanosleep(&pause, nullptr);
   }
