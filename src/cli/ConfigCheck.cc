@@ -48,6 +48,7 @@ const char* StatusText(platform::Status status) {
     case platform::Status::kTooLarge: return "larger than 16 MiB";
     case platform::Status::kBusy: return "busy";
     case platform::Status::kIsLink: return "a symbolic link (not followed)";
+    case platform::Status::kTimedOut: return "no answer in time";
   }
   return "unknown";
 }
@@ -446,7 +447,12 @@ void Checker::Drives(const CString& label, const CString& notification, const CS
   for (const CString* drive : drives) {
     uint64_t freeBytes = 0;
     CString reason;
-    if (env->DiskFreeBytes(*drive, &freeBytes, &reason) != platform::Status::kOk) {
+    const platform::Status status = env->DiskFreeBytes(*drive, &freeBytes, &reason);
+    if (status == platform::Status::kTimedOut) {
+      reason = CString::Formatted("no answer in %d seconds",
+                                  static_cast<int>(platform::kDiskQueryLimitMillis / 1000));
+    }
+    if (status != platform::Status::kOk) {
       Error(label + " drive '" + *drive + "' cannot be queried (" + reason +
             "): a pass reports it with 0 MB free");
       continue;

@@ -41,12 +41,19 @@ enum class Status {
                    // end of the wait
   kIsLink,         // a symbolic link where the program's own file must be
                    // (OpenForAppend, LockFile): not gone through
+  kTimedOut,       // DiskFreeBytes: the system gave no answer within
+                   // kDiskQueryLimitMillis (a share whose server is gone)
 };
 
 // Whole-file reads (ReadWholeFile) refuse files larger than this. No real
 // INI file, registry export or credentials file comes near it; a larger
 // file is a mistake (or /dev/zero behind a link), not configuration.
 inline constexpr int64_t kMaxWholeFileBytes = int64_t{16} << 20;
+
+// DiskFreeBytes waits this long for the system's answer about one path. A
+// hard-mounted share whose server is gone can hold the query in the kernel
+// for good, where not even SIGKILL ends it; the pass must not wait with it.
+inline constexpr int64_t kDiskQueryLimitMillis = 10000;
 
 // Local wall-clock time, broken down. month is 1..12, year four digits.
 struct LocalTime {
@@ -177,7 +184,12 @@ class Env {
   // is not null, it receives the operating system's own description of the
   // error (POSIX: strerror of errno; Windows: the FormatMessage text of
   // GetLastError without its line end), for the run protocol; on success it
-  // is left as it was.
+  // is left as it was. The system's implementations wait at most
+  // kDiskQueryLimitMillis for the answer (the query runs apart from the
+  // caller: a child process holding no descriptor of ours, or a thread of
+  // its own) and then give kTimedOut, leaving `systemError` as it was (the
+  // system has said nothing); the query may still be stuck in the system
+  // then, but it holds nothing the caller needs.
   virtual Status DiskFreeBytes(const CString& path, uint64_t* freeBytes,
                                CString* systemError) = 0;
 

@@ -3,10 +3,13 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
@@ -52,6 +55,12 @@ Status StatusFromErrno(int error) {
 }
 
 Status LastErrorStatus() { return StatusFromErrno(errno); }
+
+int64_t MonotonicMillis() {
+  struct timespec ts;
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -570,15 +579,130 @@ LocalTime LocalTimeOf(time_t when) {
 
 LocalTime PosixEnv::Now() { return LocalTimeOf(::time(nullptr)); }
 
-Status PosixEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) {
-  std::string fsPath = ToFileSystemPath(path);
+int QueryFreeBytes(const char* fsPath, uint64_t* freeBytes) {
+  // In glibc on Linux, statvfs is the statfs system call and a copy of its
+  // fields: safe between fork and _exit.
   struct statvfs vfs;
-  if (::statvfs(fsPath.c_str(), &vfs) != 0) {
-    const int error = errno;
+  if (::statvfs(fsPath, &vfs) != 0) return errno;
+  *freeBytes = static_cast<uint64_t>(vfs.f_bfree) * static_cast<uint64_t>(vfs.f_frsize);
+  return 0;
+}
+
+namespace {
+
+// What the query child sends back: 0 and the free bytes, or an errno value.
+struct DiskQueryAnswer {
+  int error = 0;
+  uint64_t freeBytes = 0;
+};
+
+// The descriptor the query child writes its answer to; it closes all others.
+constexpr int kAnswerFd = 3;
+
+// The query child: keeps only the pipe's write end (as kAnswerFd), runs the
+// query and writes the answer. Async-signal-safe calls only: the child of a
+// fork may not allocate or take locks. `maxFd` (from the parent) bounds the
+// close loop where close_range is missing.
+[[noreturn]] void RunDiskQueryChild(int answerFd, int maxFd, const char* fsPath, DiskQuery query) {
+  if (answerFd != kAnswerFd && ::dup2(answerFd, kAnswerFd) < 0) ::_exit(127);
+  // No descriptor of the pass may live on here: a child stuck in the kernel
+  // would keep the pass lock (flock belongs to the open file, and the
+  // child's copy is the same open file), the database socket and the
+  // protocol files for as long as it is stuck.
+  if (::close_range(0, kAnswerFd - 1, 0) != 0 || ::close_range(kAnswerFd + 1, ~0U, 0) != 0) {
+    for (int fd = 0; fd < maxFd; ++fd) {
+      if (fd != kAnswerFd) ::close(fd);
+    }
+  }
+  DiskQueryAnswer answer;
+  answer.error = query(fsPath, &answer.freeBytes);
+  // One write under PIPE_BUF arrives whole.
+  if (::write(kAnswerFd, &answer, sizeof answer) != static_cast<ssize_t>(sizeof answer)) ::_exit(1);
+  ::_exit(0);
+}
+
+// Reads the child's answer until `deadline` (MonotonicMillis). kOk with the
+// answer; kTimedOut when it did not come in time; kIoError when the pipe
+// closed first (the child ended without answering).
+Status ReadDiskAnswer(int fd, int64_t deadline, DiskQueryAnswer* answer) {
+  char* into = reinterpret_cast<char*>(answer);
+  size_t got = 0;
+  while (got < sizeof *answer) {
+    const int64_t left = deadline - MonotonicMillis();
+    if (left <= 0) return Status::kTimedOut;
+    struct pollfd ready = {fd, POLLIN, 0};
+    const int n = ::poll(&ready, 1, static_cast<int>(std::min<int64_t>(left, INT_MAX)));
+    // poll's own time-out ends the wait even where the clock does not move
+    // (a test's frozen clock).
+    if (n == 0) return Status::kTimedOut;
+    if (n < 0 && errno != EINTR) return Status::kIoError;
+    if (n < 0) continue;
+    const ssize_t count = ::read(fd, into + got, sizeof *answer - got);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return Status::kIoError;
+    got += static_cast<size_t>(count);
+  }
+  return Status::kOk;
+}
+
+// Reaps `pid` without ever blocking: polls waitpid(WNOHANG) every
+// millisecond, `millis` times at most (counted, not clocked, so that a clock
+// that does not move cannot keep it here). False when the child is still
+// there (stuck in the kernel, where not even SIGKILL ends it until the file
+// system answers or goes away).
+bool ReapWithin(pid_t pid, int64_t millis) {
+  for (int64_t tried = 0;; ++tried) {
+    int status = 0;
+    const pid_t reaped = ::waitpid(pid, &status, WNOHANG);
+    if (reaped == pid || (reaped < 0 && errno != EINTR)) return true;  // gone, or not ours
+    if (reaped < 0) continue;
+    if (tried >= millis) return false;
+    struct timespec pause = {0, 1000000};
+    ::nanosleep(&pause, nullptr);
+  }
+}
+
+// The highest descriptor number + 1 the process may have, for the child's
+// close loop where close_range is missing.
+int DescriptorLimit() {
+  struct rlimit limit;
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 65536;
+  return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
+}
+
+}  // namespace
+
+Status PosixEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) {
+  std::erase_if(unreaped_, [](int pid) { return ReapWithin(pid, 0); });
+  auto failed = [systemError](int error) {
     if (systemError != nullptr) *systemError = CString(std::strerror(error));
     return StatusFromErrno(error);
+  };
+  const std::string fsPath = ToFileSystemPath(path);
+  const int maxFd = DescriptorLimit();
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return failed(errno);
+  const int64_t deadline = MonotonicMillis() + std::max<int64_t>(diskQueryLimitMillis_, 0);
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    const int error = errno;
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    return failed(error);
   }
-  *freeBytes = static_cast<uint64_t>(vfs.f_bfree) * static_cast<uint64_t>(vfs.f_frsize);
+  if (pid == 0) RunDiskQueryChild(pipeFds[1], maxFd, fsPath.c_str(), diskQuery_);
+  ::close(pipeFds[1]);
+  DiskQueryAnswer answer;
+  const Status received = ReadDiskAnswer(pipeFds[0], deadline, &answer);
+  ::close(pipeFds[0]);
+  if (received == Status::kTimedOut) ::kill(pid, SIGKILL);
+  // An answered child is at its _exit; a killed one ends at once unless the
+  // kernel holds it, and then it is tried again at the next query.
+  if (!ReapWithin(pid, 200)) unreaped_.push_back(pid);
+  if (received == Status::kTimedOut) return Status::kTimedOut;
+  if (received != Status::kOk) return failed(EIO);
+  if (answer.error != 0) return failed(answer.error);
+  *freeBytes = answer.freeBytes;
   return Status::kOk;
 }
 
@@ -751,12 +875,6 @@ class PosixFileLock : public FileLock {
   int fd_;
   int folderFd_;
 };
-
-int64_t MonotonicMillis() {
-  struct timespec ts;
-  ::clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
 
 // flock without waiting: 1 when taken, 0 when another holder has it, -1 on
 // any other failure (errno says why).

@@ -2,6 +2,7 @@
 // without a process or a file system.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -48,8 +49,22 @@ std::string ToFileSystemPath(const CString& path);
 // A blank line gives no words.
 std::vector<std::string> SplitCommandLine(std::string_view line);
 
+// The free-space query that PosixEnv::DiskFreeBytes runs in its child
+// process: 0 with *freeBytes set, or an errno value. It runs between fork
+// and _exit, so it may make async-signal-safe calls only.
+using DiskQuery = int (*)(const char* fsPath, uint64_t* freeBytes);
+
+// The query the system's PosixEnv runs: the volume's free blocks times its
+// fragment size, as statvfs gives them.
+int QueryFreeBytes(const char* fsPath, uint64_t* freeBytes);
+
 class PosixEnv : public Env {
  public:
+  // `diskQueryLimitMillis` and `diskQuery` are there for tests, which
+  // shorten the wait and put a query in place that never answers.
+  explicit PosixEnv(int64_t diskQueryLimitMillis = kDiskQueryLimitMillis,
+                    DiskQuery diskQuery = QueryFreeBytes)
+      : diskQueryLimitMillis_(diskQueryLimitMillis), diskQuery_(diskQuery) {}
 
   Status OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) override;
   Status OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) override;
@@ -61,6 +76,11 @@ class PosixEnv : public Env {
   bool IsWritable(const CString& path) override;
   std::vector<FoundFile> FindFiles(const CString& pattern) override;
   LocalTime Now() override;
+  // The query runs in a child process that first closes every descriptor
+  // it inherited (the lock file, the database connection, the protocol
+  // files) and sends its result through a pipe. A child that has not
+  // answered within the limit is killed and left behind (reaped when it
+  // ends, never waited for): kTimedOut.
   Status DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) override;
   // Environment names match exactly first and then, as on Windows, without
   // regard to ASCII case.
@@ -81,6 +101,13 @@ class PosixEnv : public Env {
   // flock on the lock file, polled until the limit.
   Status LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out,
                   CString* systemError) override;
+
+ private:
+  int64_t diskQueryLimitMillis_;
+  DiskQuery diskQuery_;
+  // Query children killed at their time-out but not yet reaped (stuck in
+  // the kernel): tried again, without waiting, at each later query.
+  std::vector<int> unreaped_;
 };
 
 }  // namespace platform

@@ -416,14 +416,68 @@ LocalTime WindowsEnv::Now() {
   return FromSystemTime(st);
 }
 
-Status WindowsEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) {
+unsigned long QueryVolumeFreeBytes(const char* path, uint64_t* freeBytes) {
   ULARGE_INTEGER available, total, totalFree;
-  if (!::GetDiskFreeSpaceExA(path.c_str(), &available, &total, &totalFree)) {
+  if (!::GetDiskFreeSpaceExA(path, &available, &total, &totalFree)) return ::GetLastError();
+  *freeBytes = totalFree.QuadPart;
+  return ERROR_SUCCESS;
+}
+
+namespace {
+
+// What DiskFreeBytes and its query thread share. It lives on the heap with
+// two references, one for each side, and whichever side lets go last frees
+// it: normally the caller after the thread has ended, but after a time-out
+// the thread, whenever its call returns (the caller has gone on by then).
+struct DiskQueryBlock {
+  LONG references = 2;
+  std::string path;
+  WindowsDiskQuery query = nullptr;
+  uint64_t freeBytes = 0;
+  DWORD error = ERROR_SUCCESS;
+};
+
+void Release(DiskQueryBlock* block) {
+  if (::InterlockedDecrement(&block->references) == 0) delete block;
+}
+
+DWORD WINAPI DiskQueryThread(LPVOID parameter) {
+  auto* block = static_cast<DiskQueryBlock*>(parameter);
+  block->error = block->query(block->path.c_str(), &block->freeBytes);
+  Release(block);
+  return 0;
+}
+
+}  // namespace
+
+Status WindowsEnv::DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) {
+  auto* block = new DiskQueryBlock;
+  block->path = path.str();
+  block->query = diskQuery_;
+  HANDLE thread = ::CreateThread(nullptr, 64 * 1024, DiskQueryThread, block,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  if (thread == nullptr) {
     const DWORD error = ::GetLastError();
+    delete block;  // no thread holds it
     if (systemError != nullptr) *systemError = SystemErrorText(error);
     return StatusFromError(error);
   }
-  *freeBytes = totalFree.QuadPart;
+  const DWORD limit = static_cast<DWORD>(std::clamp<int64_t>(diskQueryLimitMillis_, 0, 0x7FFFFFFF));
+  const DWORD waited = ::WaitForSingleObject(thread, limit);
+  ::CloseHandle(thread);
+  if (waited != WAIT_OBJECT_0) {
+    Release(block);  // the thread frees it when its call returns
+    return Status::kTimedOut;
+  }
+  // The thread has ended: its results are complete and visible here.
+  const DWORD error = block->error;
+  const uint64_t bytes = block->freeBytes;
+  Release(block);
+  if (error != ERROR_SUCCESS) {
+    if (systemError != nullptr) *systemError = SystemErrorText(error);
+    return StatusFromError(error);
+  }
+  *freeBytes = bytes;
   return Status::kOk;
 }
 

@@ -11,6 +11,7 @@
 // text form, each LF as CR LF, as Windows programs write their text files.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,8 +23,22 @@ namespace platform {
 // after a CR too, as the C runtime's text mode writes it).
 std::string ToTextForm(std::string_view data);
 
+// The free-space query that WindowsEnv::DiskFreeBytes runs on a thread of
+// its own: ERROR_SUCCESS with *freeBytes set, or the system's error code.
+using WindowsDiskQuery = unsigned long (*)(const char* path, uint64_t* freeBytes);
+
+// The query the system's WindowsEnv runs: GetDiskFreeSpaceExA's third
+// result, the volume's total free bytes.
+unsigned long QueryVolumeFreeBytes(const char* path, uint64_t* freeBytes);
+
 class WindowsEnv : public Env {
  public:
+  // `diskQueryLimitMillis` and `diskQuery` are there for tests, which
+  // shorten the wait and put a query in place that does not answer.
+  explicit WindowsEnv(int64_t diskQueryLimitMillis = kDiskQueryLimitMillis,
+                      WindowsDiskQuery diskQuery = QueryVolumeFreeBytes)
+      : diskQueryLimitMillis_(diskQueryLimitMillis), diskQuery_(diskQuery) {}
+
   Status OpenForRead(const CString& path, std::unique_ptr<ReadableFile>* out) override;
   Status OpenForAppend(const CString& path, std::unique_ptr<AppendableFile>* out) override;
   Status DeleteFile(const CString& path) override;
@@ -40,7 +55,10 @@ class WindowsEnv : public Env {
   // GetLocalTime.
   LocalTime Now() override;
   // GetDiskFreeSpaceExA: the volume's total free bytes (its third result);
-  // on failure the FormatMessageA text of the error.
+  // on failure the FormatMessageA text of the error. The call cannot be
+  // cancelled (a UNC path whose server is gone waits for the network's
+  // time-outs), so it runs on a thread of its own, waited for up to the
+  // limit: kTimedOut then, and the thread finishes on its own later.
   Status DiskFreeBytes(const CString& path, uint64_t* freeBytes, CString* systemError) override;
   // GetEnvironmentVariableA: names match without regard to case.
   bool GetVariable(const char* name, std::string* value) override;
@@ -65,6 +83,10 @@ class WindowsEnv : public Env {
   // Keeps the system from asking the (absent) user about a drive that is
   // not ready; the call then fails instead. Always true.
   bool FrameworkInit() override;
+
+ private:
+  int64_t diskQueryLimitMillis_;
+  WindowsDiskQuery diskQuery_;
 };
 
 }  // namespace platform

@@ -1,19 +1,33 @@
 // The built program where passes overlap, disks fill up, files are not what
 // they seem, the database freezes and installation paths hold blanks.
 #include <gtest/gtest.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <linux/fuse.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/Installation.h"
 #include "support/Records.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -332,6 +346,173 @@ TEST(ReliabilityTest, AFrozenServerEndsTheConnect) {
                            " - Fehler beim Verbindungsaufbau zur Datenbank:\n2013\n08S01\n";
   const std::string log = inst.Log("SPEKOLAR.log");
   EXPECT_EQ(log.substr(0, head.size()), head) << log;
+}
+
+// A FUSE file system whose server has stopped answering, as a hard-mounted
+// share whose server is gone: a child process mounts it through /dev/fuse,
+// answers the kernel's INIT and from then on reads every request without
+// answering it. A statfs there waits in the kernel, where once its request
+// has been read not even SIGKILL ends it. Taken away (lazily unmounted, its
+// server killed, which fails every request still waiting) before its
+// folder is removed.
+class SilentFuseMount {
+ public:
+  SilentFuseMount() : point_(base_.path() + "/share") {
+    std::filesystem::create_directory(point_);
+    int ready[2];
+    if (::pipe2(ready, O_CLOEXEC) != 0) {
+      failure_ = std::strerror(errno);
+      return;
+    }
+    server_ = ::fork();
+    if (server_ == 0) {
+      ::close(ready[0]);
+      Serve(point_.c_str(), ready[1]);
+    }
+    ::close(ready[1]);
+    char answer[256] = {};
+    const ssize_t n = server_ > 0 ? ::read(ready[0], answer, sizeof answer - 1) : -1;
+    ::close(ready[0]);
+    if (n > 0 && std::string(answer) == "ok") {
+      mounted_ = true;
+    } else {
+      failure_ = n > 0 ? answer : "the server ended";
+    }
+  }
+  ~SilentFuseMount() {
+    if (mounted_) ::umount2(point_.c_str(), MNT_DETACH);
+    if (server_ > 0) {
+      ::kill(server_, SIGKILL);
+      ::waitpid(server_, nullptr, 0);
+    }
+  }
+  SilentFuseMount(const SilentFuseMount&) = delete;
+  SilentFuseMount& operator=(const SilentFuseMount&) = delete;
+
+  bool mounted() const { return mounted_; }
+  const std::string& failure() const { return failure_; }
+  const std::string& point() const { return point_; }
+  int server() const { return server_; }
+
+ private:
+  // The server: says "ok" on `ready` once the kernel's INIT is answered, or
+  // why the mount failed.
+  [[noreturn]] static void Serve(const char* point, int ready) {
+    const int fuse = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+    char options[128];
+    std::snprintf(options, sizeof options, "fd=%d,rootmode=40000,user_id=0,group_id=0", fuse);
+    if (fuse < 0 || ::mount("spekolar-silent", point, "fuse", MS_NOSUID | MS_NODEV, options) != 0) {
+      const char* why = std::strerror(errno);
+      if (::write(ready, why, std::strlen(why)) < 0) ::_exit(1);
+      ::_exit(1);
+    }
+    static char request[1 << 20];
+    for (;;) {
+      const ssize_t n = ::read(fuse, request, sizeof request);
+      if (n < 0 && (errno == EINTR || errno == ENOENT)) continue;
+      if (n < static_cast<ssize_t>(sizeof(fuse_in_header))) ::_exit(0);  // unmounted
+      const auto* in = reinterpret_cast<const fuse_in_header*>(request);
+      if (in->opcode != FUSE_INIT) continue;  // read, never answered
+      const auto* init = reinterpret_cast<const fuse_init_in*>(in + 1);
+      struct {
+        fuse_out_header head;
+        fuse_init_out body;
+      } reply = {};
+      reply.head.len = sizeof reply;
+      reply.head.unique = in->unique;
+      reply.body.major = FUSE_KERNEL_VERSION;
+      reply.body.minor = std::min<uint32_t>(init->minor, FUSE_KERNEL_MINOR_VERSION);
+      reply.body.max_readahead = init->max_readahead;
+      reply.body.max_write = 4096;
+      if (::write(fuse, &reply, sizeof reply) < 0 || ::write(ready, "ok", 2) < 0) ::_exit(1);
+    }
+  }
+
+  spktest::TempDir base_;
+  std::string point_;
+  int server_ = -1;
+  bool mounted_ = false;
+  std::string failure_;
+};
+
+// Children of this process: pid and state letter ('D' waits in the kernel).
+std::vector<std::pair<int, char>> Children() {
+  std::vector<std::pair<int, char>> children;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string text;
+    if (!std::getline(stat, text)) continue;
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    int parent = 0;
+    if (std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent) != 2) continue;
+    if (parent == ::getpid()) children.emplace_back(std::atoi(entry.path().filename().c_str()), state);
+  }
+  return children;
+}
+
+// A drive whose file system does not answer: the pass gives its query 10
+// seconds, reports the drive as not queryable with 0 MB free and ends; the
+// query, still stuck in the kernel, holds no copy of the lock, so the next
+// pass takes it at once. Nothing is left behind once the file system goes.
+TEST(ReliabilityTest, ADriveThatDoesNotAnswerIsGivenUpAfterTenSeconds) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a FUSE file system needs root";
+  Installation inst;
+  // The pass's query child comes to this process when the pass ends.
+  ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+  std::optional<SilentFuseMount> share;
+  share.emplace();
+  if (!share->mounted()) GTEST_SKIP() << "cannot mount a FUSE file system here: " << share->failure();
+  inst.WriteConfig("[SPEKOLAR]\nE-Mail=admin@example.org\n"
+                   "[LAUFWERK]\nMinGroesse=1\nMeldungstyp=fenster\nID=" + share->point() + "\n");
+
+  // Should a pass wait for the query after all, the file system goes after
+  // a minute, so that the test fails instead of hanging with it.
+  std::atomic<bool> passesDone{false};
+  std::thread watchdog([&passesDone, server = share->server()] {
+    for (int i = 0; i < 600 && !passesDone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!passesDone) ::kill(server, SIGKILL);
+  });
+  auto start = std::chrono::steady_clock::now();
+  RunResult first = inst.Run();
+  const auto firstTook = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_GE(firstTook, std::chrono::seconds(10));
+  EXPECT_LT(firstTook, std::chrono::seconds(30));
+  const std::string log = inst.Log("SPEKOLAR.log");
+  EXPECT_NE(log.find(" -    Laufwerk '" + share->point() +
+                     "' konnte nicht abgefragt werden: keine Antwort in 10 Sekunden\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(inst.Log("SPEKOLAR.TXT").find(";LAUFWERK;3;1;;0 MB;Kapazitaet unterschritten;" +
+                                          share->point() + "\n"),
+            std::string::npos)
+      << inst.Log("SPEKOLAR.TXT");
+  // The stand-in works as a dead server does: the killed query still waits.
+  size_t stuck = 0;
+  for (const auto& [pid, state] : Children()) {
+    if (pid != share->server() && state == 'D') ++stuck;
+  }
+  EXPECT_EQ(stuck, 1u);
+
+  inst.WriteConfig("[SPEKOLAR]\nE-Mail=admin@example.org\n");
+  start = std::chrono::steady_clock::now();
+  RunResult second = inst.Run();
+  EXPECT_EQ(second.exitCode, 0) << second.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(inst.Log("SPEKOLAR.log").find("Abbruch"), std::string::npos);
+  passesDone = true;
+  watchdog.join();
+
+  // Gone with the file system: no process is left.
+  share.reset();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (::waitpid(-1, nullptr, WNOHANG) >= 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(Children(), (std::vector<std::pair<int, char>>{}));
+  ::prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
 // The installation and the interpreter in folders with blanks, "(x86)" and

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -338,6 +340,67 @@ TEST_F(PosixEnvTest, DiskFreeBytesOfAnExistingFolder) {
   EXPECT_EQ(env_.DiskFreeBytes(Backslashed("missing"), &free, &error), Status::kNotFound);
   EXPECT_EQ(error, std::strerror(ENOENT));
   EXPECT_EQ(env_.DiskFreeBytes(Backslashed("missing"), &free, nullptr), Status::kNotFound);
+}
+
+// A query that never answers, as statvfs on a share whose server is gone.
+int NeverAnswers(const char*, uint64_t*) {
+  for (;;) ::pause();
+}
+
+// How many descriptors the query child has open, sent back as its "free
+// bytes". fcntl is async-signal-safe.
+int CountsOpenDescriptors(const char*, uint64_t* freeBytes) {
+  *freeBytes = 0;
+  for (int fd = 0; fd < 1024; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1) ++*freeBytes;
+  }
+  return 0;
+}
+
+// The query runs in a child that keeps no descriptor of ours (only its
+// answer pipe), so a query stuck in the kernel holds neither the pass lock
+// nor anything else; one that does not answer is given up at the limit,
+// killed and reaped.
+TEST_F(PosixEnvTest, DiskQueryHoldsNothingAndWaitsOnlyUpToItsLimit) {
+  const CString lockPath(Backslashed("SPEKOLAR.LCK"));
+  // The lowest free descriptor is taken first, so the lock's is not the
+  // one the child keeps its answer pipe at (3).
+  const int filler = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  std::unique_ptr<FileLock> lock;
+  ASSERT_EQ(env_.LockFile(lockPath, 0, &lock, nullptr), Status::kOk);
+  const int inherited = ::dup2(STDOUT_FILENO, 700);  // no close-on-exec
+  ASSERT_EQ(inherited, 700);
+  PosixEnv counting(kDiskQueryLimitMillis, CountsOpenDescriptors);
+  uint64_t free = 0;
+  ASSERT_EQ(counting.DiskFreeBytes(Backslashed(), &free, nullptr), Status::kOk);
+  EXPECT_EQ(free, 1u);
+  ::close(inherited);
+
+  // While a query hangs, another holder takes the lock the moment this one
+  // lets it go: the child has no copy of it.
+  PosixEnv stuck(300, NeverAnswers);
+  Status retaken = Status::kIoError;
+  std::thread other([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    lock.reset();
+    std::unique_ptr<FileLock> again;
+    retaken = env_.LockFile(lockPath, 0, &again, nullptr);
+  });
+  CString error = "untouched";
+  const auto start = std::chrono::steady_clock::now();
+  const Status status = stuck.DiskFreeBytes(Backslashed(), &free, &error);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  other.join();
+  EXPECT_EQ(status, Status::kTimedOut);
+  EXPECT_EQ(error, "untouched");
+  EXPECT_EQ(retaken, Status::kOk);
+  EXPECT_GE(waited, std::chrono::milliseconds(300));
+  EXPECT_LT(waited, std::chrono::seconds(3));
+  // The killed child was reaped: no zombie is left.
+  errno = 0;
+  EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+  EXPECT_EQ(errno, ECHILD);
+  ::close(filler);
 }
 
 TEST(ExpandCommandVariablesTest, ExpandsDefinedNamesOnly) {

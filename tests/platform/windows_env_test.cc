@@ -105,6 +105,29 @@ TEST(WindowsEnvTest, FilesOpenAppendRenameAndDelete) {
   EXPECT_FALSE(env.IsWritable(CString(dir / "sub")));
 }
 
+// A query that answers only after the caller has given up, as
+// GetDiskFreeSpaceExA on a share whose server is gone.
+unsigned long AnswersLate(const char*, uint64_t* freeBytes) {
+  ::Sleep(1000);
+  *freeBytes = 1;
+  return ERROR_SUCCESS;
+}
+
+TEST(WindowsEnvTest, DiskQueryWaitsOnlyUpToItsLimit) {
+  WindowsEnv env(200, AnswersLate);
+  uint64_t free = 7;
+  CString error = "untouched";
+  const ULONGLONG start = ::GetTickCount64();
+  EXPECT_EQ(env.DiskFreeBytes("\\\\gone\\share", &free, &error), Status::kTimedOut);
+  const ULONGLONG took = ::GetTickCount64() - start;
+  EXPECT_GE(took, 150u);
+  EXPECT_LT(took, 900u);
+  EXPECT_EQ(free, 7u);
+  EXPECT_EQ(error, "untouched");
+  // The thread ends later on its own and frees what it shared.
+  ::Sleep(1200);
+}
+
 TEST(WindowsEnvTest, DiskVariablesAndCommandProcessor) {
   spktest::TempDir dir;
   WindowsEnv env;

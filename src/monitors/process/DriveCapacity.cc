@@ -15,11 +15,18 @@ const char kMonitorName[] = "Laufwerk";
 void WriteRunEntry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
 
 // Free MiB of the volume holding `path`; 0 for a path that cannot be
-// queried, whose reason goes to the run protocol.
+// queried, whose reason goes to the run protocol: the system's text, or,
+// for a path that gave no answer within the query's limit (a share whose
+// server is gone), that the answer did not come.
 int64_t FreeMegabytes(const CString& path) {
   uint64_t freeBytes = 0;
   CString reason;
-  if (platform::GetEnv()->DiskFreeBytes(path, &freeBytes, &reason) != platform::Status::kOk) {
+  const platform::Status status = platform::GetEnv()->DiskFreeBytes(path, &freeBytes, &reason);
+  if (status != platform::Status::kOk) {
+    if (status == platform::Status::kTimedOut) {
+      reason = CString::Formatted("keine Antwort in %d Sekunden",
+                                  static_cast<int>(platform::kDiskQueryLimitMillis / 1000));
+    }
     WriteRunEntry("   Laufwerk '" + path + "' konnte nicht abgefragt werden: " + reason);
     return 0;
   }

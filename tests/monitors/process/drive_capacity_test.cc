@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,13 +18,15 @@ namespace {
 constexpr uint64_t kMiB = uint64_t{1} << 20;
 const char kNotReady[] = "Das Ger\xE4t ist nicht bereit.";
 
-// Free space per drive path; a path not in the map cannot be queried.
+// Free space per drive path; a path not in the map cannot be queried, and
+// one in `silent` gives no answer in time.
 class DiskEnv : public spktest::EnvWrapper {
  public:
   using EnvWrapper::EnvWrapper;
   platform::Status DiskFreeBytes(const CString& path, uint64_t* freeBytes,
                                  CString* systemError) override {
     queried.push_back(path.str());
+    if (silent.count(path.str()) != 0) return platform::Status::kTimedOut;
     auto it = free.find(path.str());
     if (it == free.end()) {
       if (systemError != nullptr) *systemError = kNotReady;
@@ -33,6 +36,7 @@ class DiskEnv : public spktest::EnvWrapper {
     return platform::Status::kOk;
   }
   std::map<std::string, uint64_t> free;
+  std::set<std::string> silent;
   std::vector<std::string> queried;
 };
 
@@ -87,20 +91,26 @@ TEST_F(DriveCapacityTest, EachShortDriveIsAFindingAndTheSectionIsReportedOnce) {
   MonitorSettingsRecord& m = State().MonitorSettings;
   m.MinGroesse = "1000";
   m.Id1 = "D:\\daten";
+  m.Id2 = "\\\\tot\\share";    // does not answer
   m.Id3 = "\\\\server\\weg";  // cannot be queried
   m.Meldungstyp = "fenster";
   m.Typ1.Empty();
   m.Typ2.Empty();
   disks_.free = {{"D:\\daten", 10 * kMiB}};
+  disks_.silent = {"\\\\tot\\share"};
   State().SectionFindingFlag = false;
 
   CheckDriveCapacity("LAUFWERK");
 
-  EXPECT_EQ(disks_.queried, (std::vector<std::string>{"D:\\daten", "\\\\server\\weg"}));
+  EXPECT_EQ(disks_.queried, (std::vector<std::string>{"D:\\daten", "\\\\tot\\share",
+                                                      "\\\\server\\weg"}));
   EXPECT_EQ(Findings(), (std::vector<std::string>{Record("1000", "10 MB", "D:\\daten"),
+                                                  Record("1000", "0 MB", "\\\\tot\\share"),
                                                   Record("1000", "0 MB", "\\\\server\\weg")}));
   EXPECT_EQ(RunEntries(), (std::vector<std::string>{
                               " \xDC" "berwachung Laufwerk",
+                              "   Laufwerk '\\\\tot\\share' konnte nicht abgefragt werden: "
+                              "keine Antwort in 10 Sekunden",
                               "   Laufwerk '\\\\server\\weg' konnte nicht abgefragt werden: " +
                                   std::string(kNotReady)}));
   EXPECT_EQ(Lines("SPEKOLAR.NRT"),
