@@ -230,6 +230,21 @@ bool LookupEnvironment(const std::string& name, std::string* value) {
 std::string ToFileSystemPath(const CString& path) {
   std::string mapped = path.str();
   std::replace(mapped.begin(), mapped.end(), '\\', '/');
+  // Windows drops the trailing blanks and dots of a path's last component
+  // ("a.log " and "a.log." name a.log), and configured paths were written
+  // for it: "Datei=a.log ,b.log" has a blank in its first piece. A leading
+  // blank stays part of the name there, as does everything before the last
+  // '/'; "." and ".." keep their meaning, and a component of nothing but
+  // dots and blanks is left as it is. In a last component with wildcards
+  // a trailing dot is part of the pattern ("*." matches the names without
+  // a dot), so there only the trailing blanks go.
+  const size_t lastStart = mapped.rfind('/') + 1;  // 0 when there is no '/'
+  const std::string_view last = std::string_view(mapped).substr(lastStart);
+  if (last == "." || last == "..") return mapped;
+  const bool pattern = last.find_first_of("*?") != std::string_view::npos;
+  size_t end = mapped.size();
+  while (end > lastStart && (mapped[end - 1] == ' ' || (!pattern && mapped[end - 1] == '.'))) --end;
+  if (end > lastStart) mapped.resize(end);
   return mapped;
 }
 
