@@ -72,4 +72,11 @@ PluginResult PluginStatus(const FindingCounter& counter, int exitCode) {
   return result;
 }
 
+PluginResult MissingArgumentStatus() {
+  PluginResult result;
+  result.state = kPluginUnknown;
+  result.line = "SPEKOLAR UNKNOWN - missing argument: peldavorn.ini (the product's configuration file)";
+  return result;
+}
+
 }  // namespace cli

@@ -58,4 +58,9 @@ struct PluginResult {
 // than 0 without saying why).
 PluginResult PluginStatus(const FindingCounter& counter, int exitCode);
 
+// The status line of a start without the configuration file argument,
+// which runs no pass:
+//   SPEKOLAR UNKNOWN - missing argument: peldavorn.ini (the product's configuration file)
+PluginResult MissingArgumentStatus();
+
 }  // namespace cli
