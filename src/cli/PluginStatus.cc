@@ -118,4 +118,11 @@ std::string SummaryLine(const FindingCounter& counter, int lostLines, int exitCo
   return line;
 }
 
+PluginResult MissingArgumentStatus() {
+  PluginResult result;
+  result.state = kPluginUnknown;
+  result.line = "SPEKOLAR UNKNOWN - missing argument: peldavorn.ini (the product's configuration file)";
+  return result;
+}
+
 }  // namespace cli

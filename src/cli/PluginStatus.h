@@ -96,4 +96,9 @@ PluginResult PluginStatus(const FindingCounter& counter, int exitCode);
 // `lostLines`: entries of the four protocol files that could not be written.
 std::string SummaryLine(const FindingCounter& counter, int lostLines, int exitCode);
 
+// The status line of a start without the configuration file argument,
+// which runs no pass:
+//   SPEKOLAR UNKNOWN - missing argument: peldavorn.ini (the product's configuration file)
+PluginResult MissingArgumentStatus();
+
 }  // namespace cli

@@ -117,6 +117,16 @@ int RunProgram(int argc, char** argv, const ProgramIo& io) {
     return result;
   }
 
+  if (options.plugin && options.arguments.empty()) {
+    // The status line and nothing else: a pass would print its usage text
+    // on the same output, and might wait for another pass's lock, only to
+    // stop for the missing argument.
+    const PluginResult status = MissingArgumentStatus();
+    PrintForConsole(io.out, status.line + "\n", encoding);
+    std::fflush(io.out);
+    return status.state;
+  }
+
   if (options.hasDate) {
     platform::Env* system = platform::GetEnv();
     envs.Install(std::make_unique<ShiftedClockEnv>(

@@ -239,6 +239,21 @@ bool LookupEnvironment(const std::string& name, std::string* value) {
 std::string ToFileSystemPath(const CString& path) {
   std::string mapped = path.str();
   std::replace(mapped.begin(), mapped.end(), '\\', '/');
+  // Windows drops the trailing blanks and dots of a path's last component
+  // ("a.log " and "a.log." name a.log), and configured paths were written
+  // for it: "Datei=a.log ,b.log" has a blank in its first piece. A leading
+  // blank stays part of the name there, as does everything before the last
+  // '/'; "." and ".." keep their meaning, and a component of nothing but
+  // dots and blanks is left as it is. In a last component with wildcards
+  // a trailing dot is part of the pattern ("*." matches the names without
+  // a dot), so there only the trailing blanks go.
+  const size_t lastStart = mapped.rfind('/') + 1;  // 0 when there is no '/'
+  const std::string_view last = std::string_view(mapped).substr(lastStart);
+  if (last == "." || last == "..") return mapped;
+  const bool pattern = last.find_first_of("*?") != std::string_view::npos;
+  size_t end = mapped.size();
+  while (end > lastStart && (mapped[end - 1] == ' ' || (!pattern && mapped[end - 1] == '.'))) --end;
+  if (end > lastStart) mapped.resize(end);
   return mapped;
 }
 
@@ -762,6 +777,50 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
   return args;
 }
 
+namespace {
+
+// Marks every descriptor above standard error close-on-exec, for systems
+// whose posix_spawn cannot close them in the child itself. The pass has one
+// thread and starts no program but through RunCommand, so the flag changes
+// nothing else for its own descriptors.
+[[maybe_unused]] void MarkCloseOnExecBeyondStandard() {
+  auto mark = [](int fd) {
+    int flags = ::fcntl(fd, F_GETFD);
+    if (flags >= 0 && (flags & FD_CLOEXEC) == 0) ::fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+  };
+  if (DIR* dir = ::opendir("/proc/self/fd")) {
+    const int own = ::dirfd(dir);
+    while (struct dirent* entry = ::readdir(dir)) {
+      char* end = nullptr;
+      long fd = std::strtol(entry->d_name, &end, 10);
+      if (end == entry->d_name || *end != '\0' || fd <= 2 || fd == own || fd > INT_MAX) continue;
+      mark(static_cast<int>(fd));
+    }
+    ::closedir(dir);
+    return;
+  }
+  long limit = ::sysconf(_SC_OPEN_MAX);
+  if (limit < 0 || limit > 65536) limit = 65536;
+  for (int fd = 3; fd < limit; ++fd) mark(fd);
+}
+
+// Leaves the started program standard input, output and error and nothing
+// else of the pass. Database drivers do not mark their connection sockets
+// close-on-exec: without this the mail script would hold the pass's
+// connection (and any descriptor opened without O_CLOEXEC) as long as it
+// runs, and pass it on to whatever it starts.
+bool CloseBeyondStandardInChild(posix_spawn_file_actions_t* actions) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+  return ::posix_spawn_file_actions_addclosefrom_np(actions, 3) == 0;
+#else
+  (void)actions;
+  MarkCloseOnExecBeyondStandard();
+  return true;
+#endif
+}
+
+}  // namespace
+
 int PosixEnv::RunCommand(const CString& command) {
   std::string expanded = ExpandCommandVariables(command.view(), LookupEnvironment);
   std::vector<std::string> args = SplitCommandLine(expanded);
@@ -775,12 +834,16 @@ int PosixEnv::RunCommand(const CString& command) {
   // The command writes to the same standard streams; what we buffered must
   // come first.
   ::fflush(nullptr);
+  if (args[0].empty()) return -1;
+  posix_spawn_file_actions_t actions;
+  if (::posix_spawn_file_actions_init(&actions) != 0) return -1;
   pid_t pid;
   // posix_spawnp reports a program that cannot be executed (not found, not
   // executable) as its own failure, before anything runs.
-  if (args[0].empty() || ::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-    return -1;
-  }
+  const bool started = CloseBeyondStandardInChild(&actions) &&
+                       ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+  ::posix_spawn_file_actions_destroy(&actions);
+  if (!started) return -1;
   int wstatus = 0;
   while (::waitpid(pid, &wstatus, 0) < 0) {
     if (errno != EINTR) return -1;

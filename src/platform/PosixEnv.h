@@ -36,7 +36,8 @@ std::string ExpandCommandVariables(std::string_view text, const VariableLookup& 
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
 // Maps a path from the program's form to the file system's: each '\'
-// becomes '/'.
+// becomes '/', and the last component loses its trailing blanks and dots
+// as on Windows (only its trailing blanks when it holds a wildcard).
 std::string ToFileSystemPath(const CString& path);
 
 // Splits a command line into program and arguments by the rules of the

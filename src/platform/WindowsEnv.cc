@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/WindowsHeaders.h"
@@ -497,6 +498,78 @@ bool WindowsEnv::GetVariable(const char* name, std::string* value) {
   return true;
 }
 
+namespace {
+
+// The command processor system() would start: %ComSpec%, else cmd.exe in
+// the system folder. Empty when neither can be named.
+std::string CommandProcessorPath(WindowsEnv& env) {
+  std::string comspec;
+  if (env.GetVariable("ComSpec", &comspec) && !comspec.empty()) return comspec;
+  char folder[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryA(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::string();
+  return std::string(folder, length) + "\\cmd.exe";
+}
+
+bool IsConsole(HANDLE handle) {
+  DWORD mode;
+  return ::GetFileType(handle) == FILE_TYPE_CHAR && ::GetConsoleMode(handle, &mode);
+}
+
+// Starts `commandLine` (program `application`) and waits for it. Only the
+// standard handles in `inherited` are passed on: the C runtime opens its
+// files inheritable and Winsock its sockets, so a plain inheriting start
+// would hand the command the database connection, the lock file and every
+// open protocol file. With `inherited` empty nothing is inherited, and a
+// console child takes its standard handles from the shared console.
+// Returns false when the program could not be started.
+bool StartAndWait(const std::string& application, std::string commandLine,
+                  const std::vector<HANDLE>& inherited, HANDLE standard[3], DWORD* exitCode) {
+  STARTUPINFOEXA info{};
+  info.StartupInfo.cb = sizeof(STARTUPINFOA);
+  std::vector<char> attributeBuffer;
+  DWORD flags = 0;
+  if (!inherited.empty()) {
+    SIZE_T size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    attributeBuffer.resize(size);
+    info.lpAttributeList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeBuffer.data());
+    if (!::InitializeProcThreadAttributeList(info.lpAttributeList, 1, 0, &size)) return false;
+    if (!::UpdateProcThreadAttribute(info.lpAttributeList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST,
+                                     const_cast<HANDLE*>(inherited.data()),
+                                     inherited.size() * sizeof(HANDLE), nullptr, nullptr)) {
+      ::DeleteProcThreadAttributeList(info.lpAttributeList);
+      return false;
+    }
+    info.StartupInfo.cb = sizeof(STARTUPINFOEXA);
+    info.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    info.StartupInfo.hStdInput = standard[0];
+    info.StartupInfo.hStdOutput = standard[1];
+    info.StartupInfo.hStdError = standard[2];
+    flags = EXTENDED_STARTUPINFO_PRESENT;
+  }
+  PROCESS_INFORMATION process{};
+  // A bare name (a ComSpec without folder) is searched for as system() would.
+  const char* program = application.find_first_of("\\/:") == std::string::npos ? nullptr
+                                                                              : application.c_str();
+  const BOOL started = ::CreateProcessA(program, commandLine.data(), nullptr, nullptr,
+                                        inherited.empty() ? FALSE : TRUE, flags, nullptr, nullptr,
+                                        &info.StartupInfo, &process);
+  const DWORD startError = ::GetLastError();
+  if (info.lpAttributeList != nullptr) ::DeleteProcThreadAttributeList(info.lpAttributeList);
+  if (!started) {
+    ::SetLastError(startError);
+    return false;
+  }
+  ::CloseHandle(process.hThread);
+  ::WaitForSingleObject(process.hProcess, INFINITE);
+  const BOOL gotCode = ::GetExitCodeProcess(process.hProcess, exitCode);
+  ::CloseHandle(process.hProcess);
+  return gotCode != FALSE;
+}
+
+}  // namespace
+
 int WindowsEnv::RunCommand(const CString& command) {
   const std::string& line = command.str();
   if (line.find_first_not_of(" \t") == std::string::npos) return 0;
@@ -506,10 +579,51 @@ int WindowsEnv::RunCommand(const CString& command) {
   // lose its outer quotes. One more pair around a line that holds a quote
   // is what cmd drops then, and the line runs as written.
   const std::string run = line.find('"') == std::string::npos ? line : "\"" + line + "\"";
+  // cmd /c <line>, as system() starts it; cmd expands %NAME% itself.
+  const std::string processor = CommandProcessorPath(*this);
+  if (processor.empty()) return -1;
+  const std::string commandLine = "\"" + processor + "\" /c " + run;
+
+  // A standard handle redirected to a file or pipe reaches the command only
+  // when it is inherited; a console handle reaches it through the console.
+  // So: nothing inherited when no standard handle is redirected, else the
+  // standard handles that are valid and can be made inheritable (their
+  // inherit flags are set back afterwards), and nothing else.
+  HANDLE standard[3] = {::GetStdHandle(STD_INPUT_HANDLE), ::GetStdHandle(STD_OUTPUT_HANDLE),
+                        ::GetStdHandle(STD_ERROR_HANDLE)};
+  auto valid = [](HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; };
+  bool redirected = false;
+  for (HANDLE h : standard) redirected = redirected || (valid(h) && !IsConsole(h));
+  std::vector<HANDLE> inherited;
+  std::vector<std::pair<HANDLE, DWORD>> restore;
+  if (redirected) {
+    for (HANDLE h : standard) {
+      if (!valid(h) || std::find(inherited.begin(), inherited.end(), h) != inherited.end()) continue;
+      DWORD before = 0;
+      if (!::GetHandleInformation(h, &before)) continue;
+      if ((before & HANDLE_FLAG_INHERIT) == 0) {
+        if (!::SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) continue;
+        restore.emplace_back(h, before);
+      }
+      inherited.push_back(h);
+    }
+  }
+
   // The command writes to the same standard streams; what we buffered must
   // come first.
   ::fflush(nullptr);
-  return ::system(run.c_str());
+  DWORD exitCode = 0;
+  bool ran = StartAndWait(processor, commandLine, inherited, standard, &exitCode);
+  if (!ran && !inherited.empty() && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+    // A system that refuses one of the handles in the list (old consoles'
+    // pseudo handles): start without inheriting anything rather than with
+    // everything.
+    ran = StartAndWait(processor, commandLine, {}, standard, &exitCode);
+  }
+  for (const auto& [h, flags] : restore) {
+    ::SetHandleInformation(h, HANDLE_FLAG_INHERIT, flags & HANDLE_FLAG_INHERIT);
+  }
+  return ran ? static_cast<int>(exitCode) : -1;
 }
 
 namespace {

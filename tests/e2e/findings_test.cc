@@ -108,6 +108,23 @@ TEST(FindingsTest, DailyClosingRunTooLong) {
   EXPECT_EQ(inst.MailArgs(), MailScriptPath(inst));
 }
 
+// A watched line holding NUL bytes: the record in SPEKOLAR.TXT and the
+// row's detail are the same, each NUL a blank, the rest of the line and the
+// record's closing ";" kept.
+TEST(FindingsTest, NulBytesOfALineAreBlanksInTheRecordAndTheRow) {
+  using namespace std::string_literals;
+  Installation inst;
+  inst.WriteFile("logs/jobctl.log", "2026-12-07 08:01:00: Error\0in job A; retry\0\n"s);
+  inst.WriteConfig("[JobController]\nTyp=2\nMeldungstyp=Fenster\nDatei=" + inst.Root() +
+                   "/work/logs/jobctl.log\n");
+  RunResult r = inst.Run(kNow);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string record = "JOBCONTROLLER;2;;;;07.12.2026 08:01:00 - Error in job A\";\" retry ;";
+  EXPECT_EQ(inst.Log("SPEKOLAR.TXT"), kStamp + ";" + record + "\n");
+  EXPECT_EQ(inst.Sql("SELECT HEX(MsgDbg) FROM QRVYSTEM.QRV200MSG WHERE MsgCat = 'DEBUG'"),
+            spktest::ToHex(record) + "\n");
+}
+
 }  // namespace
 
 namespace {

@@ -218,6 +218,7 @@ TEST(OperatorsTest, PluginPrintsOneStatusLineWithItsExitCode) {
     std::string config;  // empty: no monitor configuration at all
     int exitCode;
     std::string line;
+    bool argument = true;  // false: started without the configuration file
   };
   const std::vector<Case> cases = {
       {"[GRUPPE1]\nTyp=2\nDatei=@/work/logs/quiet.log\n", 0,
@@ -228,6 +229,10 @@ TEST(OperatorsTest, PluginPrintsOneStatusLineWithItsExitCode) {
        "[LAUFWERK]\nMinGroesse=999999999 MB\nID=@\n[GRUPPE1]\nTyp=2\nDatei=@/work/logs/quiet.log\n",
        2, "SPEKOLAR CRITICAL - 3 findings: JOBCONTROLLER 2, LAUFWERK 1 | findings=3;;;0 sections=3"},
       {"", 3, "SPEKOLAR UNKNOWN - Konfigurationsdatei '../settings/Spekolar.ini' nicht gefunden."},
+      // The line alone, no usage text, and no pass.
+      {"[GRUPPE1]\nTyp=2\nDatei=@/work/logs/quiet.log\n", 3,
+       "SPEKOLAR UNKNOWN - missing argument: peldavorn.ini (the product's configuration file)",
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -243,9 +248,12 @@ TEST(OperatorsTest, PluginPrintsOneStatusLineWithItsExitCode) {
     } else {
       inst.WriteConfig(config);
     }
-    RunResult r = inst.Run({"--plugin", inst.CredentialsPath()}, kNow);
+    RunResult r = c.argument ? inst.Run({"--plugin", inst.CredentialsPath()}, kNow)
+                             : inst.Run(std::vector<std::string>{"--plugin"}, kNow);
     EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
     EXPECT_EQ(r.out, c.line + "\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(std::filesystem::exists(inst.LogDir() + "/SPEKOLAR.log"), c.argument);
   }
 }
 

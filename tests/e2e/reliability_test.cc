@@ -545,4 +545,37 @@ TEST(ReliabilityTest, MailScriptFromPathsWithBlanksAndShellText) {
             std::string::npos);
 }
 
+// The mail script gets standard input, output and error of the pass and no
+// other descriptor: not the database connection (the driver leaves its
+// socket open across exec), not the lock file, not a protocol file. The
+// stand-in lists what it holds; ls's own listing of the folder is the one
+// other entry (ls runs without the preloaded clock library, which would
+// open a file of its own).
+TEST(ReliabilityTest, MailScriptInheritsOnlyTheStandardDescriptors) {
+  Installation inst;
+  ConfigureFindings(inst);
+  {
+    std::ofstream php(inst.PhpPath(), std::ios::trunc);
+    php << "#!/bin/sh\nLD_PRELOAD= ls -ln /proc/self/fd > '" << inst.Root() << "/mail.fds' 2>&1\n";
+  }
+  RunResult r = inst.Run(kNow);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string listing = inst.ReadFile("mail.fds");
+  std::vector<std::string> beyond;
+  int entries = 0;
+  for (const std::string& line : spktest::Lines(listing)) {
+    const size_t arrow = line.find(" -> ");
+    if (arrow == std::string::npos) continue;  // "total 0"
+    ++entries;
+    const size_t nameStart = line.rfind(' ', arrow - 1) + 1;
+    const std::string fd = line.substr(nameStart, arrow - nameStart);
+    const std::string target = line.substr(arrow + 4);
+    const bool ownListing = target.rfind("/proc/", 0) == 0 && target.size() > 3 &&
+                            target.compare(target.size() - 3, 3, "/fd") == 0;
+    if (fd != "0" && fd != "1" && fd != "2" && !ownListing) beyond.push_back(fd + " -> " + target);
+  }
+  EXPECT_GE(entries, 4) << listing;  // 0, 1, 2 and the listing
+  EXPECT_EQ(beyond, std::vector<std::string>{}) << listing;
+}
+
 }  // namespace

@@ -129,6 +129,44 @@ TEST_F(PosixEnvTest, FindFilesWithoutWildcardsFindsTheOneEntry) {
   EXPECT_TRUE(env_.FindFiles(Backslashed("missing.log")).empty());
 }
 
+// Trailing blanks and dots of the last component go, as on Windows, where
+// the path meets the file system; a leading blank, an inner component,
+// "." and ".." stay, and a pattern keeps its trailing dot.
+TEST_F(PosixEnvTest, TrailingBlanksAndDotsOfTheLastComponentAreDropped) {
+  dir_.Write("a.log", "");
+  dir_.Write(" b.log", "");
+  dir_.Write("noext", "");
+  dir_.Write("n.txt", "");
+  dir_.Write("sub./c.log", "");
+  struct Case {
+    const char* path;
+    const char* fsPath;
+    std::vector<std::string> found;
+  };
+  const Case cases[] = {
+      {"a.log ", "a.log", {"a.log"}},
+      {"a.log.", "a.log", {"a.log"}},
+      {"a.log. . ", "a.log", {"a.log"}},
+      {" b.log.", " b.log", {" b.log"}},
+      {"b.log", "b.log", {}},                       // the leading blank is part of the name
+      {"sub.\\c.log ", "sub./c.log", {"c.log"}},  // only the last component changes
+      {"sub \\c.log", "sub /c.log", {}},
+      {"n*. ", "n*.", {"noext"}},                   // "*." matches names without a dot
+      {"a.* ", "a.*", {"a.log"}},
+      {"sub.\\..", "sub./..", {}},
+      {"sub.\\.", "sub./.", {}},
+      {"...", "...", {}},
+      {"sub.\\", "sub./", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("'") + c.path + "'");
+    EXPECT_EQ(ToFileSystemPath(c.path), c.fsPath);
+    EXPECT_EQ(Names(env_.FindFiles(Backslashed() + "\\" + c.path)), c.found);
+  }
+  std::unique_ptr<ReadableFile> file;
+  EXPECT_EQ(env_.OpenForRead(Backslashed() + "\\a.log .", &file), Status::kOk);
+}
+
 TEST_F(PosixEnvTest, OpenForReadRefusesDirectoriesAndMissingFiles) {
   std::unique_ptr<ReadableFile> file;
   EXPECT_EQ(env_.OpenForRead(Backslashed(), &file), Status::kIsDirectory);

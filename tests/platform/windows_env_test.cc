@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Profile.h"
@@ -152,6 +154,36 @@ TEST(WindowsEnvTest, DiskVariablesAndCommandProcessor) {
   EXPECT_EQ(env.RunCommand(CString(dir / "t.bat")), 1045);
   EXPECT_EQ(env.RunCommand(CString("exit 3")), 3);
   EXPECT_TRUE(env.FrameworkInit());
+}
+
+// The command gets the standard handles of the pass and no other, even one
+// the pass holds inheritable (as the C runtime's files and Winsock's sockets
+// are). While the command runs (ping waits about two seconds), the test
+// closes its write end of a probe pipe: the probe is broken only if the
+// command's cmd holds no copy of it.
+TEST(WindowsEnvTest, CommandInheritsOnlyTheStandardHandles) {
+  spktest::TempDir dir;
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE probeRead, probeWrite;
+  ASSERT_TRUE(::CreatePipe(&probeRead, &probeWrite, &inheritable, 0));
+
+  WindowsEnv env;
+  std::atomic<int> result{-2};
+  std::thread command([&] {
+    result = env.RunCommand(CString("echo x> \"") + (dir / "started") +
+                            "\" & ping -n 3 127.0.0.1 > nul");
+  });
+  for (int i = 0; i < 200 && !dir.Exists("started"); ++i) ::Sleep(50);
+  ::CloseHandle(probeWrite);
+  DWORD available = 0;
+  const BOOL peeked = ::PeekNamedPipe(probeRead, nullptr, 0, nullptr, &available, nullptr);
+  const DWORD error = ::GetLastError();
+  ASSERT_EQ(result, -2) << "the command ended before the probe";
+  EXPECT_FALSE(peeked);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_BROKEN_PIPE));
+  command.join();
+  EXPECT_EQ(result, 0);
+  ::CloseHandle(probeRead);
 }
 
 TEST(WindowsEnvTest, TextFormOfAppends) {

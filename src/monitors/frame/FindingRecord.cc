@@ -1,5 +1,6 @@
 #include "monitors/frame/FindingRecord.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "messages/MessageEmission.h"
@@ -20,14 +21,20 @@ CString CheckedFileField() {
   return CString("(gepr\xFC" "fte Datei: ") + State().CheckedFileName + ")";
 }
 
+CString WriteFindingRecord(CString record) {
+  std::replace(record.str().begin(), record.str().end(), '\0', ' ');
+  State().FindingsProtocol.WriteLine(record, true, false);
+  if (State().Observer != nullptr) State().Observer->FindingReported(record);
+  return record;
+}
+
 FindingReporter::FindingReporter(CString title, CString monitorName)
     : title_(std::move(title)), monitorName_(std::move(monitorName)) {}
 
 void FindingReporter::Report(const FindingRecord& record) {
-  CString line = record.Join();
-  if (!IsNewFinding(line.view())) return;
-  State().FindingsProtocol.WriteLine(line, true, false);
-  if (State().Observer != nullptr) State().Observer->FindingReported(line);
+  const CString joined = record.Join();
+  if (!IsNewFinding(joined.view())) return;
+  const CString line = WriteFindingRecord(joined);
   if (!messageStored_) {
     StoreFindingMessage(title_, monitorName_, line);
     messageStored_ = true;

@@ -35,6 +35,14 @@ CString ProtectSemicolons(CString text);
 // "(gepr\xFC" "fte Datei: " + State().CheckedFileName + ")", field 7.
 CString CheckedFileField();
 
+// Writes one finding record to FindingsProtocol ("dd.mm.yyyy hh:mm:ss;record")
+// and tells the pass observer; returns the record as written, which is also
+// the detail of its message row. Every NUL byte (a protocol line may hold
+// one, and is searched whole) is written as a blank: the row's detail is a
+// C string that a NUL would cut, and the record in the file and the row
+// must say the same. Every finding of every monitor goes through here.
+CString WriteFindingRecord(CString record);
+
 // Reports the findings of one monitor pass. Every finding goes to
 // FindingsProtocol ("dd.mm.yyyy hh:mm:ss;record") and sets
 // SectionFindingFlag; only the pass's first finding is also stored as a

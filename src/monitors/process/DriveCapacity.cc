@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "messages/MessageEmission.h"
+#include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/RunTime.h"
 #include "monitors/frame/SectionHandler.h"
 #include "platform/Env.h"
@@ -52,9 +53,7 @@ bool CheckDriveCapacity(CString sectionName) {
     const CString record = sectionName + ";3;" + settings.MinGroesse + ";;" +
                            CString::Formatted("%lld MB", static_cast<long long>(free)) +
                            ";Kapazitaet unterschritten;" + *drive;
-    State().FindingsProtocol.WriteLine(record, true, false);
-    if (State().Observer != nullptr) State().Observer->FindingReported(record);
-    StoreFindingMessage(kFindingTitle, kMonitorName, record);
+    StoreFindingMessage(kFindingTitle, kMonitorName, WriteFindingRecord(record));
   }
   if (anyShort) {
     const SectionTexts* texts = FindSectionTexts("LAUFWERK");

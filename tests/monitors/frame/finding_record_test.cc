@@ -56,6 +56,33 @@ TEST_F(FindingReporterTest, FirstFindingOfThePassIsStored) {
   EXPECT_STREQ(State().MessageBuffer.MsgMod, "Tagesabschluss");
 }
 
+// A NUL byte anywhere in a record is written as a blank, and the record in
+// SPEKOLAR.TXT and the stored detail are the same bytes, nothing cut.
+TEST_F(FindingReporterTest, NulBytesBecomeBlanksInTheRecordAndTheRow) {
+  using namespace std::string_literals;
+  struct Case {
+    std::string text;
+    std::string file;
+    std::string record;
+  };
+  const Case cases[] = {
+      {"a\0b; c"s, "", "S;2;;;;a b; c;"},
+      {"\0lead"s, "", "S;2;;;; lead;"},
+      {"end\0"s, "", "S;2;;;;end ;"},
+      {"\0\0"s, "", "S;2;;;;  ;"},
+      {"t", "x\0y.log"s, "S;2;;;;t;x y.log"},
+      {"plain", "", "S;2;;;;plain;"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.record);
+    FindingReporter reporter("Titel", "Monitor");
+    reporter.Report(FindingRecord{"S", "2", "", "", "", CString(c.text), CString(c.file)});
+    ASSERT_FALSE(Findings().empty());
+    EXPECT_EQ(Findings().back(), c.record);
+    EXPECT_EQ(LastMessageDetail(), c.record);
+  }
+}
+
 TEST(RunTimeTest, LeadingIntegerReadsLikeAtoi) {
   const std::vector<std::pair<const char*, int>> cases = {
       {"2100", 2100}, {"60s", 60}, {" 7", 7}, {"\t-5", -5}, {"+12", 12}, {"abc", 0},
