@@ -36,6 +36,47 @@ const char* ReadFailure(platform::Status status) {
   return status == platform::Status::kTooLarge ? " (gr\xF6\xDF" "er als 16 MiB)" : "";
 }
 
+// Why a store file could not be read, for the line on standard error.
+const char* StoreFailure(platform::Status status) {
+  switch (status) {
+    case platform::Status::kAccessDenied: return " (Zugriff verweigert)";
+    case platform::Status::kIsDirectory: return " (ein Ordner)";
+    case platform::Status::kNotAFile: return " (keine regul\xE4re Datei)";
+    case platform::Status::kIoError: return " (Ein-/Ausgabefehler)";
+    default: return ReadFailure(status);
+  }
+}
+
+// One line: which store (file) and key, and what kept the pass from its
+// log directory.
+CString NoLogDirectoryReason(const InstallationPath& installation) {
+  const CString storePath = platform::RegistryStorePath();
+  // The Windows build has the system's registry, no store file.
+  const CString store = storePath.IsEmpty() ? CString("Spekolar: Registrierung")
+                                            : "Spekolar: Registrierungsdatei '" + storePath + "'";
+  const CString key = CString("Schl\xFCssel 'HKEY_LOCAL_MACHINE\\") + InstallationPath::KeyPath() + "'";
+  const CString error = CString(" (") + platform::RegistryErrorName(installation.KeyResult()) + ")";
+  const char* const none = ": kein Protokollverzeichnis.";
+  const platform::Status status = installation.StoreStatus();
+  if (status != platform::Status::kOk && status != platform::Status::kNotFound) {
+    return store + " konnte nicht gelesen werden" + StoreFailure(status) + none;
+  }
+  if (!installation.KeyFound() && !installation.KeyMissing()) {
+    return store + ": " + key + " konnte nicht ge\xF6" "ffnet werden" + error + none;
+  }
+  if (!installation.KeyFound()) {
+    const CString missing = status == platform::Status::kNotFound ? " nicht gefunden" : "";
+    if (installation.KeyResult() == platform::ERROR_FILE_NOT_FOUND) {
+      return store + missing + ": " + key + " nicht gefunden" + none;
+    }
+    return store + missing + ": " + key + " fehlt und konnte nicht angelegt werden" + error + none;
+  }
+  if (installation.KeyCreated()) {
+    return store + ": " + key + " fehlte und wurde ohne Wert 'Path' angelegt" + none;
+  }
+  return store + ": " + key + " hat keinen Wert 'Path' (Text, Zahl, Bin\xE4r- oder Mehrfachtext)" + none;
+}
+
 // Characters at which the Windows command processor splits a command line
 // or that it interprets outside double quotes.
 bool NeedsQuotes(std::string_view text) {
@@ -216,12 +257,10 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     exitCode = 1;
   } else {
     s.LogDirectory = installation.GetLogDirectory();
-    platform::Status store = installation.StoreStatus();
-    if (store != platform::Status::kOk && store != platform::Status::kNotFound &&
-        options.errors != nullptr) {
-      // Without the store there is no log directory to report into.
-      std::fprintf(options.errors, "Spekolar: Registrierungsdatei '%s' konnte nicht gelesen werden%s.\n",
-                   platform::RegistryStorePath().c_str(), ReadFailure(store));
+    if (s.LogDirectory.IsEmpty() && options.errors != nullptr) {
+      // Without a log directory there is no run protocol to report into;
+      // standard error is the one place left to say why.
+      std::fprintf(options.errors, "%s\n", NoLogDirectoryReason(installation).c_str());
     }
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.RunProtocol.SetMaxSize(kProtocolMaxSize);

@@ -68,7 +68,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
       "section. Reads the database, never writes to it");
   CLI::Option* dateOption = app.add_option(
       "--date", date,
-      "Run the pass as of that day (the time of day stays) or moment: every \"today\" and every "
+      "Run the pass as of that day (a past day at 23:59:59, today now) or moment: every \"today\" and every "
       "time stamp of the pass come from it");
   dateOption->type_name("YYYY-MM-DD[THH:MM:SS]");
   CLI::Option* plugin = app.add_flag(

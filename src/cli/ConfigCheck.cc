@@ -89,6 +89,7 @@ class Checker {
  public:
   Checker(std::FILE* out, ConsoleEncoding encoding) : out_(out), encoding_(encoding) {}
 
+  void User();
   void Registry();
   void LogDirectory();
   void Configuration();
@@ -125,6 +126,14 @@ void Checker::Line(Level level, const CString& text) {
   PrintForConsole(out_, std::string(mark) + text.str() + "\n", encoding_);
 }
 
+// Every right below is the running user's: the service's user or a
+// monitoring engine's may see less than root does.
+void Checker::User() {
+  const CString user = platform::GetEnv()->UserName();
+  Ok("checked as user " + (user.IsEmpty() ? CString("(unknown)") : user) +
+     ": what follows is what this user may read and write");
+}
+
 void Checker::Registry() {
   InstallationPath installation{InstallationPath::ReadOnly{}};
   const CString store = platform::RegistryStorePath();
@@ -134,9 +143,18 @@ void Checker::Registry() {
   if (status != platform::Status::kOk) {
     Error("registry store " + store + ": " + StatusText(status) +
           ": a pass has no log directory (SPEKOLAR_REGISTRY names another store)");
+  } else if (!installation.KeyFound() && !installation.KeyMissing()) {
+    Error("registry store " + store + ": key " + key + " may not be read by this user (" +
+          platform::RegistryErrorName(installation.KeyResult()) + "): a pass has no log directory");
   } else if (!installation.KeyFound()) {
-    Error("registry store " + store + ": no key " + key +
-          ": a pass creates it empty and has no log directory");
+    const platform::LONG create = InstallationPath::ProbeKeyCreation();
+    if (create == platform::ERROR_SUCCESS) {
+      Error("registry store " + store + ": no key " + key +
+            ": a pass creates it empty and has no log directory");
+    } else {
+      Error("registry store " + store + ": no key " + key + ", and this user may not create it (" +
+            platform::RegistryErrorName(create) + "): a pass has no log directory");
+    }
   } else if (installation.Directory().IsEmpty()) {
     Error("registry store " + store + ": key " + key +
           " has no value \"Path\" (string, number, binary or multi-string): a pass has no log "
@@ -169,6 +187,9 @@ void Checker::LogDirectory() {
     *list += CString(list->IsEmpty() ? "" : ", ") + name;
   };
   CString refused, links;
+  // New files and the generations (renames) need the folder itself; a name
+  // no pass uses asks for it even where every file above already exists.
+  if (!env->IsWritable(logDirectory_ + "\\SPEKOLAR.write-check")) add(&refused, "new files in it");
   for (const char* name : written) {
     const CString path = logDirectory_ + "\\" + name;
     if (env->IsSymbolicLink(path)) {
@@ -595,6 +616,7 @@ int Checker::Finish() {
 
 int RunConfigCheck(const char* argument, std::FILE* out, ConsoleEncoding encoding) {
   Checker checker(out, encoding);
+  checker.User();
   checker.Registry();
   checker.LogDirectory();
   checker.Configuration();

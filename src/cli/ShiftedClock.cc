@@ -1,5 +1,6 @@
 #include "cli/ShiftedClock.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace cli {
@@ -72,18 +73,30 @@ bool ParseMoment(std::string_view text, platform::LocalTime* moment, bool* hasTi
   return true;
 }
 
-int64_t ShiftTo(const platform::LocalTime& now, const platform::LocalTime& moment, bool hasTime) {
+ClockShift ShiftTo(const platform::LocalTime& now, const platform::LocalTime& moment, bool hasTime) {
   platform::LocalTime target = moment;
+  ClockShift shift;
   if (!hasTime) {
-    target.hour = now.hour;
-    target.minute = now.minute;
-    target.second = now.second;
+    platform::LocalTime today = now;
+    today.hour = today.minute = today.second = 0;
+    if (CalendarSeconds(moment) < CalendarSeconds(today)) {
+      target.hour = 23;
+      target.minute = 59;
+      target.second = 59;
+      shift.latest = CalendarSeconds(target);
+    } else {
+      target.hour = now.hour;
+      target.minute = now.minute;
+      target.second = now.second;
+    }
   }
-  return CalendarSeconds(target) - CalendarSeconds(now);
+  shift.seconds = CalendarSeconds(target) - CalendarSeconds(now);
+  return shift;
 }
 
 platform::LocalTime ShiftedClockEnv::Now() {
-  return FromCalendarSeconds(CalendarSeconds(target()->Now()) + shift_);
+  return FromCalendarSeconds(
+      std::min(CalendarSeconds(target()->Now()) + shift_.seconds, shift_.latest));
 }
 
 }  // namespace cli

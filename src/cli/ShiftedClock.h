@@ -26,20 +26,30 @@ platform::LocalTime FromCalendarSeconds(int64_t seconds);
 // anything else. *hasTime tells whether the time was given.
 bool ParseMoment(std::string_view text, platform::LocalTime* moment, bool* hasTime);
 
-// The shift that makes a clock that reads `now` read `moment`; without a
-// time the day alone moves and the time of day stays.
-int64_t ShiftTo(const platform::LocalTime& now, const platform::LocalTime& moment, bool hasTime);
+// How a clock is moved: by `seconds`, and never past `latest` (calendar
+// seconds; no limit by default).
+struct ClockShift {
+  int64_t seconds = 0;
+  int64_t latest = INT64_MAX;
+};
+
+// The shift that makes a clock that reads `now` read `moment`. Without a
+// time: for today or a later day the day alone moves and the time of day
+// stays; for a past day the clock reads 23:59:59 of that day and stays
+// there, so that a replay the morning after sees the whole day and the
+// pass never runs over into the next one.
+ClockShift ShiftTo(const platform::LocalTime& now, const platform::LocalTime& moment, bool hasTime);
 
 // Forwards everything; Now() is the target's clock moved by a fixed number
-// of seconds.
+// of seconds, held at the shift's latest moment.
 class ShiftedClockEnv : public platform::EnvWrapper {
  public:
-  ShiftedClockEnv(platform::Env* target, int64_t shiftSeconds)
-      : platform::EnvWrapper(target), shift_(shiftSeconds) {}
+  ShiftedClockEnv(platform::Env* target, ClockShift shift)
+      : platform::EnvWrapper(target), shift_(shift) {}
   platform::LocalTime Now() override;
 
  private:
-  int64_t shift_;
+  ClockShift shift_;
 };
 
 }  // namespace cli

@@ -5,7 +5,13 @@
 // key Software\KORVANE\PELDAVORN under HKEY_LOCAL_MACHINE. A missing key, a
 // missing value, a value of another type than string, number, binary or
 // multi-string, or a registry that refuses access all give an empty
-// directory, and so an empty log directory; nothing is reported.
+// directory, and so an empty log directory; the object keeps why (store
+// status, the open's result) for its callers to report.
+//
+// Reading needs no write access: the key is opened for reading, and only a
+// key that is missing is created, which does need it. A pass run by a user
+// who may read but not change the registry (a service account, a monitoring
+// engine's user) so finds its log directory.
 #pragma once
 
 #include "platform/Env.h"
@@ -14,19 +20,36 @@
 
 class InstallationPath {
  public:
-  // Opens the key with query-value and set-value rights (create-subkey is
-  // added, so a missing key is created empty when the registry may be
-  // written) and keeps "Path" as text. Writes no value.
+  // Opens the key for reading (KEY_READ) and keeps "Path" as text. Only when
+  // the key is missing is it created empty, with query-value, set-value and
+  // create-subkey rights, where the registry may be written. Writes no
+  // value.
   InstallationPath();
-  // Reads "Path" with the query-value right only: a missing key stays
-  // missing and nothing is written (for checking an installation without
-  // acting on it).
+  // Reads "Path" for reading only (KEY_READ): a missing key stays missing
+  // and nothing is written (for checking an installation without acting on
+  // it).
   struct ReadOnly {};
   explicit InstallationPath(ReadOnly);
   virtual ~InstallationPath() = default;
 
-  // Whether the product's key could be opened.
+  // The product's key below HKEY_LOCAL_MACHINE, for messages.
+  static const char* KeyPath();
+
+  // Whether the product's key could be opened (or was created).
   bool KeyFound() const { return keyFound_; }
+  // Whether the key was missing when opened for reading, and whether this
+  // object then created it.
+  bool KeyMissing() const { return keyMissing_; }
+  bool KeyCreated() const { return keyCreated_; }
+  // The result of the last open or create: ERROR_SUCCESS,
+  // ERROR_FILE_NOT_FOUND for a missing key that was not to be created,
+  // ERROR_ACCESS_DENIED, ...
+  platform::LONG KeyResult() const { return keyResult_; }
+
+  // Whether the running user could create the missing key: the nearest
+  // existing ancestor opened with the create-subkey right (opened and
+  // closed again; nothing is created). ERROR_SUCCESS or why not.
+  static platform::LONG ProbeKeyCreation();
 
   // The installation directory as read; empty when none was found.
   const CString& Directory() const { return directory_; }
@@ -43,5 +66,8 @@ class InstallationPath {
 
   CString directory_;
   bool keyFound_ = false;
+  bool keyMissing_ = false;
+  bool keyCreated_ = false;
+  platform::LONG keyResult_ = platform::ERROR_SUCCESS;
   platform::Status storeStatus_ = platform::Status::kOk;
 };

@@ -163,6 +163,7 @@ bool RegistryKey::OpenKey(const CString& path, HKEY root, REGSAM access, bool re
   } else {
     result = platform::RegOpenKeyExA(root_, path_.c_str(), 0, rights, &opened);
   }
+  lastOpenResult_ = result;
   if (result != platform::ERROR_SUCCESS) return false;
   handle_ = opened;
   return reopen ? true : LoadValues();

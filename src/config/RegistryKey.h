@@ -108,6 +108,9 @@ class RegistryKey {
   void CloseKey();
 
   bool IsOpen() const { return handle_ != nullptr; }
+  // The result of the latest open or create call of OpenKey (ERROR_SUCCESS
+  // before the first).
+  platform::LONG LastOpenResult() const { return lastOpenResult_; }
   unsigned ModeFlags() const { return mode_; }
   const CString& Path() const { return path_; }
   size_t ValueCount() const { return values_.size(); }
@@ -119,6 +122,7 @@ class RegistryKey {
   bool OpenOnDemandWith(platform::REGSAM access);
 
   platform::HKEY handle_ = nullptr;
+  platform::LONG lastOpenResult_ = platform::ERROR_SUCCESS;
   unsigned mode_;
   platform::HKEY root_ = nullptr;
   CString path_;

@@ -248,6 +248,10 @@ class Env {
 
   // Framework start-up; true on this platform.
   virtual bool FrameworkInit() { return true; }
+
+  // The name of the user the process runs as (its effective user), for
+  // telling an operator whose rights a check saw; empty when unknown.
+  virtual CString UserName() { return CString(); }
 };
 
 // The order of FindFiles, the one NTFS lists a folder in: names compared

@@ -65,6 +65,7 @@ class EnvWrapper : public Env {
     return target_->ResolveCommand(commandLine, program);
   }
   bool FrameworkInit() override { return target_->FrameworkInit(); }
+  CString UserName() override { return target_->UserName(); }
 
  private:
   Env* target_;

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -591,6 +592,18 @@ LocalTime LocalTimeOf(time_t when) {
 }
 
 }  // namespace
+
+CString PosixEnv::UserName() {
+  const uid_t uid = ::geteuid();
+  struct passwd entry;
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr &&
+      found->pw_name != nullptr) {
+    return CString(found->pw_name);
+  }
+  return CString("uid " + std::to_string(static_cast<unsigned long>(uid)));
+}
 
 LocalTime PosixEnv::Now() { return LocalTimeOf(::time(nullptr)); }
 

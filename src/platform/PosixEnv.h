@@ -99,6 +99,8 @@ class PosixEnv : public Env {
   // Searches PATH as posix_spawnp does (an empty entry is the current
   // folder; without PATH, /bin and /usr/bin).
   Status ResolveCommand(const CString& commandLine, CString* program) override;
+  // The effective user's name from the user database, or "uid N".
+  CString UserName() override;
   // flock on the lock file, polled until the limit.
   Status LockFile(const CString& path, int64_t waitMillis, std::unique_ptr<FileLock>* out,
                   CString* systemError) override;

@@ -103,6 +103,21 @@ inline constexpr DWORD REG_BINARY = 3;
 inline constexpr DWORD REG_DWORD = 4;
 inline constexpr DWORD REG_MULTI_SZ = 7;
 
+// A result code as its Windows name ("ERROR_ACCESS_DENIED (5)"), for
+// messages to an operator.
+inline std::string RegistryErrorName(LONG code) {
+  const char* name = code == ERROR_SUCCESS             ? "ERROR_SUCCESS"
+                     : code == ERROR_FILE_NOT_FOUND    ? "ERROR_FILE_NOT_FOUND"
+                     : code == ERROR_ACCESS_DENIED     ? "ERROR_ACCESS_DENIED"
+                     : code == ERROR_INVALID_HANDLE    ? "ERROR_INVALID_HANDLE"
+                     : code == ERROR_WRITE_FAULT       ? "ERROR_WRITE_FAULT"
+                     : code == ERROR_INVALID_PARAMETER ? "ERROR_INVALID_PARAMETER"
+                     : code == ERROR_BADDB             ? "ERROR_BADDB"
+                     : code == ERROR_KEY_DELETED       ? "ERROR_KEY_DELETED"
+                                                       : "error";
+  return std::string(name) + " (" + std::to_string(static_cast<long>(code)) + ")";
+}
+
 inline constexpr DWORD REG_OPTION_NON_VOLATILE = 0;
 inline constexpr DWORD REG_CREATED_NEW_KEY = 1;
 inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;

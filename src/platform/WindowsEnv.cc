@@ -411,6 +411,13 @@ LocalTime FromSystemTime(const SYSTEMTIME& st) {
 
 }  // namespace
 
+CString WindowsEnv::UserName() {
+  char name[257];
+  DWORD size = sizeof name;
+  if (!::GetUserNameA(name, &size) || size == 0) return CString();
+  return CString(name, static_cast<size_t>(size - 1));
+}
+
 LocalTime WindowsEnv::Now() {
   SYSTEMTIME st;
   ::GetLocalTime(&st);

@@ -83,6 +83,8 @@ class WindowsEnv : public Env {
   // Keeps the system from asking the (absent) user about a drive that is
   // not ready; the call then fails instead. Always true.
   bool FrameworkInit() override;
+  // GetUserNameA: the account the process runs as.
+  CString UserName() override;
 
  private:
   int64_t diskQueryLimitMillis_;

@@ -51,19 +51,36 @@ TEST_F(InstallationPathTest, LogDirectoryFromPathValue) {
 TEST_F(InstallationPathTest, MissingKeyIsCreatedEmpty) {
   InstallationPath installation;
   EXPECT_EQ(installation.GetLogDirectory(), "");
+  EXPECT_TRUE(installation.KeyCreated());
   EXPECT_EQ(dir_.Read("registry.reg"),
             "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN]\r\n\r\n");
 }
 
-TEST_F(InstallationPathTest, RefusedRegistryGivesEmptyLogDirectory) {
-  const std::string store = std::string(kHeader) + "\"Path\"=\"C:\\\\P\"\r\n";
-  dir_.Write("registry.reg", store);
-  spktest::FaultInjectionEnv env;
-  env.SetNotWritable();
-  platform::ScopedEnv scoped(&env);
-  InstallationPath installation;
-  EXPECT_EQ(installation.GetLogDirectory(), "");
-  EXPECT_EQ(dir_.Read("registry.reg"), store);
+// A user who may read the store but not change it (a service account)
+// still gets the log directory; only a missing key, which would have to be
+// created, is refused, and the store stays as it was.
+TEST_F(InstallationPathTest, ARegistryThatMayNotBeWrittenIsStillRead) {
+  struct Case {
+    const char* store;
+    const char* logDirectory;
+    platform::LONG result;
+  } cases[] = {
+      {"\"Path\"=\"C:\\\\P\"\r\n", "C:\\P\\htdocs\\PELDAVORN\\peldavorn_php\\log",
+       platform::ERROR_SUCCESS},
+      {nullptr, "", platform::ERROR_ACCESS_DENIED},
+  };
+  for (const Case& c : cases) {
+    const std::string store = c.store ? std::string(kHeader) + c.store : "REGEDIT4\r\n\r\n";
+    dir_.Write("registry.reg", store);
+    spktest::FaultInjectionEnv env;
+    env.SetNotWritable();
+    platform::ScopedEnv scoped(&env);
+    InstallationPath installation;
+    EXPECT_EQ(installation.GetLogDirectory(), c.logDirectory);
+    EXPECT_EQ(installation.KeyResult(), c.result);
+    EXPECT_FALSE(installation.KeyCreated());
+    EXPECT_EQ(dir_.Read("registry.reg"), store);
+  }
 }
 
 // A store that is no regular file, or far too large, is never waited for

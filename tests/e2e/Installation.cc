@@ -116,9 +116,13 @@ std::string Installation::Command(const std::vector<std::string>& args, const st
                                   const std::string& tag) const {
   std::string command = "cd " + Quote(dir_.path() + "/work/bin") +
                         " && SPEKOLAR_REGISTRY=" + Quote(dir_.path() + "/registry.reg") +
-                        " ODBCINI=" + Quote(EnvValue(dbDir_, "ODBCINI")) +
+                        " ODBCINI=" + Quote(odbcIni_.empty() ? EnvValue(dbDir_, "ODBCINI") : odbcIni_) +
                         " peldavorn_php_bin=" + Quote(PhpPath()) + " " + runEnvironment_ +
                         " timeout -k 5 120 ";
+  if (!runUser_.empty()) {
+    const std::string group = runUser_ == "nobody" ? "nogroup" : runUser_;
+    command += "setpriv --reuid=" + Quote(runUser_) + " --regid=" + Quote(group) + " --clear-groups ";
+  }
   if (!fakeTime.empty()) command += "faketime -f " + Quote(fakeTime) + " ";
   command += Quote(SPEKOLAR_BINARY);
   for (const std::string& a : args) {
@@ -129,6 +133,20 @@ std::string Installation::Command(const std::vector<std::string>& args, const st
              Quote(dir_.path() + "/run" + tag + ".err");
   if (!tag.empty()) command += "; echo $? > " + Quote(dir_.path() + "/run" + tag + ".exit");
   return command;
+}
+
+void Installation::RunAs(const std::string& user) {
+  runUser_ = user;
+  const std::string socket = EnvValue(dbDir_, "SOCKET");
+  odbcIni_ = dir_.path() + "/odbc.ini";
+  std::string command = "cp " + Quote(EnvValue(dbDir_, "ODBCINI")) + " " + Quote(odbcIni_) +
+                        " && chmod -R a+rX " + Quote(dir_.path()) + " && chown " + Quote(user) +
+                        " " + Quote(odbcIni_);
+  if (!socket.empty()) {
+    const std::string folder = socket.substr(0, socket.rfind('/'));
+    command += " && chmod o+x " + Quote(folder) + " && chmod o+rw " + Quote(socket);
+  }
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 
 RunResult Installation::Run(const std::vector<std::string>& args, const std::string& fakeTime) const {

@@ -62,6 +62,15 @@ class Installation {
   std::string Command(const std::vector<std::string>& args, const std::string& fakeTime,
                       const std::string& tag = "") const;
 
+  // Runs every later pass as `user` (setpriv; the caller must be root), as
+  // the service's or a monitoring engine's user would. Everything below ROOT
+  // becomes readable by all (nothing writable), and so does the path to the
+  // database server's socket, so that such a pass reaches what a real one
+  // would; what it may write is up to the test. The data source file is
+  // copied into ROOT and given to the user: unixODBC reads a file named by
+  // ODBCINI only when its user may write it.
+  void RunAs(const std::string& user);
+
   // Variables set for every later run, e.g. "LANG=C.UTF-8" (blank-separated
   // NAME=value words, quoted for the shell where needed).
   void SetRunEnvironment(const std::string& assignments) { runEnvironment_ = assignments; }
@@ -79,6 +88,8 @@ class Installation {
   std::string inst_;
   std::string php_;
   std::string runEnvironment_;
+  std::string runUser_;
+  std::string odbcIni_;  // ODBCINI of the runs when not the server's own
 };
 
 // The lines of `text` (split at LF, the last empty piece dropped).

@@ -194,7 +194,7 @@ TEST(OperatorsTest, DateOfYesterdayFindsYesterdaysFindings) {
   };
   const std::vector<Case> cases = {
       {{"--date", "2026-12-06", "--dry-run"},
-       "SPEKOLAR.TXT: 06.12.2026 22:45:00;JOBCONTROLLER;2;;;;06.12.2026 23:00:00 - Error of yesterday;\n"},
+       "SPEKOLAR.TXT: 06.12.2026 23:59:59;JOBCONTROLLER;2;;;;06.12.2026 23:00:00 - Error of yesterday;\n"},
       {{"--date=2026-12-06T23:59:00"},
        "06.12.2026 23:59:00;JOBCONTROLLER;2;;;;06.12.2026 23:00:00 - Error of yesterday;\n"},
   };

@@ -143,6 +143,9 @@ TEST(WindowsEnvTest, DiskVariablesAndCommandProcessor) {
   EXPECT_TRUE(env.GetVariable("SPK_TEST_VAR", &value));
   EXPECT_EQ(value, "x y");
   EXPECT_FALSE(env.GetVariable("SPK_UNDEFINED_VAR", &value));
+  // The account the process runs as, the one the system names in USERNAME.
+  ASSERT_TRUE(env.GetVariable("USERNAME", &value));
+  EXPECT_EQ(env.UserName(), value);
 
   // On its command line cmd expands what is defined and keeps an undefined
   // %NAME% as written; a batch file's exit code comes back whole.
