@@ -8,6 +8,7 @@
 #include "app/MonitorRun.h"
 #include "config/InstallationPath.h"
 #include "config/IniFile.h"
+#include "platform/Console.h"
 #include "platform/Env.h"
 #include "platform/Registry.h"
 #include "state/ProgramState.h"
@@ -78,9 +79,10 @@ int32_t StartDatabase() {
 }
 
 void PrintUsage() {
-  std::fputs("Spekolar - \xDC" "berwachung der PELDAVORN-Protokolldateien, KORVANE\n", stdout);
-  std::fputs("Aufruf: Spekolar Peldavorn.IniDatei\n", stdout);
-  std::fputs("\n", stdout);
+  platform::WriteConsoleText(stdout,
+                             "Spekolar - \xDC" "berwachung der PELDAVORN-Protokolldateien, KORVANE\n"
+                             "Aufruf: Spekolar Peldavorn.IniDatei\n"
+                             "\n");
 }
 
 // Starts the mail script when a section wrote e-mail text. A result of -1
@@ -104,10 +106,11 @@ void ReportLostLines(std::FILE* errors) {
   int lost = s.FindingsProtocol.FailedWrites() + s.NotificationProtocol.FailedWrites() +
              s.MailTextProtocol.FailedWrites();
   if (lost == 0 || errors == nullptr) return;
-  std::fprintf(errors,
-               "Spekolar: %d Zeile(n) in SPEKOLAR.TXT, SPEKOLAR.NRT oder SPEKOLAR.EML konnten nicht "
-               "geschrieben werden (Verzeichnis '%s').\n",
-               lost, s.LogDirectory.c_str());
+  platform::WriteConsoleText(
+      errors, CString::Formatted("Spekolar: %d Zeile(n) in SPEKOLAR.TXT, SPEKOLAR.NRT oder "
+                                 "SPEKOLAR.EML konnten nicht geschrieben werden (Verzeichnis '%s').\n",
+                                 lost, s.LogDirectory.c_str())
+                  .view());
   std::fflush(errors);
 }
 
@@ -142,7 +145,7 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
   if (!haveArgument) PrintUsage();
 
   if (!env->FrameworkInit()) {
-    std::fputs("Fatal Error: MFC initialization failed\n", stderr);
+    platform::WriteConsoleText(stderr, "Fatal Error: MFC initialization failed\n");
     if (s.Observer != nullptr) s.Observer->PassFailed("Fatal Error: MFC initialization failed");
     exitCode = 1;
   } else {
@@ -151,8 +154,11 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
     if (store != platform::Status::kOk && store != platform::Status::kNotFound &&
         options.errors != nullptr) {
       // Without the store there is no log directory to report into.
-      std::fprintf(options.errors, "Spekolar: Registrierungsdatei '%s' konnte nicht gelesen werden%s.\n",
-                   platform::RegistryStorePath().c_str(), ReadFailure(store));
+      platform::WriteConsoleText(
+          options.errors,
+          CString::Formatted("Spekolar: Registrierungsdatei '%s' konnte nicht gelesen werden%s.\n",
+                             platform::RegistryStorePath().c_str(), ReadFailure(store))
+              .view());
     }
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.RunProtocol.SetMaxSize(kProtocolMaxSize);
@@ -173,7 +179,7 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
     s.MailTextPath = s.LogDirectory + "\\SPEKOLAR.EML";
 
     if (!haveArgument) {
-      std::fputs("Spekolar peldavorn.Ini-Datei\n", stdout);
+      platform::WriteConsoleText(stdout, "Spekolar peldavorn.Ini-Datei\n");
       FailureEntry("*** Abbruch wegen fehlendes Parameters ***");
       return 1;
     }
