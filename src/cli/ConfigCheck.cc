@@ -14,6 +14,7 @@
 #include "monitors/frame/RunTime.h"
 #include "monitors/frame/SectionHandler.h"
 #include "platform/Registry.h"
+#include "platform/System.h"
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"
 
@@ -125,22 +126,25 @@ void Checker::Line(Level level, const CString& text) {
 
 void Checker::Registry() {
   InstallationPath installation{InstallationPath::ReadOnly{}};
-  const CString store = platform::RegistryStorePath();
   const platform::Status status = installation.StoreStatus();
   const CString key = "HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN";
+  // Windows reads the system's registry; Linux a store file standing in
+  // for it, which the operator must be able to find from the text.
+  const CString where = platform::kWindows
+                            ? "registry key " + key
+                            : "registry store " + platform::RegistryStorePath() + ": key " + key;
   logDirectory_ = installation.GetLogDirectory();
   if (status != platform::Status::kOk) {
-    Error("registry store " + store + ": " + StatusText(status) +
+    Error("registry store " + platform::RegistryStorePath() + ": " + StatusText(status) +
           ": a pass has no log directory (SPEKOLAR_REGISTRY names another store)");
   } else if (!installation.KeyFound()) {
-    Error("registry store " + store + ": no key " + key +
-          ": a pass creates it empty and has no log directory");
+    Error(where + ": missing: a pass creates it empty and has no log directory");
   } else if (installation.Directory().IsEmpty()) {
-    Error("registry store " + store + ": key " + key +
+    Error(where +
           " has no value \"Path\" (string, number, binary or multi-string): a pass has no log "
           "directory");
   } else {
-    Ok("registry store " + store + ": Path = " + installation.Directory());
+    Ok(where + ": Path = " + installation.Directory());
   }
 }
 
