@@ -8,9 +8,9 @@
 // systems the bytes reach the terminal unchanged; there the caller picks
 // their encoding (the locale rule of cli/ConsoleText.h).
 //
-// Every console write of both programs' operator texts goes through
-// WriteConsoleText. The files a pass writes are not console text: they stay
-// Windows-1252.
+// Every console write of spekolar goes through WriteConsoleText
+// (spekolar-encrypt prints ASCII only). The files a pass writes are not
+// console text: they stay Windows-1252.
 #pragma once
 
 #include <cstdio>
