@@ -5,7 +5,8 @@
 #   install-deps.sh            the Linux build, its tests and the demo
 #   install-deps.sh --fuzz     also clang with libFuzzer (scripts/fuzz.sh)
 #   install-deps.sh --windows  also the Windows build (MinGW-w64 cross
-#                              compiler, GoogleTest sources) and Wine to run it
+#                              compiler, GoogleTest sources), Wine to run it
+#                              and wixl (msitools) for the MSI
 set -euo pipefail
 
 packages=(
@@ -22,7 +23,7 @@ if [ "${1:-}" = "--fuzz" ]; then
   # libclang-rt-14-dev.
   packages+=(clang libclang-rt-14-dev)
 elif [ "${1:-}" = "--windows" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64)
+  packages+=(g++-mingw-w64-x86-64-posix googletest wine wine64 wixl msitools)
 fi
 
 missing=()

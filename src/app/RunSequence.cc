@@ -9,6 +9,7 @@
 #include "app/MonitorRun.h"
 #include "config/InstallationPath.h"
 #include "config/IniFile.h"
+#include "platform/Console.h"
 #include "platform/Env.h"
 #include "platform/Registry.h"
 #include "platform/TimeText.h"
@@ -122,9 +123,10 @@ int32_t StartDatabase() {
 }
 
 void PrintUsage() {
-  std::fputs("Spekolar - \xDC" "berwachung der PELDAVORN-Protokolldateien, KORVANE\n", stdout);
-  std::fputs("Aufruf: Spekolar Peldavorn.IniDatei\n", stdout);
-  std::fputs("\n", stdout);
+  platform::WriteConsoleText(stdout,
+                             "Spekolar - \xDC" "berwachung der PELDAVORN-Protokolldateien, KORVANE\n"
+                             "Aufruf: Spekolar Peldavorn.IniDatei\n"
+                             "\n");
 }
 
 // Starts the mail script when a section wrote e-mail text. A result of -1
@@ -149,10 +151,11 @@ void ReportLostLines(std::FILE* errors) {
   int lost = s.FindingsProtocol.FailedWrites() + s.NotificationProtocol.FailedWrites() +
              s.MailTextProtocol.FailedWrites();
   if (lost == 0 || errors == nullptr) return;
-  std::fprintf(errors,
-               "Spekolar: %d Zeile(n) in SPEKOLAR.TXT, SPEKOLAR.NRT oder SPEKOLAR.EML konnten nicht "
-               "geschrieben werden (Verzeichnis '%s').\n",
-               lost, s.LogDirectory.c_str());
+  platform::WriteConsoleText(
+      errors, CString::Formatted("Spekolar: %d Zeile(n) in SPEKOLAR.TXT, SPEKOLAR.NRT oder "
+                                 "SPEKOLAR.EML konnten nicht geschrieben werden (Verzeichnis '%s').\n",
+                                 lost, s.LogDirectory.c_str())
+                  .view());
   std::fflush(errors);
 }
 
@@ -172,9 +175,9 @@ void ReportRefusedLinks(std::FILE* errors, const std::vector<CString>& refused) 
     if (file->RefusedLink()) add(file->LogPath());
   }
   if (names.IsEmpty() || errors == nullptr) return;
-  std::fprintf(errors,
-               "Spekolar: symbolische Links im Protokollverzeichnis werden nicht beschrieben: %s.\n",
-               names.c_str());
+  platform::WriteConsoleText(
+      errors, ("Spekolar: symbolische Links im Protokollverzeichnis werden nicht beschrieben: " +
+               names + ".\n").view());
   std::fflush(errors);
 }
 
@@ -183,7 +186,9 @@ CString Today() { return platform::ProtocolStamp(platform::GetEnv()->Now()).Left
 
 void StateWarning(std::FILE* errors, const CString& path, const char* what, const char* outcome) {
   if (errors == nullptr) return;
-  std::fprintf(errors, "Spekolar: Zustandsdatei '%s' %s: %s.\n", path.c_str(), what, outcome);
+  platform::WriteConsoleText(
+      errors, CString::Formatted("Spekolar: Zustandsdatei '%s' %s: %s.\n", path.c_str(), what, outcome)
+                  .view());
   std::fflush(errors);
 }
 
@@ -252,7 +257,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
   if (!haveArgument) PrintUsage();
 
   if (!env->FrameworkInit()) {
-    std::fputs("Fatal Error: MFC initialization failed\n", stderr);
+    platform::WriteConsoleText(stderr, "Fatal Error: MFC initialization failed\n");
     if (s.Observer != nullptr) s.Observer->PassFailed("Fatal Error: MFC initialization failed");
     exitCode = 1;
   } else {
@@ -260,7 +265,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     if (s.LogDirectory.IsEmpty() && options.errors != nullptr) {
       // Without a log directory there is no run protocol to report into;
       // standard error is the one place left to say why.
-      std::fprintf(options.errors, "%s\n", NoLogDirectoryReason(installation).c_str());
+      platform::WriteConsoleText(options.errors, (NoLogDirectoryReason(installation) + "\n").view());
     }
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.RunProtocol.SetMaxSize(kProtocolMaxSize);
@@ -299,7 +304,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     s.MailTextPath = s.LogDirectory + "\\SPEKOLAR.EML";
 
     if (!haveArgument) {
-      std::fputs("Spekolar peldavorn.Ini-Datei\n", stdout);
+      platform::WriteConsoleText(stdout, "Spekolar peldavorn.Ini-Datei\n");
       FailureEntry("*** Abbruch wegen fehlendes Parameters ***");
       return 1;
     }

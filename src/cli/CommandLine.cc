@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/ShiftedClock.h"
+#include "platform/System.h"
 
 #ifndef SPEKOLAR_VERSION
 #define SPEKOLAR_VERSION "unknown"
@@ -14,17 +15,36 @@ namespace cli {
 
 namespace {
 
-const char kDescription[] =
-    "Spekolar watches the protocol files of the PELDAVORN batch processes and reports what goes "
-    "wrong in them. One start is one pass over the monitor configuration ../settings/Spekolar.ini "
-    "(relative to the working directory); peldavorn.ini is the product's configuration file with "
-    "the encrypted database access values.";
+// The monitor configuration's path as the system writes it.
+const char* const kDescription =
+    platform::kWindows
+        ? "Spekolar watches the protocol files of the PELDAVORN batch processes and reports what "
+          "goes wrong in them. One start is one pass over the monitor configuration "
+          "..\\settings\\Spekolar.ini (relative to the working directory, the task's \"Start in\" "
+          "folder); peldavorn.ini is the product's configuration file with the encrypted database "
+          "access values. The installation directory is the value \"Path\" of the registry key "
+          "HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN."
+        : "Spekolar watches the protocol files of the PELDAVORN batch processes and reports what "
+          "goes wrong in them. One start is one pass over the monitor configuration "
+          "../settings/Spekolar.ini (relative to the working directory); peldavorn.ini is the "
+          "product's configuration file with the encrypted database access values. The "
+          "installation directory is the value \"Path\" of HKEY_LOCAL_MACHINE\\Software\\KORVANE\\"
+          "PELDAVORN in the registry store file /etc/peldavorn/registry.reg (or the file "
+          "SPEKOLAR_REGISTRY names).";
 
-const char kFooter[] =
-    "Exit codes of a pass: 0 completed; 1 no argument, the monitor configuration missing or "
-    "unreadable, or another pass holding the lock; otherwise the failing database step's code "
-    "(modulo 256). --check: 0 when a pass would run, 1 otherwise. --plugin: 0 OK, 1 WARNING, "
-    "2 CRITICAL, 3 UNKNOWN.";
+// Exit codes as the system hands them on: Windows passes the whole number
+// (%ERRORLEVEL%), a Linux shell only its last 8 bits.
+const char* const kFooter =
+    platform::kWindows
+        ? "Exit codes of a pass: 0 completed; 1 no argument, the monitor configuration missing or "
+          "unreadable, or another pass holding the lock; otherwise the failing database step's "
+          "code as it is (%ERRORLEVEL% 1045 for a refused login, for example). "
+          "--check: 0 when a pass would run, 1 otherwise. --plugin: 0 OK, 1 WARNING, "
+          "2 CRITICAL, 3 UNKNOWN."
+        : "Exit codes of a pass: 0 completed; 1 no argument, the monitor configuration missing or "
+          "unreadable, or another pass holding the lock; otherwise the failing database step's "
+          "code modulo 256 (the shell sees 21 for 1045, a refused login, for example). --check: 0 when a pass "
+          "would run, 1 otherwise. --plugin: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.";
 
 // The usage line names the one argument the program reads.
 class UsageFormatter : public CLI::Formatter {

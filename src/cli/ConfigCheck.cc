@@ -14,6 +14,7 @@
 #include "monitors/frame/RunTime.h"
 #include "monitors/frame/SectionHandler.h"
 #include "platform/Registry.h"
+#include "platform/System.h"
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"
 
@@ -136,31 +137,34 @@ void Checker::User() {
 
 void Checker::Registry() {
   InstallationPath installation{InstallationPath::ReadOnly{}};
-  const CString store = platform::RegistryStorePath();
   const platform::Status status = installation.StoreStatus();
   const CString key = "HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN";
+  // Windows reads the system's registry; Linux a store file standing in
+  // for it, which the operator must be able to find from the text.
+  const CString where = platform::kWindows
+                            ? "registry key " + key
+                            : "registry store " + platform::RegistryStorePath() + ": key " + key;
   logDirectory_ = installation.GetLogDirectory();
   if (status != platform::Status::kOk) {
-    Error("registry store " + store + ": " + StatusText(status) +
+    Error("registry store " + platform::RegistryStorePath() + ": " + StatusText(status) +
           ": a pass has no log directory (SPEKOLAR_REGISTRY names another store)");
   } else if (!installation.KeyFound() && !installation.KeyMissing()) {
-    Error("registry store " + store + ": key " + key + " may not be read by this user (" +
+    Error(where + " may not be read by this user (" +
           platform::RegistryErrorName(installation.KeyResult()) + "): a pass has no log directory");
   } else if (!installation.KeyFound()) {
     const platform::LONG create = InstallationPath::ProbeKeyCreation();
     if (create == platform::ERROR_SUCCESS) {
-      Error("registry store " + store + ": no key " + key +
-            ": a pass creates it empty and has no log directory");
+      Error(where + ": missing: a pass creates it empty and has no log directory");
     } else {
-      Error("registry store " + store + ": no key " + key + ", and this user may not create it (" +
+      Error(where + ": missing, and this user may not create it (" +
             platform::RegistryErrorName(create) + "): a pass has no log directory");
     }
   } else if (installation.Directory().IsEmpty()) {
-    Error("registry store " + store + ": key " + key +
+    Error(where +
           " has no value \"Path\" (string, number, binary or multi-string): a pass has no log "
           "directory");
   } else {
-    Ok("registry store " + store + ": Path = " + installation.Directory());
+    Ok(where + ": Path = " + installation.Directory());
   }
 }
 

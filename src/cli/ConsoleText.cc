@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/Console.h"
+
 namespace cli {
 
 namespace {
@@ -53,6 +55,10 @@ ConsoleEncoding ConsoleEncodingOf(platform::Env* env) {
   return ConsoleEncoding::kWindows1252;
 }
 
+ConsoleEncoding ProgramConsoleEncoding(platform::Env* env) {
+  return platform::ConsoleConvertsText() ? ConsoleEncoding::kWindows1252 : ConsoleEncodingOf(env);
+}
+
 std::string Windows1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -74,8 +80,7 @@ std::string ForConsole(std::string_view text, ConsoleEncoding encoding) {
 }
 
 void PrintForConsole(std::FILE* out, std::string_view text, ConsoleEncoding encoding) {
-  const std::string bytes = ForConsole(text, encoding);
-  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  platform::WriteConsoleText(out, ForConsole(text, encoding));
 }
 
 size_t EditDistance(std::string_view a, std::string_view b) {

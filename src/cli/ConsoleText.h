@@ -2,10 +2,12 @@
 // misspelt one.
 //
 // The program's texts are Windows-1252 bytes and stay so in its files. What
-// the operator modes print goes to a terminal, which shows UTF-8 when its
-// locale says so; the program never sets a locale itself (month names and
-// upper-casing must not follow one), so the choice is made from the locale
-// variables, as the C library would make it.
+// the operator modes print goes to a terminal. On Linux it shows UTF-8 when
+// its locale says so; the program never sets a locale itself (month names
+// and upper-casing must not follow one), so the choice is made from the
+// locale variables, as the C library would make it. On Windows the platform
+// layer writes for the console (platform/Console.h) and the locale variables,
+// which Windows does not set, play no part.
 #pragma once
 
 #include <cstddef>
@@ -26,6 +28,11 @@ enum class ConsoleEncoding { kWindows1252, kUtf8 };
 // Windows).
 ConsoleEncoding ConsoleEncodingOf(platform::Env* env);
 
+// The encoding in which the program hands its text to the platform layer's
+// console writer: Windows-1252 where that layer converts for the console
+// (Windows), otherwise the locale's (ConsoleEncodingOf).
+ConsoleEncoding ProgramConsoleEncoding(platform::Env* env);
+
 // Windows-1252 bytes as UTF-8. The five bytes that the code page leaves
 // undefined become U+0081 etc., as Windows converts them.
 std::string Windows1252ToUtf8(std::string_view text);
@@ -34,7 +41,7 @@ std::string Windows1252ToUtf8(std::string_view text);
 std::string ForConsole(std::string_view text, ConsoleEncoding encoding);
 
 // Writes `text` (Windows-1252) to `out` in the console's encoding, inner
-// NUL bytes included.
+// NUL bytes included, through platform::WriteConsoleText.
 void PrintForConsole(std::FILE* out, std::string_view text, ConsoleEncoding encoding);
 
 // The Levenshtein distance (insertions, deletions, substitutions of one

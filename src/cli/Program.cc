@@ -94,12 +94,15 @@ struct StateRestore {
 int RunProgram(int argc, char** argv, const ProgramIo& io) {
   ParsedCommandLine parsed = ParseCommandLine(argc, argv);
   if (!parsed.run) {
-    std::fputs(parsed.out.c_str(), io.out);
-    std::fputs(parsed.err.c_str(), io.err);
+    // Help and messages about the command line, which may quote an argument:
+    // on Linux in the terminal's encoding already, on Windows in the ANSI
+    // code page, which the console writer converts.
+    PrintForConsole(io.out, parsed.out, ConsoleEncoding::kWindows1252);
+    PrintForConsole(io.err, parsed.err, ConsoleEncoding::kWindows1252);
     return parsed.exitCode;
   }
   const ProgramOptions& options = parsed.options;
-  const ConsoleEncoding encoding = ConsoleEncodingOf(platform::GetEnv());
+  const ConsoleEncoding encoding = ProgramConsoleEncoding(platform::GetEnv());
 
   StateRestore restore;
   std::unique_ptr<DryRunReport> report;

@@ -121,3 +121,47 @@ TEST(EncryptToolTest, WithoutArgumentPrintsUsageAndExits2) {
 }
 
 }  // namespace
+
+namespace {
+
+// The tool's own options, and "--" before a text that looks like one.
+TEST(EncryptToolTest, HelpVersionAndTextsAfterDoubleDash) {
+  spktest::TempDir dir;
+  auto run = [&](const std::string& args, std::string* out) {
+    const std::string command = std::string(SPEKOLAR_ENCRYPT_BINARY) + " " + args + " > " + dir.path() +
+                                "/out 2> " + dir.path() + "/err";
+    const int status = std::system(command.c_str());
+    *out = dir.Read("out");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  std::string secret;
+  ASSERT_EQ(run("secret", &secret), 0);
+  struct Case {
+    const char* args;
+    int exitCode;
+    std::string outPart;  // contained in standard output
+  };
+  for (const Case& c : std::vector<Case>{
+           {"--help", 0, "PELDAVORN;DB_SYSTEM;<hex>"},
+           {"-h", 0, "usage: spekolar-encrypt"},
+           {"--version", 0, "spekolar-encrypt 1."},
+           {"-- secret", 0, secret},
+           {"--", 2, ""},
+           {"--frobnicate", 2, ""},
+           {"-x", 2, ""},
+       }) {
+    std::string out;
+    EXPECT_EQ(run(c.args, &out), c.exitCode) << c.args;
+    EXPECT_NE(out.find(c.outPart), std::string::npos) << c.args << ": " << out;
+    if (c.exitCode != 0) {
+      EXPECT_EQ(out, "") << c.args;
+    }
+  }
+  // "--help" itself, as a text, is encrypted after "--": one line of hex.
+  std::string help;
+  EXPECT_EQ(run("-- --help", &help), 0);
+  EXPECT_EQ(help.size(), 17u) << help;
+  EXPECT_EQ(help.find_first_not_of("0123456789ABCDEF"), 16u) << help;
+}
+
+}  // namespace

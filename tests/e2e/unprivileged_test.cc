@@ -67,8 +67,8 @@ TEST(UnprivilegedTest, APassReadsAStoreItMayNotWriteAndCheckNamesWhatTheUserCann
        "ERROR log directory " + inst.Root() + "/inst\\htdocs\\PELDAVORN\\peldavorn_php\\log: may not write new files in it",
        ""},
       {"key missing", "REGEDIT4\r\n\r\n", 0444, true,
-       "ERROR registry store " + store + ": no key " + kKey +
-           ", and this user may not create it (ERROR_ACCESS_DENIED (5)): a pass has no log directory",
+       "ERROR registry store " + store + ": key " + kKey +
+           ": missing, and this user may not create it (ERROR_ACCESS_DENIED (5)): a pass has no log directory",
        std::string(kKey) + "' fehlt und konnte nicht angelegt werden (ERROR_ACCESS_DENIED (5)): "
                            "kein Protokollverzeichnis.\n"},
       {"store unreadable", "", 0000, true, "ERROR registry store " + store + ": access denied",

@@ -41,6 +41,23 @@ std::string WineEnvironment(const WindowsSetup& setup) {
 
 int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
+// The prefix and its wineserver first, outside any stopped clock. Only a
+// warm-up: whether the program itself ran is judged by its results.
+void WarmUp(const WindowsSetup& setup) {
+  std::string ready = "bash " + Quote(setup.wineRun) + " " + Quote(setup.prefix) +
+                      " cmd /c exit 0 </dev/null >/dev/null 2>&1";
+  if (std::system(ready.c_str()) != 0) std::system(ready.c_str());
+}
+
+std::string Assignments(const std::vector<std::string>& environment) {
+  std::string text;
+  for (const std::string& item : environment) {
+    size_t eq = item.find('=');
+    text += item.substr(0, eq + 1) + Quote(item.substr(eq + 1)) + " ";
+  }
+  return text;
+}
+
 }  // namespace
 
 bool LoadWindowsSetup(WindowsSetup* setup, std::string* error) {
@@ -75,19 +92,11 @@ std::string BackslashPath(const std::string& linuxPath) {
 RunResult RunUnderWine(const WindowsSetup& setup, const std::string& program,
                        const std::vector<std::string>& args, const std::string& workDir,
                        const std::vector<std::string>& environment, const std::string& fakeTime) {
-  // The prefix and its wineserver first, outside the stopped clock. Only a
-  // warm-up: whether the program itself ran is judged by its results.
-  std::string ready = "bash " + Quote(setup.wineRun) + " " + Quote(setup.prefix) +
-                      " cmd /c exit 0 </dev/null >/dev/null 2>&1";
-  if (std::system(ready.c_str()) != 0) std::system(ready.c_str());
-
+  WarmUp(setup);
   const std::string outFile = workDir + "/../wine.out";
   const std::string errFile = workDir + "/../wine.err";
-  std::string command = "cd " + Quote(workDir) + " && " + WineEnvironment(setup);
-  for (const std::string& item : environment) {
-    size_t eq = item.find('=');
-    command += item.substr(0, eq + 1) + Quote(item.substr(eq + 1)) + " ";
-  }
+  std::string command =
+      "cd " + Quote(workDir) + " && " + WineEnvironment(setup) + Assignments(environment);
   // faketime's stat() interception confuses Wine; the clock alone is enough.
   if (!fakeTime.empty()) command += "NO_FAKE_STAT=1 faketime -f " + Quote(fakeTime) + " ";
   command += "wine " + Quote(setup.buildDir + "/" + program);
@@ -101,6 +110,19 @@ RunResult RunUnderWine(const WindowsSetup& setup, const std::string& program,
   r.out = Slurp(outFile);
   r.err = Slurp(errFile);
   return r;
+}
+
+std::string RunInWineConsole(const WindowsSetup& setup, const std::string& commandLine,
+                             const std::string& workDir,
+                             const std::vector<std::string>& environment) {
+  WarmUp(setup);
+  const std::string outFile = workDir + "/../console.out";
+  const std::string command = "cd " + Quote(workDir) + " && " + WineEnvironment(setup) +
+                              "LANG=C.UTF-8 LC_ALL= " + Assignments(environment) + "script -qec " +
+                              Quote("wine cmd /c " + Quote(commandLine)) + " /dev/null </dev/null > " +
+                              Quote(outFile) + " 2>&1";
+  std::system(command.c_str());
+  return Slurp(outFile);
 }
 
 bool ImportRegistry(const WindowsSetup& setup, const Installation& inst) {

@@ -46,6 +46,16 @@ RunResult RunUnderWine(const WindowsSetup& setup, const std::string& program,
                        const std::vector<std::string>& environment,
                        const std::string& fakeTime = "");
 
+// Runs `commandLine` with Wine's "cmd /c" in `workDir` on a pseudo-terminal
+// (script(1)), so that the programs it starts find a console on their
+// standard handles, as in a console window. Returns what the terminal got:
+// Wine's console passes the text on in the host's locale, set to C.UTF-8
+// here, so text written for the console arrives as UTF-8 (CR LF as
+// "\r\r\n": the terminal adds its own CR).
+std::string RunInWineConsole(const WindowsSetup& setup, const std::string& commandLine,
+                             const std::string& workDir,
+                             const std::vector<std::string>& environment);
+
 // Puts ROOT/registry.reg of the installation into Wine's registry with
 // "reg import" (after removing what an earlier test left under the product's
 // key); false when reg refused the file.

@@ -5,11 +5,13 @@
 // Linux (the database reached through the system's odbc32).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "e2e/Installation.h"
 #include "e2e/windows/WindowsProgram.h"
 #include "support/Bytes.h"
+#include "support/MariaDbServer.h"
 
 namespace {
 
@@ -110,6 +112,71 @@ TEST_F(WindowsProgramTest, FindingByEmailInWindowsForms) {
                 spktest::ToHex(web + "log\\Spekolar.Txt") + "\tNACHRICHTEN\n");
 }
 
+// The console rule of --check's output, as far as Wine lets it be seen:
+// - on a console (a pseudo-terminal, where Wine's console hands the text on
+//   as UTF-8) "Überwachung" and "geprüft" arrive whole even with code page
+//   866, which has neither character: the text went through the
+//   wide-character interface, not as bytes of a code page;
+// - redirected inside a console, the bytes follow that console's output
+//   code page (1252 here, to tell it from the OEM code page);
+// - redirected without any console, the OEM code page (437 under Wine).
+// What a real console window draws is not seen here: Wine's console renders
+// onto the terminal in the host's encoding.
+TEST_F(WindowsProgramTest, CheckOutputReachesConsoleAndRedirectedStreamsReadably) {
+  inst_.WriteConfig("[SPEKOLAR]\r\nE-Mail=admin@example.org\r\n"
+                    "[\xDC" "berwachung gepr\xFC" "ft]\r\nTyp=1\r\n");
+  const std::string credentials = WindowsPath(inst_.CredentialsPath());
+  const std::string tail = "ft] matches no monitor and is skipped";
+  std::string error;
+
+  RunResult redirected = spktest::RunWindowsPass(setup_, inst_, {"--check", credentials}, "");
+  EXPECT_EQ(redirected.exitCode, 1) << redirected.out;
+  EXPECT_NE(redirected.out.find("[\x9A" "berwachung gepr\x81" + tail + "\r\n"), std::string::npos)
+      << redirected.out;
+  // The registry as Windows has it: a key, no store file.
+  EXPECT_NE(redirected.out.find("OK    registry key HKEY_LOCAL_MACHINE\\Software\\KORVANE\\"
+                                "PELDAVORN: Path = " + WindowsPath(inst_.Root() + "/inst") + "\r\n"),
+            std::string::npos)
+      << redirected.out;
+  EXPECT_EQ(redirected.out.find("SPEKOLAR_REGISTRY"), std::string::npos);
+
+  // No quotes: Wine hands cmd the one argument with inner quotes escaped.
+  // The test's folders hold no blanks.
+  const std::string program = WindowsPath(setup_.buildDir + "/spekolar.exe") + " --check " + credentials;
+  spktest::MariaDbServer server;
+  ASSERT_TRUE(spktest::LoadMariaDbServer(&server, &error)) << error;
+  const std::vector<std::string> environment = {"ODBCINI=" + server.Get("ODBCINI")};
+  const std::string workDir = inst_.Root() + "/work/bin";
+  const std::string console =
+      spktest::RunInWineConsole(setup_, "chcp 866 >nul & " + program, workDir, environment);
+  EXPECT_NE(console.find("[\xC3\x9C" "berwachung gepr\xC3\xBC" + tail), std::string::npos) << console;
+
+  const std::string file = WindowsPath(inst_.Root() + "/check.txt");
+  spktest::RunInWineConsole(setup_, "chcp 1252 >nul & " + program + " > " + file, workDir,
+                            environment);
+  const std::string viaFile = inst_.ReadFile("check.txt");
+  EXPECT_NE(viaFile.find("[\xDC" "berwachung gepr\xFC" + tail + "\r\n"), std::string::npos) << viaFile;
+}
+
+// --help on Windows speaks of Windows: the registry key, the path with
+// backslashes, exit codes in full.
+TEST(WindowsHelpTest, SaysNothingLinuxOnly) {
+  spktest::WindowsSetup setup;
+  std::string error;
+  ASSERT_TRUE(spktest::LoadWindowsSetup(&setup, &error)) << error;
+  spktest::TempDir dir;
+  dir.Write("bin/.keep", "");
+  RunResult help = spktest::RunUnderWine(setup, "spekolar.exe", {"--help"}, dir.path() + "/bin", {});
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* linuxOnly : {"modulo", "/etc/", "SPEKOLAR_REGISTRY", "../settings"}) {
+    EXPECT_EQ(help.out.find(linuxOnly), std::string::npos) << linuxOnly << "\n" << help.out;
+  }
+  for (const char* windows : {"..\\settings\\Spekolar.ini", "HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN",
+                              "%ERRORLEVEL% 1045"}) {
+    EXPECT_NE(help.out.find(windows), std::string::npos) << windows << "\n" << help.out;
+  }
+}
+
 TEST(WindowsEncryptToolTest, SameCipherTextAsTheLinuxTool) {
   spktest::WindowsSetup setup;
   std::string error;
@@ -133,6 +200,29 @@ TEST(WindowsEncryptToolTest, SameCipherTextAsTheLinuxTool) {
   EXPECT_EQ(spktest::RunUnderWine(setup, "spekolar-encrypt.exe", {}, dir.path() + "/bin", {})
                 .exitCode,
             2);
+  // The tool's own options, as on Linux; "--help" itself after "--".
+  for (const std::string args : {"--help", "--version", "-- --help"}) {
+    std::vector<std::string> argv;
+    for (size_t at = 0; at < args.size();) {
+      const size_t blank = std::min(args.find(' ', at), args.size());
+      argv.push_back(args.substr(at, blank - at));
+      at = blank + 1;
+    }
+    RunResult windows = spktest::RunUnderWine(setup, "spekolar-encrypt.exe", argv, dir.path() + "/bin", {});
+    EXPECT_EQ(windows.exitCode, 0) << args;
+    std::string linux;
+    if (FILE* pipe = popen((std::string(SPEKOLAR_ENCRYPT_BINARY) + " " + args).c_str(), "r")) {
+      char buf[256];
+      while (std::fgets(buf, sizeof buf, pipe)) linux += buf;
+      pclose(pipe);
+    }
+    std::string windowsText;
+    for (char c : windows.out) {
+      if (c != '\r') windowsText += c;
+    }
+    EXPECT_FALSE(linux.empty()) << args;
+    EXPECT_EQ(windowsText, linux) << args;
+  }
 }
 
 }  // namespace
