@@ -84,7 +84,7 @@ sed -e "s|^SPEKOLAR_DIRECTORY=.*|SPEKOLAR_DIRECTORY=$root/work/bin|" \
     -e "s|^SPEKOLAR_REGISTRY=.*|SPEKOLAR_REGISTRY=$root/registry.reg|" \
     -e "s|^SPEKOLAR_LOG_DIRECTORY=.*|SPEKOLAR_LOG_DIRECTORY=$log|" "$envfile" >"$siteenv"
 [ -f /etc/odbc.ini ] || fail "no /etc/odbc.ini (unixodbc-common)"
-php_bin=$(sed -n 's/^peldavorn_php_bin=//p' "$siteenv")
+php_bin=$(sed -n 's/^peldavorn_php_bin="*//p' "$siteenv")
 command -v "${php_bin%% *}" >/dev/null || fail "the mail interpreter $php_bin is not installed"
 mkdir "$work/generator" "$root/db.socket"
 
@@ -123,11 +123,14 @@ unshare -m --propagation private bash -euo pipefail -c '
     if [ -d "$h" ]; then mount -t tmpfs -o ro,mode=755 tmpfs "$h"; fi
   done
 
-  # The environment file as systemd reads it (KEY=value lines).
+  # The environment file as systemd reads it: KEY=value lines, one pair of
+  # enclosing quotes dropped.
   env_args=()
   while IFS= read -r line; do
     case $line in "" | "#"* | ";"*) continue ;; esac
-    env_args+=("$line")
+    key=${line%%=*} value=${line#*=}
+    case $value in \"*\" | \'*\') value=${value:1:${#value}-2} ;; esac
+    env_args+=("$key=$value")
   done <"$envfile"
   # MemoryDenyWriteExecute=: prctl(PR_SET_MDWE, PR_MDWE_REFUSE_EXEC_GAIN),
   # Linux 6.3 and later, inherited by the mail interpreter; syscall 157 is
