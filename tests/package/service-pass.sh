@@ -93,60 +93,68 @@ sleep 1
 # Everything below runs in a mount namespace of its own; the machine's
 # mounts stay as they are.
 export user group umask_value envfile execstart unit generator siteenv rundir root work
-set +e
-unshare -m --propagation private bash -euo pipefail -c '
-  # The site file in place of the installed one: generator and pass read it.
-  mount --bind "$siteenv" "$envfile"
-  # The demo data source as the system one, where the README puts it.
-  mount --bind "$root/db/odbc.ini" /etc/odbc.ini
-  "$generator" "$work/generator" "$work/generator" "$work/generator"
-  writable=$(cat "$unit" "$work"/generator/spekolar.service.d/*.conf |
-    sed -n "s/^ReadWritePaths=//p" | tr -d "\"")
-  [ -n "$writable" ] || { echo "no ReadWritePaths= in the unit or its drop-in" >&2; exit 90; }
-  echo "service-pass: as $user:$group, UMask=$umask_value, writable only: $writable" >&2
+cat >"$work/sandbox.sh" <<'SANDBOX'
+set -euo pipefail
+# The site file in place of the installed one: generator and pass read it.
+mount --bind "$siteenv" "$envfile"
+# The demo data source as the system one, where the README puts it.
+mount --bind "$root/db/odbc.ini" /etc/odbc.ini
+"$generator" "$work/generator" "$work/generator" "$work/generator"
+writable=$(cat "$unit" "$work"/generator/spekolar.service.d/*.conf |
+  sed -n "s/^ReadWritePaths=//p" | tr -d "\"")
+[ -n "$writable" ] || { echo "no ReadWritePaths= in the unit or its drop-in" >&2; exit 90; }
+echo "service-pass: as $user:$group, UMask=$umask_value, writable only: $writable" >&2
 
-  # The database server socket kept aside before /tmp is replaced.
-  mount --bind "$rundir" "$root/db.socket"
-  # ProtectSystem=strict: every mount read-only, the API file systems aside.
-  for m in $(awk "{print \$5}" /proc/self/mountinfo | sort -u); do
-    case $m in /proc | /proc/* | /dev | /dev/* | /sys | /sys/*) continue ;; esac
-    mount -o remount,bind,ro "$m" 2>/dev/null || true
-  done
-  # ReadWritePaths=: writable again, each on its own.
-  for w in $writable; do mount --bind "$w" "$w" && mount -o remount,bind,rw "$w"; done
-  # PrivateTmp=: empty /tmp and /var/tmp of its own, with the private
-  # server socket where the odbc.ini names it (a real server: /run/mysqld).
-  mount -t tmpfs -o mode=1777 tmpfs /tmp && mount -t tmpfs -o mode=1777 tmpfs /var/tmp
-  mkdir "$rundir" && mount --bind "$root/db.socket" "$rundir"
-  # ProtectHome=: /home, /root and /run/user empty and read-only.
-  for h in /home /root /run/user; do
-    if [ -d "$h" ]; then mount -t tmpfs -o ro,mode=755 tmpfs "$h"; fi
-  done
-
-  # The environment file as systemd reads it: KEY=value lines, one pair of
-  # enclosing quotes dropped.
-  env_args=()
-  while IFS= read -r line; do
-    case $line in "" | "#"* | ";"*) continue ;; esac
-    key=${line%%=*} value=${line#*=}
-    case $value in \"*\" | \'*\') value=${value:1:${#value}-2} ;; esac
-    env_args+=("$key=$value")
-  done <"$envfile"
-  # MemoryDenyWriteExecute=: prctl(PR_SET_MDWE, PR_MDWE_REFUSE_EXEC_GAIN),
-  # Linux 6.3 and later, inherited by the mail interpreter; syscall 157 is
-  # prctl on x86-64.
-  mdwe=()
-  if [ "$(uname -m)" = x86_64 ]; then
-    mdwe=(perl -e "syscall(157, 65, 1, 0, 0, 0) == 0 or die qq(PR_SET_MDWE: \$!\n); exec {\$ARGV[0]} @ARGV")
+# The database server socket kept aside before /tmp is replaced.
+mount --bind "$rundir" "$root/db.socket"
+# ProtectSystem=strict: every mount read-only, the API file systems aside.
+for m in $(awk "{print \$5}" /proc/self/mountinfo | sort -u); do
+  case $m in /proc | /proc/* | /dev | /dev/* | /sys | /sys/*) continue ;; esac
+  mount -o remount,bind,ro "$m" 2>/dev/null || true
+done
+# Even root may write none of it now, the installation included.
+for probe in /etc/.spekolar-probe "$root/.probe"; do
+  if touch "$probe" 2>/dev/null; then
+    rm -f "$probe"; echo "$(dirname "$probe") is still writable" >&2; exit 91
   fi
-  umask "$umask_value"
-  # NoNewPrivileges=, CapabilityBoundingSet= empty, User=, Group=; then
-  # ExecStart= as written, each ${VAR} one word.
-  setpriv --reuid="$user" --regid="$group" --init-groups --no-new-privs \
-    --bounding-set=-all --inh-caps=-all -- "${mdwe[@]}" \
-    env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "${env_args[@]}" \
-    bash -c "set -f; IFS=; eval \"exec \$0\"" "$execstart" || { rc=$?; echo "pass exit $rc" >&2; exit $rc; }
-' >"$work/pass.out" 2>"$work/pass.err"
+done
+# ReadWritePaths=: writable again, each on its own.
+for w in $writable; do mount --bind "$w" "$w" && mount -o remount,bind,rw "$w"; done
+# PrivateTmp=: empty /tmp and /var/tmp of its own, with the private
+# server socket where the odbc.ini names it (a real server: /run/mysqld).
+mount -t tmpfs -o mode=1777 tmpfs /tmp && mount -t tmpfs -o mode=1777 tmpfs /var/tmp
+mkdir "$rundir" && mount --bind "$root/db.socket" "$rundir"
+# ProtectHome=: /home, /root and /run/user empty and read-only.
+for h in /home /root /run/user; do
+  if [ -d "$h" ]; then mount -t tmpfs -o ro,mode=755 tmpfs "$h"; fi
+done
+
+# The environment file as systemd reads it: KEY=value lines, one pair of
+# enclosing quotes dropped.
+env_args=()
+while IFS= read -r line; do
+  case $line in "" | "#"* | ";"*) continue ;; esac
+  key=${line%%=*} value=${line#*=}
+  case $value in \"*\" | \'*\') value=${value:1:${#value}-2} ;; esac
+  env_args+=("$key=$value")
+done <"$envfile"
+# MemoryDenyWriteExecute=: prctl(PR_SET_MDWE, PR_MDWE_REFUSE_EXEC_GAIN),
+# Linux 6.3 and later, inherited by the mail interpreter; syscall 157 is
+# prctl on x86-64.
+mdwe=()
+if [ "$(uname -m)" = x86_64 ]; then
+  mdwe=(perl -e "syscall(157, 65, 1, 0, 0, 0) == 0 or die qq(PR_SET_MDWE: \$!\n); exec {\$ARGV[0]} @ARGV")
+fi
+umask "$umask_value"
+# NoNewPrivileges=, CapabilityBoundingSet= empty, User=, Group=; then
+# ExecStart= as written, each ${VAR} one word.
+setpriv --reuid="$user" --regid="$group" --init-groups --no-new-privs \
+  --bounding-set=-all --inh-caps=-all -- "${mdwe[@]}" \
+  env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "${env_args[@]}" \
+  bash -c "set -f; IFS=; eval \"exec \$0\"" "$execstart" || { rc=$?; echo "pass exit $rc" >&2; exit $rc; }
+SANDBOX
+set +e
+unshare -m --propagation private bash "$work/sandbox.sh" >"$work/pass.out" 2>"$work/pass.err"
 code=$?
 set -e
 cat "$work/pass.out" "$work/pass.err"
