@@ -73,8 +73,6 @@ int main() {
                 (std::string("registry key, ") + std::to_string(values) + " values").c_str(),
                 Seconds(start), installation.Directory().c_str());
   }
-  if (std::system(("rm -rf '" + root + "'").c_str()) != 0) {
-    std::fprintf(stderr, "could not remove %s\n", root.c_str());
-  }
+  std::system(("rm -rf '" + root + "'").c_str());
   return 0;
 }
