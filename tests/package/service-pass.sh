@@ -14,7 +14,9 @@
 # reproduced. Then the demo's findings must be in the log directory and the
 # database, the mail must have been "sent", and nothing may have been
 # written anywhere else in the installation.
-#   tests/package/service-pass.sh     (as root, with the package installed)
+#   tests/package/service-pass.sh     (as root, with the package installed;
+#                                     KEEP=1 keeps the installation and the
+#                                     pass's output for a look)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 unit=/lib/systemd/system/spekolar.service
@@ -31,8 +33,11 @@ envfile=$(setting EnvironmentFile); execstart=$(setting ExecStart)
 [ -n "$user" ] && [ -n "$group" ] && [ -n "$envfile" ] && [ -n "$execstart" ] ||
   fail "User=, Group=, EnvironmentFile= or ExecStart= missing in $unit"
 id "$user" >/dev/null 2>&1 || fail "the unit's user $user does not exist"
-grep -qx 'ProtectSystem=strict' "$unit" || fail "the unit has no ProtectSystem=strict"
-grep -qx 'MemoryDenyWriteExecute=yes' "$unit" || fail "the unit has no MemoryDenyWriteExecute=yes"
+# The settings reproduced below must be the unit's.
+for line in ProtectSystem=strict PrivateTmp=yes ProtectHome=yes NoNewPrivileges=yes \
+  CapabilityBoundingSet= MemoryDenyWriteExecute=yes; do
+  grep -qx "$line" "$unit" || fail "the unit has no $line"
+done
 
 # The demo installation, outside /tmp, /home and /root, which the unit hides.
 root=$(mktemp -d /opt/spekolar-service-test.XXXXXX)
