@@ -16,7 +16,7 @@ packages=(
   mariadb-server mariadb-client
   faketime procps time mount
   libcli11-dev
-  dpkg-dev file man-db
+  dpkg-dev file man-db lintian php-cli
 )
 if [ "${1:-}" = "--fuzz" ]; then
   # clang 14 is Debian 12's; its libFuzzer and sanitizer runtimes come in
