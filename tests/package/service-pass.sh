@@ -71,13 +71,13 @@ PHP
 
 # Permissions as README "Install on a server" gives them: the log directory
 # the group spekolar's (setgid, so the files stay in it), the credentials
-# readable by that group only, the registry store writable by it (a pass
-# opens the product's key for writing), the rest readable as installed. The private
+# readable by that group only, the registry store only readable (a pass
+# opens the product's key for reading), the rest readable as installed. The private
 # server's folder is opened to others the way /run/mysqld is.
 chmod 755 "$root" "$rundir"
 chgrp "$group" "$log" && chmod 2770 "$log"
 chgrp "$group" "$root/peldavorn.ini" && chmod 640 "$root/peldavorn.ini"
-chgrp "$group" "$root/registry.reg" && chmod 664 "$root/registry.reg"
+chmod 644 "$root/registry.reg"
 
 # The site's environment file: the installed one with the demo's paths, as
 # an operator would edit it; peldavorn_php_bin stays as shipped.
@@ -184,7 +184,7 @@ rows=$("$(dbvalue SQL)" -N -e "SELECT COUNT(*) FROM QRVYSTEM.QRV200MSG")
 stat -c '%a %G %n' "$log"/SPEKOLAR.log "$log"/SPEKOLAR.TXT
 [ "$(stat -c %a "$log/SPEKOLAR.TXT")" = 640 ] || fail "SPEKOLAR.TXT is not 0640 (UMask=$umask_value)"
 # Nothing written in the installation outside the log directory (the
-# registry store, writable, stays as it was: the key exists).
+# registry store is only read).
 others=$(find "$root" -newer "$root/before" ! -path "$log" ! -path "$log/*" ! -path "$root/db" ! -path "$root/db/*")
 [ -z "$others" ] || fail "written outside the log directory: $others"
 echo "service-pass: OK: a pass as $user found the demo's findings ($rows message rows) and wrote only $log"
