@@ -15,42 +15,47 @@ namespace cli {
 
 namespace {
 
-// The monitor configuration's path as the system writes it.
+// The help fits on one 80-column screen: texts are wrapped by hand, each
+// option's line holds its name and a short description, and the manual
+// page says the rest. The monitor configuration's path and the registry
+// are named as the system knows them.
 const char* const kDescription =
     platform::kWindows
-        ? "Spekolar watches the protocol files of the PELDAVORN batch processes and reports what "
-          "goes wrong in them. One start is one pass over the monitor configuration "
-          "..\\settings\\Spekolar.ini (relative to the working directory, the task's \"Start in\" "
-          "folder); peldavorn.ini is the product's configuration file with the encrypted database "
-          "access values. The installation directory is the value \"Path\" of the registry key "
-          "HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN."
-        : "Spekolar watches the protocol files of the PELDAVORN batch processes and reports what "
-          "goes wrong in them. One start is one pass over the monitor configuration "
-          "../settings/Spekolar.ini (relative to the working directory); peldavorn.ini is the "
-          "product's configuration file with the encrypted database access values. The "
-          "installation directory is the value \"Path\" of HKEY_LOCAL_MACHINE\\Software\\KORVANE\\"
-          "PELDAVORN in the registry store file /etc/peldavorn/registry.reg (or the file "
-          "SPEKOLAR_REGISTRY names).";
+        ? "Watches the protocol files of the PELDAVORN batch processes; one start is one\n"
+          "pass over ..\\settings\\Spekolar.ini (relative to the working directory, the\n"
+          "task's \"Start in\" folder). The installation directory is \"Path\" of the\n"
+          "registry key HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN."
+        : "Watches the protocol files of the PELDAVORN batch processes; one start is one\n"
+          "pass over ../settings/Spekolar.ini (relative to the working directory). The\n"
+          "installation directory is \"Path\" of HKEY_LOCAL_MACHINE\\Software\\KORVANE\\\n"
+          "PELDAVORN in /etc/peldavorn/registry.reg (or the file SPEKOLAR_REGISTRY names).";
 
 // Exit codes as the system hands them on: Windows passes the whole number
 // (%ERRORLEVEL%), a Linux shell only its last 8 bits.
 const char* const kFooter =
     platform::kWindows
-        ? "Exit codes of a pass: 0 completed; 1 no argument, the monitor configuration missing or "
-          "unreadable, or another pass holding the lock; otherwise the failing database step's "
-          "code as it is (%ERRORLEVEL% 1045 for a refused login, for example). "
-          "--check: 0 when a pass would run, 1 otherwise. --plugin: 0 OK, 1 WARNING, "
-          "2 CRITICAL, 3 UNKNOWN."
-        : "Exit codes of a pass: 0 completed; 1 no argument, the monitor configuration missing or "
-          "unreadable, or another pass holding the lock; otherwise the failing database step's "
-          "code modulo 256 (the shell sees 21 for 1045, a refused login, for example). --check: 0 when a pass "
-          "would run, 1 otherwise. --plugin: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN.";
+        ? "Exit codes: 0 completed; 1 no argument, no readable monitor configuration or\n"
+          "the lock held by another pass; else the failing database step's code as it is\n"
+          "(%ERRORLEVEL% 1045: a refused login). --check: 0 a pass would run, else 1.\n"
+          "--plugin: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN. More: README.txt."
+        : "Exit codes: 0 completed; 1 no argument, no readable monitor configuration or\n"
+          "the lock held by another pass; else the failing database step's code modulo\n"
+          "256 (21 for 1045, a refused login). --check: 0 a pass would run, else 1.\n"
+          "--plugin: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN. More: man spekolar.";
 
-// The usage line names the one argument the program reads.
+// The usage line names the one argument the program reads; an option shows
+// its value's form only (CLI11 would also list what it excludes).
 class UsageFormatter : public CLI::Formatter {
  public:
+  UsageFormatter() { column_width(31); }
   std::string make_usage(const CLI::App* /*app*/, std::string name) const override {
     return "Usage: " + name + " [OPTIONS] [peldavorn.ini]\n";
+  }
+  std::string make_option_opts(const CLI::Option* option) const override {
+    if (option->get_type_name().empty() || option->get_expected_max() == 0) return std::string();
+    // Without the checks' names that CLI11 appends (":NONNEGATIVE").
+    const std::string type = option->get_type_name();
+    return " " + type.substr(0, type.find(':'));
   }
 };
 
@@ -78,41 +83,25 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   // Everything from the first argument on belongs to the pass.
   app.positionals_at_end();
   CLI::Option* check = app.add_flag(
-      "--check", o.check,
-      "Test everything a pass would need and act on nothing: no file written or moved, no row "
-      "inserted, no command run. One line per item; exit 0 when a pass would run, 1 otherwise");
+      "--check", o.check, "Test what a pass needs; change nothing");
   CLI::Option* dryRun = app.add_flag(
-      "--dry-run", o.dryRun,
-      "Run the whole pass but write nothing anywhere: print what would go to SPEKOLAR.log, "
-      "SPEKOLAR.TXT and the notification files, the message rows and the mail command, per "
-      "section. Reads the database, never writes to it");
+      "--dry-run", o.dryRun, "Run the pass; print, not write, what it writes");
   CLI::Option* dateOption = app.add_option(
-      "--date", date,
-      "Run the pass as of that day (a past day at 23:59:59, today now) or moment: every \"today\" and every "
-      "time stamp of the pass come from it");
-  dateOption->type_name("YYYY-MM-DD[THH:MM:SS]");
+      "--date", date, "Run as of that moment (a past day: 23:59:59)");
+  dateOption->type_name("YYYY-MM-DD[Thh:mm:ss]");
   CLI::Option* plugin = app.add_flag(
-      "--plugin",
-      o.plugin,
-      "A normal pass that also prints one status line in the monitoring-plugin convention "
-      "(Nagios, Icinga, Checkmk, Zabbix) and exits 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN");
+      "--plugin", o.plugin, "Also print a monitoring-plugin status line");
   CLI::Option* newOnly = app.add_flag(
-      "--new-only", o.newOnly,
-      "Report each finding once a day: findings that an earlier --new-only pass of the day "
-      "reported (kept in SPEKOLAR.GEMELDET in the log directory) get no record, row, "
-      "notification or mail again");
+      "--new-only", o.newOnly, "Report each finding once a day");
   CLI::Option* summary = app.add_flag(
-      "--summary", o.summary,
-      "Print one line at the end of the pass: sections, findings, rows, mail, lost lines, exit "
-      "code (for the journal)");
+      "--summary", o.summary, "Print one line on what the pass did");
   CLI::Option* lockWait = app.add_option(
       "--lock-wait", o.lockWaitSeconds,
-      "Wait at most this long for another pass to end (default 600; 50 with --plugin)");
+      "Wait for another pass (600; with --plugin 50)");
   lockWait->type_name("SECONDS")->check(CLI::NonNegativeNumber);
   check->excludes(dryRun)->excludes(dateOption)->excludes(plugin)->excludes(newOnly)->excludes(
       summary)->excludes(lockWait);
-  app.add_option("peldavorn.ini", o.arguments,
-                 "The product's configuration file (further arguments are ignored)");
+  app.add_option("peldavorn.ini", o.arguments, "The product's configuration file");
 
   std::vector<std::string> args;
   for (int i = argc - 1; i > 0; --i) args.emplace_back(argv[i]);
