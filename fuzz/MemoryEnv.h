@@ -55,7 +55,7 @@ class MemoryEnv : public platform::Env {
     files[path.str()] = data;
     return platform::Status::kOk;
   }
-  platform::Status ReplaceFile(const CString& path, const std::string& data) override {
+  platform::Status ReplaceOwnFile(const CString& path, const std::string& data) override {
     return WriteFileAtomically(path, data);
   }
   bool IsWritable(const CString&) override { return true; }

@@ -356,7 +356,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
   // reports its findings again next time rather than never.
   if (s.Reported != nullptr && options.saveReported) {
     const CString statePath = s.LogDirectory + "\\" + kReportedFileName;
-    const platform::Status saved = env->ReplaceFile(statePath, s.Reported->Text(Today()));
+    const platform::Status saved = env->ReplaceOwnFile(statePath, s.Reported->Text(Today()));
     if (saved == platform::Status::kIsLink) {
       refusedLinks->push_back(statePath);
     } else if (saved != platform::Status::kOk) {

@@ -63,7 +63,7 @@ class DryRunEnv : public platform::EnvWrapper {
   platform::Status RenameFile(const CString& from, const CString& to) override;
   platform::Status ReadWholeFile(const CString& path, std::string* out) override;
   platform::Status WriteFileAtomically(const CString& path, const std::string& data) override;
-  platform::Status ReplaceFile(const CString& path, const std::string& data) override {
+  platform::Status ReplaceOwnFile(const CString& path, const std::string& data) override {
     return WriteFileAtomically(path, data);  // kept in memory like any write
   }
   // The system's matches less the files the pass deleted or moved away;

@@ -165,7 +165,7 @@ class Env {
   // directory: a symbolic link at `path` is never followed (kIsLink, nothing
   // written), and one planted meanwhile is replaced by the rename, not
   // written through.
-  virtual Status ReplaceFile(const CString& path, const std::string& data) = 0;
+  virtual Status ReplaceOwnFile(const CString& path, const std::string& data) = 0;
   // Whether the process may write the file (or, when missing, create it in
   // its folder).
   virtual bool IsWritable(const CString& path) = 0;

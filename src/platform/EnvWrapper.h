@@ -37,8 +37,8 @@ class EnvWrapper : public Env {
   Status WriteFileAtomically(const CString& path, const std::string& data) override {
     return target_->WriteFileAtomically(path, data);
   }
-  Status ReplaceFile(const CString& path, const std::string& data) override {
-    return target_->ReplaceFile(path, data);
+  Status ReplaceOwnFile(const CString& path, const std::string& data) override {
+    return target_->ReplaceOwnFile(path, data);
   }
   bool IsWritable(const CString& path) override { return target_->IsWritable(path); }
   std::vector<FoundFile> FindFiles(const CString& pattern) override {

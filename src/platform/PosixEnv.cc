@@ -527,7 +527,7 @@ Status PosixEnv::WriteFileAtomically(const CString& path, const std::string& dat
   return ReplaceThroughTemporary(FollowLinks(ToFileSystemPath(path)), data);
 }
 
-Status PosixEnv::ReplaceFile(const CString& path, const std::string& data) {
+Status PosixEnv::ReplaceOwnFile(const CString& path, const std::string& data) {
   if (IsSymbolicLink(path)) return Status::kIsLink;
   return ReplaceThroughTemporary(ToFileSystemPath(path), data);
 }

@@ -73,7 +73,7 @@ class PosixEnv : public Env {
   Status RenameFile(const CString& from, const CString& to) override;
   Status ReadWholeFile(const CString& path, std::string* out) override;
   Status WriteFileAtomically(const CString& path, const std::string& data) override;
-  Status ReplaceFile(const CString& path, const std::string& data) override;
+  Status ReplaceOwnFile(const CString& path, const std::string& data) override;
   bool IsWritable(const CString& path) override;
   std::vector<FoundFile> FindFiles(const CString& pattern) override;
   LocalTime Now() override;

@@ -342,7 +342,7 @@ Status WindowsEnv::WriteFileAtomically(const CString& path, const std::string& d
   return status;
 }
 
-Status WindowsEnv::ReplaceFile(const CString& path, const std::string& data) {
+Status WindowsEnv::ReplaceOwnFile(const CString& path, const std::string& data) {
   // MoveFileEx replaces a link at the path itself rather than its target.
   if (IsSymbolicLink(path)) return Status::kIsLink;
   return WriteFileAtomically(path, data);

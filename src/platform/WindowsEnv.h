@@ -45,7 +45,7 @@ class WindowsEnv : public Env {
   Status RenameFile(const CString& from, const CString& to) override;
   Status ReadWholeFile(const CString& path, std::string* out) override;
   Status WriteFileAtomically(const CString& path, const std::string& data) override;
-  Status ReplaceFile(const CString& path, const std::string& data) override;
+  Status ReplaceOwnFile(const CString& path, const std::string& data) override;
   bool IsWritable(const CString& path) override;
   // FindFirstFileA / FindNextFileA. The folder part of the pattern is made
   // absolute (GetFullPathNameA, as CFileFind does) and each match's path is

@@ -80,8 +80,8 @@ class JailEnv : public EnvWrapper {
     return Inside(path) ? EnvWrapper::WriteFileAtomically(path, data)
                         : platform::Status::kAccessDenied;
   }
-  platform::Status ReplaceFile(const CString& path, const std::string& data) override {
-    return Inside(path) ? EnvWrapper::ReplaceFile(path, data) : platform::Status::kAccessDenied;
+  platform::Status ReplaceOwnFile(const CString& path, const std::string& data) override {
+    return Inside(path) ? EnvWrapper::ReplaceOwnFile(path, data) : platform::Status::kAccessDenied;
   }
   platform::Status LockFile(const CString& path, int64_t wait,
                             std::unique_ptr<platform::FileLock>* out, CString* error) override {

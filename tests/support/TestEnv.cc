@@ -117,9 +117,9 @@ platform::Status FaultInjectionEnv::ReadWholeFile(const CString& path, std::stri
   return EnvWrapper::ReadWholeFile(path, out);
 }
 
-platform::Status FaultInjectionEnv::ReplaceFile(const CString& path, const std::string& data) {
+platform::Status FaultInjectionEnv::ReplaceOwnFile(const CString& path, const std::string& data) {
   if (NextOperationFails()) return failKind_;
-  return EnvWrapper::ReplaceFile(path, data);
+  return EnvWrapper::ReplaceOwnFile(path, data);
 }
 
 platform::Status FaultInjectionEnv::WriteFileAtomically(const CString& path,

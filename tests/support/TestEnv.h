@@ -99,7 +99,7 @@ class FaultInjectionEnv : public EnvWrapper {
   platform::Status DeleteFile(const CString& path) override;
   platform::Status ReadWholeFile(const CString& path, std::string* out) override;
   platform::Status WriteFileAtomically(const CString& path, const std::string& data) override;
-  platform::Status ReplaceFile(const CString& path, const std::string& data) override;
+  platform::Status ReplaceOwnFile(const CString& path, const std::string& data) override;
   std::vector<platform::FoundFile> FindFiles(const CString& pattern) override;
   platform::Status DiskFreeBytes(const CString& path, uint64_t* freeBytes,
                                  CString* systemError) override;
