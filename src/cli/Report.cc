@@ -193,15 +193,21 @@ std::string Sparkline(const std::vector<int>& values, bool utf8) {
                                         "\xE2\x96\x84", "\xE2\x96\x85", "\xE2\x96\x86",
                                         "\xE2\x96\x87", "\xE2\x96\x88"};
   static const char kAscii[] = "_.-~=+*#";
-  int top = 0;
-  for (int v : values) top = std::max(top, v);
+  // Scaled from the day's shortest to the longest value, so that a closing
+  // that creeps up by minutes still shows as a slope.
+  int low = -1, high = 0;
+  for (int v : values) {
+    if (v < 0) continue;
+    low = low < 0 ? v : std::min(low, v);
+    high = std::max(high, v);
+  }
   std::string line;
   for (int v : values) {
     if (v < 0) {
       line += ' ';
       continue;
     }
-    const int level = top == 0 ? 0 : std::min(7, v * 8 / (top + 1));
+    const int level = high == low ? 0 : static_cast<int>(int64_t{v - low} * 7 / (high - low));
     if (utf8) {
       line += kBlocks[level];
     } else {
