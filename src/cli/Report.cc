@@ -284,9 +284,20 @@ void HtmlChart(std::string& h, const ReportData& data, int section) {
          "\" height=\"" + fmt(y(minimum) - y(maximum)) + "\"><title>MinLaufzeit " + Duration(minimum) +
          " \x96 MaxLaufzeit " + Duration(maximum) + "</title></rect>\n";
   }
-  // Five grid lines with their run times.
-  for (int i = 0; i <= 4; ++i) {
-    const int v = static_cast<int>(scale * i / 4);
+  // Grid lines at round run times, at most six of them.
+  static const int kSteps[] = {5, 10, 15, 30, 60, 120, 300, 600, 900, 1200, 1800, 3600, 7200, 14400, 28800};
+  int step = 28800;
+  for (int candidate : kSteps) {
+    if (scale / candidate <= 6) {
+      step = candidate;
+      break;
+    }
+  }
+  if (runs.empty()) {
+    h += "<text class=\"axis\" x=\"" + fmt(left + pw / 2) + "\" y=\"" + fmt(top + ph / 2) +
+         "\" text-anchor=\"middle\">Keine gemessenen L\xE4ufe</text>\n";
+  }
+  for (int v = 0; v <= scale; v += step) {
     h += "<line class=\"grid\" x1=\"" + Num(left) + "\" x2=\"" + Num(w - right) + "\" y1=\"" + fmt(y(v)) +
          "\" y2=\"" + fmt(y(v)) + "\"/><text class=\"axis\" x=\"" + Num(left - 6) + "\" y=\"" +
          fmt(y(v) + 4) + "\" text-anchor=\"end\">" + Html(Duration(v)) + "</text>\n";
