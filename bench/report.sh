@@ -46,6 +46,8 @@ measure() { /usr/bin/time -f '%e %M' -o "$work/time" "$@" >"$work/out" 2>"$work/
 read -r wall rss < <(measure "$bin" --report --days 30 --to 2026-11-30 --format csv "$work/peldavorn.ini")
 runs=$(($(wc -l <"$work/out") - 1))
 echo "report --days 30: ${wall} s, peak RSS $((rss / 1024)) MiB, $runs runs listed"
+read -r wall rss < <(measure "$bin" --report --days 30 --to 2026-11-30 --out "$work/report.html" "$work/peldavorn.ini")
+echo "report --days 30 as HTML: ${wall} s, peak RSS $((rss / 1024)) MiB, $(du -h "$work/report.html" | cut -f1) page"
 
 total=0
 peak=0

@@ -21,6 +21,9 @@ const int64_t kDaySeconds = 24 * 60 * 60;
 
 const char kClosingSection[] = "TAGESABSCHLUSS";
 
+// Above this many runs in a chart its points carry no tooltip.
+const size_t kTitledPoints = 2000;
+
 int FindOrAdd(std::vector<CString>* names, const CString& name) {
   for (size_t i = 0; i < names->size(); ++i) {
     if ((*names)[i] == name) return static_cast<int>(i);
@@ -307,9 +310,17 @@ void HtmlChart(std::string& h, const ReportData& data, int section) {
     h += "<text class=\"axis\" x=\"" + fmt(x(static_cast<int>(d))) + "\" y=\"" + Num(ht - bottom + 16) +
          "\" text-anchor=\"middle\">" + ShortDay(data.days[d]) + "</text>\n";
   }
+  // Each point names its run in a tooltip, unless there are so many that
+  // they cover each other anyway: then the page stays small.
+  const bool titled = runs.size() <= kTitledPoints;
   for (int i : runs) {
     const ReportRun& r = data.runs[i];
     const bool out = !r.WithinLimits();
+    if (!titled) {
+      h += std::string("<circle class=\"") + (out ? "run out" : "run") + "\" cx=\"" + fmt(x(r.day)) +
+           "\" cy=\"" + fmt(y(r.seconds)) + "\" r=\"" + (out ? "5" : "3.5") + "\"/>\n";
+      continue;
+    }
     std::string title = GermanDay(data.days[r.day]) + " " + Clock(r.start) + " \x96 " + Clock(r.end) + ": " +
                         Num(r.seconds) + " s";
     if (r.terminal >= 0) title += ", Terminal " + data.terminals[r.terminal].str();
