@@ -582,7 +582,9 @@ int RunReport(const ProgramOptions& options, char* programName, std::FILE* out, 
     State().Db->SetInsertSink([](const MessageRecord&, const CString&) {});
     State().Observer = &collector;
     RunOptions runOptions;
-    runOptions.errors = err;
+    // What a pass says on standard error (no log directory, say) would be
+    // the same for every day: the first day's pass says it once.
+    runOptions.errors = day == 0 ? err : nullptr;
     runOptions.saveReported = false;
     runOptions.database = false;
     char* argv[] = {programName, argument.data(), nullptr};
