@@ -17,6 +17,7 @@ packages=(
   faketime procps time mount
   libcli11-dev
   dpkg-dev file man-db lintian php-cli
+  chromium zlib1g-dev
 )
 if [ "${1:-}" = "--fuzz" ]; then
   # clang 14 is Debian 12's; its libFuzzer and sanitizer runtimes come in

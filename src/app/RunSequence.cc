@@ -326,15 +326,17 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
       return 1;
     }
 
-    s.Credentials.SetFile(argv[1]);
-    if (s.Credentials.Probe() == platform::Status::kTooLarge) {
-      Entry(CString("Datenbank-Zugangsdatei '") + s.Credentials.Path() +
-            "' konnte nicht gelesen werden" + ReadFailure(platform::Status::kTooLarge) + ".");
-    }
-    s.Db->SetCredentials(s.Credentials);
+    if (options.database) {
+      s.Credentials.SetFile(argv[1]);
+      if (s.Credentials.Probe() == platform::Status::kTooLarge) {
+        Entry(CString("Datenbank-Zugangsdatei '") + s.Credentials.Path() +
+              "' konnte nicht gelesen werden" + ReadFailure(platform::Status::kTooLarge) + ".");
+      }
+      s.Db->SetCredentials(s.Credentials);
 
-    int32_t status = StartDatabase();
-    if (status != 0) return status;
+      int32_t status = StartDatabase();
+      if (status != 0) return status;
+    }
 
     MoveAside(s.MailTextPath);
     MoveAside(s.NotificationPath);

@@ -50,6 +50,10 @@ struct RunOptions {
   // may be reported twice, never lost.
   bool newOnly = false;
   bool saveReported = true;  // false: a dry run, which changes no state
+  // False: the pass neither reads the credentials nor connects (no tenant
+  // row); for the report of past days, which keeps the message rows in
+  // memory anyway and needs none of the database's values.
+  bool database = true;
 };
 
 inline constexpr char kReportedFileName[] = "SPEKOLAR.GEMELDET";

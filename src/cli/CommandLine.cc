@@ -61,10 +61,14 @@ class UsageFormatter : public CLI::Formatter {
 
 bool IsOwnOption(const std::string& arg) {
   for (const char* name : {"--check", "--dry-run", "--date", "--plugin", "--new-only", "--summary",
-                           "--lock-wait", "--help", "-h", "--version"}) {
+                           "--lock-wait", "--report", "--days", "--to", "--out", "--format",
+                           "--help", "-h", "--version"}) {
     if (arg == name) return true;
   }
-  return arg.rfind("--date=", 0) == 0 || arg.rfind("--lock-wait=", 0) == 0;
+  for (const char* prefix : {"--date=", "--lock-wait=", "--days=", "--to=", "--out=", "--format="}) {
+    if (arg.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -75,6 +79,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   ParsedCommandLine result;
   ProgramOptions& o = result.options;
   std::string date;
+  std::string reportTo;
 
   CLI::App app(kDescription, "spekolar");
   app.formatter(std::make_shared<UsageFormatter>());
@@ -99,6 +104,31 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
       "--lock-wait", o.lockWaitSeconds,
       "Wait for another pass (600; with --plugin 50)");
   lockWait->type_name("SECONDS")->check(CLI::NonNegativeNumber);
+  CLI::Option* report = app.add_flag(
+      "--report", o.report,
+      "Report run times and findings of past days: for each day the pass a --dry-run --date of "
+      "that day would run (nothing written, the database not used), with every measured run of "
+      "the daily closing and the terminal exchanges, the findings by monitor and the terminals "
+      "that did not answer. Text on standard output, or an HTML page with charts (--out)");
+  CLI::Option* days = app.add_option("--days", o.reportDays, "--report: how many days (default 14)");
+  days->type_name("N")->check(CLI::Range(1, 366));
+  CLI::Option* to = app.add_option("--to", reportTo, "--report: the last day (default yesterday)");
+  to->type_name("YYYY-MM-DD");
+  CLI::Option* outOption = app.add_option(
+      "--out", o.reportOut,
+      "--report: write to this file (HTML unless --format says otherwise) instead of standard output");
+  outOption->type_name("FILE");
+  CLI::Option* format = app.add_option(
+      "--format", o.reportFormat,
+      "--report: html (a self-contained page, spekolar-report.html without --out), text, or csv "
+      "(one row per measured run)");
+  format->type_name("html|text|csv")->check(CLI::IsMember({"html", "text", "csv"}));
+  days->needs(report);
+  to->needs(report);
+  outOption->needs(report);
+  format->needs(report);
+  report->excludes(check)->excludes(dryRun)->excludes(dateOption)->excludes(plugin)->excludes(
+      newOnly)->excludes(summary)->excludes(lockWait);
   check->excludes(dryRun)->excludes(dateOption)->excludes(plugin)->excludes(newOnly)->excludes(
       summary)->excludes(lockWait);
   app.add_option("peldavorn.ini", o.arguments, "The product's configuration file");
@@ -144,6 +174,13 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
                   "YYYY-MM-DDTHH:MM:SS");
     }
     o.hasDate = true;
+  }
+  if (!reportTo.empty()) {
+    bool hasTime = false;
+    if (!ParseMoment(reportTo, &o.reportTo, &hasTime) || hasTime) {
+      return fail("spekolar: --to: '" + reportTo + "' is not a day YYYY-MM-DD");
+    }
+    o.hasReportTo = true;
   }
   result.run = true;
   return result;

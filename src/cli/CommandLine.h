@@ -1,7 +1,9 @@
 // The command line of spekolar: options, then the one argument.
 //
 //   spekolar [--check | [--dry-run] [--date YYYY-MM-DD[THH:MM:SS]] [--plugin] [--new-only]
-//             [--summary] [--lock-wait SECONDS]] [peldavorn.ini]
+//             [--summary] [--lock-wait SECONDS]
+//             | --report [--days N] [--to YYYY-MM-DD] [--out FILE] [--format html|text|csv]]
+//            [peldavorn.ini]
 //
 // Without options the argument (and whatever follows it, which the pass
 // ignores) goes to the pass exactly as before. Options must come before
@@ -28,6 +30,15 @@ struct ProgramOptions {
   bool hasDate = false;
   platform::LocalTime date;
   bool dateHasTime = false;
+  // --report: the report of `reportDays` days up to `reportTo` (yesterday
+  // unless hasReportTo), to `reportOut` ("" for standard output) in
+  // `reportFormat` ("" for text, or html when there is a file).
+  bool report = false;
+  int reportDays = 14;
+  bool hasReportTo = false;
+  platform::LocalTime reportTo;
+  std::string reportOut;
+  std::string reportFormat;
   // The argument and anything after it, as given.
   std::vector<std::string> arguments;
 };

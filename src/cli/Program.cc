@@ -10,6 +10,7 @@
 #include "cli/ConsoleText.h"
 #include "cli/DryRun.h"
 #include "cli/PluginStatus.h"
+#include "cli/Report.h"
 #include "cli/ShiftedClock.h"
 #include "config/InstallationPath.h"
 #include "state/ProgramState.h"
@@ -46,6 +47,12 @@ class ObserverList : public PassObserver {
   }
   void FileUnreadable(const CString& path) override {
     for (PassObserver* o : observers_) o->FileUnreadable(path);
+  }
+  void RunMeasured(const MeasuredRun& run) override {
+    for (PassObserver* o : observers_) o->RunMeasured(run);
+  }
+  void TerminalNoAnswer(const CString& terminal) override {
+    for (PassObserver* o : observers_) o->TerminalNoAnswer(terminal);
   }
   void MessageStored(bool stored) override {
     for (PassObserver* o : observers_) o->MessageStored(stored);
@@ -119,6 +126,8 @@ int RunProgram(int argc, char** argv, const ProgramIo& io) {
     std::fflush(io.out);
     return result;
   }
+
+  if (options.report) return RunReport(options, argv[0], io.out, io.err, encoding);
 
   if (options.plugin && options.arguments.empty()) {
     // The status line and nothing else: a pass would print its usage text

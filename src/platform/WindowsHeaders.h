@@ -27,3 +27,4 @@
 #undef GetFileAttributes
 #undef CopyFile
 #undef MoveFile
+#undef ReplaceFile

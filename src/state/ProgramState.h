@@ -21,6 +21,20 @@
 // output by section, the monitoring-plugin line counts findings). The pass
 // runs exactly as without one; an observer only hears of it. Every call
 // has an empty default.
+// A run that a run-time monitor measured, within its limits or not: what
+// the report of past days draws (the daily closing, the terminal download
+// and upload exchanges).
+struct MeasuredRun {
+  CString section;   // upper-cased, as the monitor got it
+  CString terminal;  // the terminal the protocol named last; empty for the closing
+  CString start;     // "dd.mm.yyyy hh:mm:ss"; empty when no start was taken
+  CString end;       // "dd.mm.yyyy hh:mm:ss"
+  int seconds = 0;   // as the monitor computed it (negative across midnight)
+  int minimum = 0;   // MinLaufzeit / MaxLaufzeit as the monitor compared them
+  int maximum = 0;
+  bool WithinLimits() const { return seconds >= minimum && seconds <= maximum; }
+};
+
 class PassObserver {
  public:
   virtual ~PassObserver() = default;
@@ -41,6 +55,11 @@ class PassObserver {
   // the monitor did not see what it was configured to watch.
   virtual void FileMissing(const CString& /*entry*/) {}
   virtual void FileUnreadable(const CString& /*path*/) {}
+  // A run-time monitor measured a run, at the place where it compares the
+  // run time with its limits (before any finding of that run).
+  virtual void RunMeasured(const MeasuredRun& /*run*/) {}
+  // A terminal error monitor reports that a terminal did not answer.
+  virtual void TerminalNoAnswer(const CString& /*terminal*/) {}
   // A message row was inserted (true) or refused (false).
   virtual void MessageStored(bool /*stored*/) {}
   // The mail script was started (true) or could not be (false).

@@ -162,6 +162,13 @@ TEST(CliTest, CommandLineKeepsThePassArgumentsAndRefusesMistakes) {
            {{"--check", "--date", "2026-12-06", "p.ini"}, false, 1, {}},
            {{"--plugin", "--date", "yesterday", "p.ini"}, false, 3, {}},
            {{"--date"}, false, 1, {}},
+           {{"--report", "--days", "30", "--to", "2026-12-06", "--format", "csv", "p.ini"}, true, 0, {"p.ini"}},
+           {{"--report", "--days", "0", "p.ini"}, false, 1, {}},
+           {{"--report", "--to", "2026-12-06T10:00:00", "p.ini"}, false, 1, {}},
+           {{"--report", "--format", "pdf", "p.ini"}, false, 1, {}},
+           {{"--report", "--dry-run", "p.ini"}, false, 1, {}},
+           {{"--days", "3", "p.ini"}, false, 1, {}},
+           {{"--report", "p.ini", "--out", "r.html"}, false, 1, {}},
            {{"--help"}, false, 0, {}},
            {{"--version"}, false, 0, {}},
        }) {
@@ -175,6 +182,12 @@ TEST(CliTest, CommandLineKeepsThePassArgumentsAndRefusesMistakes) {
       EXPECT_NE(parsed.err, "") << shown;
     }
   }
+  ParsedCommandLine report = Parse({"--report", "--to=2026-12-06", "--out=r.html", "p.ini"});
+  ASSERT_TRUE(report.run) << report.err;
+  EXPECT_TRUE(report.options.report && report.options.hasReportTo);
+  EXPECT_EQ(report.options.reportTo.day, 6);
+  EXPECT_EQ(report.options.reportDays, 14);
+  EXPECT_EQ(report.options.reportOut, "r.html");
   ParsedCommandLine dated = Parse({"--date=2026-12-06T01:02:03", "p.ini"});
   ASSERT_TRUE(dated.run);
   EXPECT_TRUE(dated.options.hasDate && dated.options.dateHasTime);

@@ -72,6 +72,7 @@ bool CheckDailyClosingRuntime(CString sectionName) {
   // A run may start in one file and end in a later one of the same pass.
   bool started = false;
   int startSeconds = 0;
+  CString startStamp;
 
   auto report = [&](const CString& runTime, const CString& text) {
     FindingRecord record;
@@ -93,6 +94,7 @@ bool CheckDailyClosingRuntime(CString sectionName) {
       if (text.Contains(kStartText)) {
         started = true;
         startSeconds = SecondsAtStampColumns(text);
+        startStamp = line.stamp;
       }
       return;
     }
@@ -101,6 +103,16 @@ bool CheckDailyClosingRuntime(CString sectionName) {
       // is reported as too short.
       int runTime = SecondsAtStampColumns(text) - startSeconds;
       CString runTimeText = CString::Formatted("%d", runTime);
+      if (PassObserver* observer = State().Observer) {
+        MeasuredRun run;
+        run.section = sectionName;
+        run.start = startStamp;
+        run.end = line.stamp;
+        run.seconds = runTime;
+        run.minimum = LeadingInteger(settings.MinLaufzeit);
+        run.maximum = LeadingInteger(settings.MaxLaufzeit);
+        observer->RunMeasured(run);
+      }
       if (runTime < LeadingInteger(settings.MinLaufzeit)) {
         report(runTimeText, ProtectSemicolons(line.stamp) + " - Laufzeit unterschritten");
       }
