@@ -54,8 +54,13 @@ class UsageFormatter : public CLI::Formatter {
   std::string make_option_opts(const CLI::Option* option) const override {
     if (option->get_type_name().empty() || option->get_expected_max() == 0) return std::string();
     // Without the checks' names that CLI11 appends (":NONNEGATIVE").
-    const std::string type = option->get_type_name();
-    return " " + type.substr(0, type.find(':'));
+    std::string type = option->get_type_name();
+    const size_t check = type.rfind(':');
+    if (check != std::string::npos &&
+        type.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ", check + 1) == std::string::npos) {
+      type.resize(check);
+    }
+    return " " + type;
   }
 };
 
@@ -105,23 +110,18 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
       "Wait for another pass (600; with --plugin 50)");
   lockWait->type_name("SECONDS")->check(CLI::NonNegativeNumber);
   CLI::Option* report = app.add_flag(
-      "--report", o.report,
-      "Report run times and findings of past days: for each day the pass a --dry-run --date of "
-      "that day would run (nothing written, the database not used), with every measured run of "
-      "the daily closing and the terminal exchanges, the findings by monitor and the terminals "
-      "that did not answer. Text on standard output, or an HTML page with charts (--out)");
-  CLI::Option* days = app.add_option("--days", o.reportDays, "--report: how many days (default 14)");
+      "--report", o.report, "Run times and findings of past days");
+  CLI::Option* days = app.add_option("--days", o.reportDays, "Days of the report (14)");
   days->type_name("N")->check(CLI::Range(1, 366));
-  CLI::Option* to = app.add_option("--to", reportTo, "--report: the last day (default yesterday)");
+  CLI::Option* to = app.add_option("--to", reportTo, "Its last day (yesterday)");
   to->type_name("YYYY-MM-DD");
   CLI::Option* outOption = app.add_option(
       "--out", o.reportOut,
-      "--report: write to this file (HTML unless --format says otherwise) instead of standard output");
+      "Write it to FILE (HTML unless --format says)");
   outOption->type_name("FILE");
   CLI::Option* format = app.add_option(
       "--format", o.reportFormat,
-      "--report: html (a self-contained page, spekolar-report.html without --out), text, or csv "
-      "(one row per measured run)");
+      "html (a page with charts), text or csv");
   format->type_name("html|text|csv")->check(CLI::IsMember({"html", "text", "csv"}));
   days->needs(report);
   to->needs(report);

@@ -624,7 +624,7 @@ int RunReport(const ProgramOptions& options, char* programName, std::FILE* out, 
     std::fflush(out);
     return 0;
   }
-  const platform::Status written = system->ReplaceFile(CString(path), bytes);
+  const platform::Status written = system->WriteFileAtomically(CString(path), bytes);
   if (written != platform::Status::kOk) {
     PrintForConsole(err, "spekolar: --report: '" + path + "' could not be written\n", encoding);
     return 1;
