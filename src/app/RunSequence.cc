@@ -196,7 +196,8 @@ const char kAllNew[] = "alle Befunde von heute gelten als neu";
 
 // Reads what earlier passes of the day reported. False when the file is a
 // link (never read or replaced; the caller names it).
-bool LoadReported(const CString& path, ReportedFindings* reported, std::FILE* errors) {
+bool LoadReported(const CString& path, const CString& today, ReportedFindings* reported,
+                  std::FILE* errors) {
   platform::Env* env = platform::GetEnv();
   if (env->IsSymbolicLink(path)) return false;
   std::string text;
@@ -205,7 +206,7 @@ bool LoadReported(const CString& path, ReportedFindings* reported, std::FILE* er
     StateWarning(errors, path, "fehlt", kAllNew);
   } else if (status != platform::Status::kOk) {
     StateWarning(errors, path, "konnte nicht gelesen werden", kAllNew);
-  } else if (reported->Parse(text, Today()) == ReportedFindings::Parsed::kDamaged) {
+  } else if (reported->Parse(text, today) == ReportedFindings::Parsed::kDamaged) {
     StateWarning(errors, path, "ist besch\xE4" "digt", kAllNew);
   }
   return true;
@@ -248,6 +249,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
   ProgramState& s = State();
   platform::Env* env = platform::GetEnv();
   int exitCode = 0;
+  CString reportedDay;  // the day of the reported findings read (--new-only)
   bool haveArgument = argc >= 2;
   // Held until the function returns, whichever way: past the mail script
   // and the closing entry.
@@ -341,7 +343,11 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
 
     if (options.newOnly) {
       const CString statePath = s.LogDirectory + "\\" + kReportedFileName;
-      if (LoadReported(statePath, reported, options.errors)) {
+      // The state is saved under the day it was read for: a pass that runs
+      // past midnight must not hand its findings to the new day (a drive
+      // still short of space would then go unreported all that day).
+      reportedDay = Today();
+      if (LoadReported(statePath, reportedDay, reported, options.errors)) {
         s.Reported = reported;
       } else {
         refusedLinks->push_back(statePath);
@@ -356,7 +362,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
   // reports its findings again next time rather than never.
   if (s.Reported != nullptr && options.saveReported) {
     const CString statePath = s.LogDirectory + "\\" + kReportedFileName;
-    const platform::Status saved = env->ReplaceFile(statePath, s.Reported->Text(Today()));
+    const platform::Status saved = env->ReplaceFile(statePath, s.Reported->Text(reportedDay));
     if (saved == platform::Status::kIsLink) {
       refusedLinks->push_back(statePath);
     } else if (saved != platform::Status::kOk) {
