@@ -23,6 +23,19 @@ namespace {
 const int32_t kProtocolMaxSize = 1000000;
 const char kMailInterpreter[] = "peldavorn_php_bin";
 
+// The pass's RunOptions::consoleText, for the lines it prints itself.
+std::string (*g_consoleText)(std::string_view) = nullptr;
+
+// Writes a line of the pass's own (Windows-1252) to the operator's console
+// in its encoding.
+void ConsoleLine(std::FILE* stream, std::string_view text) {
+  if (g_consoleText != nullptr) {
+    platform::WriteConsoleText(stream, g_consoleText(text));
+  } else {
+    platform::WriteConsoleText(stream, text);
+  }
+}
+
 void Entry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
 
 // The entry that ends a pass before it could start, also told to an
@@ -123,7 +136,7 @@ int32_t StartDatabase() {
 }
 
 void PrintUsage() {
-  platform::WriteConsoleText(stdout,
+  ConsoleLine(stdout,
                              "Spekolar - \xDC" "berwachung der PELDAVORN-Protokolldateien, KORVANE\n"
                              "Aufruf: Spekolar Peldavorn.IniDatei\n"
                              "\n");
@@ -151,7 +164,7 @@ void ReportLostLines(std::FILE* errors) {
   int lost = s.FindingsProtocol.FailedWrites() + s.NotificationProtocol.FailedWrites() +
              s.MailTextProtocol.FailedWrites();
   if (lost == 0 || errors == nullptr) return;
-  platform::WriteConsoleText(
+  ConsoleLine(
       errors, CString::Formatted("Spekolar: %d Zeile(n) in SPEKOLAR.TXT, SPEKOLAR.NRT oder "
                                  "SPEKOLAR.EML konnten nicht geschrieben werden (Verzeichnis '%s').\n",
                                  lost, s.LogDirectory.c_str())
@@ -175,7 +188,7 @@ void ReportRefusedLinks(std::FILE* errors, const std::vector<CString>& refused) 
     if (file->RefusedLink()) add(file->LogPath());
   }
   if (names.IsEmpty() || errors == nullptr) return;
-  platform::WriteConsoleText(
+  ConsoleLine(
       errors, ("Spekolar: symbolische Links im Protokollverzeichnis werden nicht beschrieben: " +
                names + ".\n").view());
   std::fflush(errors);
@@ -186,7 +199,7 @@ CString Today() { return platform::ProtocolStamp(platform::GetEnv()->Now()).Left
 
 void StateWarning(std::FILE* errors, const CString& path, const char* what, const char* outcome) {
   if (errors == nullptr) return;
-  platform::WriteConsoleText(
+  ConsoleLine(
       errors, CString::Formatted("Spekolar: Zustandsdatei '%s' %s: %s.\n", path.c_str(), what, outcome)
                   .view());
   std::fflush(errors);
@@ -219,6 +232,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
 
 int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
                 const RunOptions& options) {
+  g_consoleText = options.consoleText;
   std::vector<CString> refusedLinks;
   ReportedFindings reported;
   const int exitCode = RunPass(argc, argv, installation, options, &refusedLinks, &reported);
@@ -259,7 +273,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
   if (!haveArgument) PrintUsage();
 
   if (!env->FrameworkInit()) {
-    platform::WriteConsoleText(stderr, "Fatal Error: MFC initialization failed\n");
+    ConsoleLine(stderr, "Fatal Error: MFC initialization failed\n");
     if (s.Observer != nullptr) s.Observer->PassFailed("Fatal Error: MFC initialization failed");
     exitCode = 1;
   } else {
@@ -267,7 +281,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     if (s.LogDirectory.IsEmpty() && options.errors != nullptr) {
       // Without a log directory there is no run protocol to report into;
       // standard error is the one place left to say why.
-      platform::WriteConsoleText(options.errors, (NoLogDirectoryReason(installation) + "\n").view());
+      ConsoleLine(options.errors, (NoLogDirectoryReason(installation) + "\n").view());
     }
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.RunProtocol.SetMaxSize(kProtocolMaxSize);
@@ -306,7 +320,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     s.MailTextPath = s.LogDirectory + "\\SPEKOLAR.EML";
 
     if (!haveArgument) {
-      platform::WriteConsoleText(stdout, "Spekolar peldavorn.Ini-Datei\n");
+      ConsoleLine(stdout, "Spekolar peldavorn.Ini-Datei\n");
       FailureEntry("*** Abbruch wegen fehlendes Parameters ***");
       return 1;
     }
