@@ -72,6 +72,17 @@ TEST(ReportedFindingsTest, OccurrencesBeyondTheReportedOnesAreNewAndAreWrittenBa
   EXPECT_TRUE(tomorrow.IsNew(2));
   EXPECT_EQ(tomorrow.Text(CString("08.12.2026")), "SPEKOLAR-GEMELDET 1 08.12.2026\n0000000000000002 1\nEND 1\n");
 
+  // Many identities (the table grows several times; keys that differ in
+  // their high bits only) survive the round trip.
+  ReportedFindings many;
+  for (uint64_t i = 0; i < 5000; ++i) EXPECT_TRUE(many.IsNew(i << 40 | i % 7));
+  ReportedFindings back;
+  ASSERT_EQ(back.Parse(many.Text(kToday), kToday), ReportedFindings::Parsed::kSameDay);
+  int reportedAgain = 0;
+  for (uint64_t i = 0; i < 5000; ++i) reportedAgain += back.IsNew(i << 40 | i % 7) ? 1 : 0;
+  EXPECT_EQ(reportedAgain, 0);
+  EXPECT_TRUE(back.IsNew(5000ull << 40));
+
   // Identities: the same text is the same key, a different one another key.
   EXPECT_EQ(ReportedFindings::KeyOf("LAUFWERK;/var"), ReportedFindings::KeyOf("LAUFWERK;/var"));
   EXPECT_NE(ReportedFindings::KeyOf("LAUFWERK;/var"), ReportedFindings::KeyOf("LAUFWERK;/var/"));
