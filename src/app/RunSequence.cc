@@ -23,6 +23,19 @@ namespace {
 const int32_t kProtocolMaxSize = 1000000;
 const char kMailInterpreter[] = "peldavorn_php_bin";
 
+// The pass's RunOptions::consoleText, for the lines it prints itself.
+std::string (*g_consoleText)(std::string_view) = nullptr;
+
+// Writes a line of the pass's own (Windows-1252) to the operator's console
+// in its encoding.
+void ConsoleLine(std::FILE* stream, std::string_view text) {
+  if (g_consoleText != nullptr) {
+    platform::WriteConsoleText(stream, g_consoleText(text));
+  } else {
+    platform::WriteConsoleText(stream, text);
+  }
+}
+
 void Entry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
 
 // The entry that ends a pass before it could start, also told to an
@@ -123,7 +136,7 @@ int32_t StartDatabase() {
 }
 
 void PrintUsage() {
-  platform::WriteConsoleText(stdout,
+  ConsoleLine(stdout,
                              "Spekolar - \xDC" "berwachung der PELDAVORN-Protokolldateien, KORVANE\n"
                              "Aufruf: Spekolar Peldavorn.IniDatei\n"
                              "\n");
@@ -151,7 +164,7 @@ void ReportLostLines(std::FILE* errors) {
   int lost = s.FindingsProtocol.FailedWrites() + s.NotificationProtocol.FailedWrites() +
              s.MailTextProtocol.FailedWrites();
   if (lost == 0 || errors == nullptr) return;
-  platform::WriteConsoleText(
+  ConsoleLine(
       errors, CString::Formatted("Spekolar: %d Zeile(n) in SPEKOLAR.TXT, SPEKOLAR.NRT oder "
                                  "SPEKOLAR.EML konnten nicht geschrieben werden (Verzeichnis '%s').\n",
                                  lost, s.LogDirectory.c_str())
@@ -175,7 +188,7 @@ void ReportRefusedLinks(std::FILE* errors, const std::vector<CString>& refused) 
     if (file->RefusedLink()) add(file->LogPath());
   }
   if (names.IsEmpty() || errors == nullptr) return;
-  platform::WriteConsoleText(
+  ConsoleLine(
       errors, ("Spekolar: symbolische Links im Protokollverzeichnis werden nicht beschrieben: " +
                names + ".\n").view());
   std::fflush(errors);
@@ -186,7 +199,7 @@ CString Today() { return platform::ProtocolStamp(platform::GetEnv()->Now()).Left
 
 void StateWarning(std::FILE* errors, const CString& path, const char* what, const char* outcome) {
   if (errors == nullptr) return;
-  platform::WriteConsoleText(
+  ConsoleLine(
       errors, CString::Formatted("Spekolar: Zustandsdatei '%s' %s: %s.\n", path.c_str(), what, outcome)
                   .view());
   std::fflush(errors);
@@ -196,7 +209,8 @@ const char kAllNew[] = "alle Befunde von heute gelten als neu";
 
 // Reads what earlier passes of the day reported. False when the file is a
 // link (never read or replaced; the caller names it).
-bool LoadReported(const CString& path, ReportedFindings* reported, std::FILE* errors) {
+bool LoadReported(const CString& path, const CString& today, ReportedFindings* reported,
+                  std::FILE* errors) {
   platform::Env* env = platform::GetEnv();
   if (env->IsSymbolicLink(path)) return false;
   std::string text;
@@ -205,7 +219,7 @@ bool LoadReported(const CString& path, ReportedFindings* reported, std::FILE* er
     StateWarning(errors, path, "fehlt", kAllNew);
   } else if (status != platform::Status::kOk) {
     StateWarning(errors, path, "konnte nicht gelesen werden", kAllNew);
-  } else if (reported->Parse(text, Today()) == ReportedFindings::Parsed::kDamaged) {
+  } else if (reported->Parse(text, today) == ReportedFindings::Parsed::kDamaged) {
     StateWarning(errors, path, "ist besch\xE4" "digt", kAllNew);
   }
   return true;
@@ -218,6 +232,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
 
 int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
                 const RunOptions& options) {
+  g_consoleText = options.consoleText;
   std::vector<CString> refusedLinks;
   ReportedFindings reported;
   const int exitCode = RunPass(argc, argv, installation, options, &refusedLinks, &reported);
@@ -248,6 +263,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
   ProgramState& s = State();
   platform::Env* env = platform::GetEnv();
   int exitCode = 0;
+  CString reportedDay;  // the day of the reported findings read (--new-only)
   bool haveArgument = argc >= 2;
   // Held until the function returns, whichever way: past the mail script
   // and the closing entry.
@@ -257,7 +273,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
   if (!haveArgument) PrintUsage();
 
   if (!env->FrameworkInit()) {
-    platform::WriteConsoleText(stderr, "Fatal Error: MFC initialization failed\n");
+    ConsoleLine(stderr, "Fatal Error: MFC initialization failed\n");
     if (s.Observer != nullptr) s.Observer->PassFailed("Fatal Error: MFC initialization failed");
     exitCode = 1;
   } else {
@@ -265,7 +281,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     if (s.LogDirectory.IsEmpty() && options.errors != nullptr) {
       // Without a log directory there is no run protocol to report into;
       // standard error is the one place left to say why.
-      platform::WriteConsoleText(options.errors, (NoLogDirectoryReason(installation) + "\n").view());
+      ConsoleLine(options.errors, (NoLogDirectoryReason(installation) + "\n").view());
     }
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.RunProtocol.SetMaxSize(kProtocolMaxSize);
@@ -304,7 +320,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     s.MailTextPath = s.LogDirectory + "\\SPEKOLAR.EML";
 
     if (!haveArgument) {
-      platform::WriteConsoleText(stdout, "Spekolar peldavorn.Ini-Datei\n");
+      ConsoleLine(stdout, "Spekolar peldavorn.Ini-Datei\n");
       FailureEntry("*** Abbruch wegen fehlendes Parameters ***");
       return 1;
     }
@@ -343,7 +359,11 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
 
     if (options.newOnly) {
       const CString statePath = s.LogDirectory + "\\" + kReportedFileName;
-      if (LoadReported(statePath, reported, options.errors)) {
+      // The state is saved under the day it was read for: a pass that runs
+      // past midnight must not hand its findings to the new day (a drive
+      // still short of space would then go unreported all that day).
+      reportedDay = Today();
+      if (LoadReported(statePath, reportedDay, reported, options.errors)) {
         s.Reported = reported;
       } else {
         refusedLinks->push_back(statePath);
@@ -358,7 +378,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
   // reports its findings again next time rather than never.
   if (s.Reported != nullptr && options.saveReported) {
     const CString statePath = s.LogDirectory + "\\" + kReportedFileName;
-    const platform::Status saved = env->ReplaceOwnFile(statePath, s.Reported->Text(Today()));
+    const platform::Status saved = env->ReplaceOwnFile(statePath, s.Reported->Text(reportedDay));
     if (saved == platform::Status::kIsLink) {
       refusedLinks->push_back(statePath);
     } else if (saved != platform::Status::kOk) {

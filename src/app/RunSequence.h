@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "text/CString.h"
 
@@ -42,6 +43,9 @@ struct RunOptions {
   // Where the end-of-pass warnings go; the program's standard error, which
   // cron mails to the operator.
   std::FILE* errors = stderr;
+  // The console's form of a line the pass prints itself (its texts are
+  // Windows-1252): UTF-8 under a UTF-8 locale; null keeps the bytes.
+  std::string (*consoleText)(std::string_view) = nullptr;
   // Report each finding once a day (--new-only): what earlier such passes
   // of the day reported is read from kReportedFileName in the log
   // directory before the monitors run and, with `saveReported`, replaced

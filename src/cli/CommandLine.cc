@@ -54,11 +54,13 @@ class UsageFormatter : public CLI::Formatter {
   std::string make_option_opts(const CLI::Option* option) const override {
     if (option->get_type_name().empty() || option->get_expected_max() == 0) return std::string();
     // Without the checks' names that CLI11 appends (":NONNEGATIVE").
+    // They begin with a capital after a colon; a time's "hh:mm" does not.
     std::string type = option->get_type_name();
-    const size_t check = type.rfind(':');
-    if (check != std::string::npos &&
-        type.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ", check + 1) == std::string::npos) {
-      type.resize(check);
+    for (size_t colon = type.find(':'); colon != std::string::npos; colon = type.find(':', colon + 1)) {
+      if (colon + 1 < type.size() && type[colon + 1] >= 'A' && type[colon + 1] <= 'Z') {
+        type.resize(colon);
+        break;
+      }
     }
     return " " + type;
   }
@@ -112,7 +114,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   CLI::Option* report = app.add_flag(
       "--report", o.report, "Run times and findings of past days");
   CLI::Option* days = app.add_option("--days", o.reportDays, "Days of the report (14)");
-  days->type_name("N")->check(CLI::Range(1, 366));
+  days->check(CLI::Range(1, 366))->type_name("N");
   CLI::Option* to = app.add_option("--to", reportTo, "Its last day (yesterday)");
   to->type_name("YYYY-MM-DD");
   CLI::Option* outOption = app.add_option(

@@ -166,6 +166,9 @@ int RunProgram(int argc, char** argv, const ProgramIo& io) {
 
   RunOptions runOptions;
   runOptions.errors = io.err;
+  if (encoding == ConsoleEncoding::kUtf8) {
+    runOptions.consoleText = [](std::string_view text) { return Windows1252ToUtf8(text); };
+  }
   // A monitoring engine gives a check about a minute: a plugin that waited
   // the pass's ten minutes for the lock would be killed without a word.
   if (options.plugin) runOptions.lockWaitMillis = kPluginLockWaitMillis;

@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "text/CString.h"
 
@@ -33,7 +33,8 @@ class ReportedFindings {
 
   // Takes the counts of `text` when it holds the state of the day `today`
   // ("dd.mm.yyyy"). kOtherDay (an earlier day: nothing reported yet today)
-  // and kDamaged (not this form, or cut short) leave the memory empty.
+  // and kDamaged (not this form, or cut short) leave the memory empty. Called
+  // before the pass counts (IsNew): it forgets what was counted.
   Parsed Parse(std::string_view text, const CString& today);
 
   // Counts one occurrence in this pass; true when it goes beyond what was
@@ -45,6 +46,24 @@ class ReportedFindings {
   std::string Text(const CString& today) const;
 
  private:
-  std::unordered_map<uint64_t, uint32_t> reported_;  // by earlier passes of the day
-  std::unordered_map<uint64_t, uint32_t> seen_;      // in this pass
+  // One slot for both counts of an identity; free while both are 0.
+  struct Slot {
+    uint64_t key = 0;
+    uint32_t reported = 0;  // by earlier passes of the day
+    uint32_t seen = 0;      // in this pass
+  };
+  // The slot of `key`, a free one claimed for it if it has none yet (the
+  // caller makes one of its counts non-zero).
+  Slot& SlotOf(uint64_t key);
+  void Resize(size_t slots);
+  void Clear();
+
+  // Open addressing with linear probing, a power of two of slots, at most
+  // half of them used: a finding costs one probe into one array, no
+  // allocation (a pass may report 100,000 findings, and --new-only is to
+  // cost it little). The keys are hashes already; their top bits after a
+  // multiplication pick the slot.
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+  int shift_ = 64;
 };

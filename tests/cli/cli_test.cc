@@ -202,6 +202,12 @@ TEST(CliTest, PluginStateIsTheWorstSectionsAndUnknownWhenThePassFailed) {
     int exitCode;
     cli::PluginState state;
     std::string line;
+    // Blind spots in the last section, a run protocol not written, a lock
+    // held to the end of the wait.
+    std::vector<const char*> missing = {};
+    std::vector<const char*> unreadable = {};
+    const char* lostRunProtocol = "";
+    bool lockBusy = false;
   };
   for (const Case& c : std::vector<Case>{
            {{{"GRUPPE1", 0}}, nullptr, 0, cli::kPluginOk, "SPEKOLAR OK - 0 findings | findings=0;;;0 sections=1"},
@@ -213,6 +219,62 @@ TEST(CliTest, PluginStateIsTheWorstSectionsAndUnknownWhenThePassFailed) {
             "SPEKOLAR UNKNOWN - Verbindung fehlgeschlagen SQLSTATE 08001"},
            {{{"GRUPPE1", 1}}, nullptr, 21, cli::kPluginUnknown,
             "SPEKOLAR UNKNOWN - the pass ended with exit code 21"},
+           {{{"TAGESABSCHLUSS", 0}}, nullptr, 0, cli::kPluginWarning,
+            "SPEKOLAR WARNING - 0 findings; 1 file missing: [TAGESABSCHLUSS] ../logs/ta*.log | "
+            "findings=0;;;0 sections=1",
+            {"../logs/ta*.log"}},
+           {{{"TAGESABSCHLUSS", 1}}, nullptr, 0, cli::kPluginCritical,
+            "SPEKOLAR CRITICAL - 1 finding: TAGESABSCHLUSS 1; 2 files missing: [TAGESABSCHLUSS] a, "
+            "[TAGESABSCHLUSS] b; 1 file unreadable: [TAGESABSCHLUSS] /l/ta.log | findings=1;;;0 sections=1",
+            {"a", "b"}, {"/l/ta.log"}},
+           {{{"LAUFWERK", 0}}, nullptr, 0, cli::kPluginWarning,
+            "SPEKOLAR WARNING - 0 findings; 1 file unreadable: [LAUFWERK] x | findings=0;;;0 sections=1",
+            {}, {"x"}},
+           {{{"GRUPPE1", 1}}, nullptr, 0, cli::kPluginUnknown,
+            "SPEKOLAR UNKNOWN - the run protocol /l\\SPEKOLAR.log could not be written", {}, {},
+            "/l\\SPEKOLAR.log"},
+           {{}, "*** Abbruch: ein anderer Spekolar-Lauf h\xE4lt die Sperre ***", 1, cli::kPluginUnknown,
+            "SPEKOLAR UNKNOWN - another pass is running", {}, {}, "", true},
+       }) {
+    cli::FindingCounter counter;
+    for (const auto& [section, count] : c.findings) {
+      counter.SectionBegins(section);
+      for (int i = 0; i < count; ++i) counter.FindingReported("record");
+      for (const char* entry : c.missing) counter.FileMissing(entry);
+      for (const char* path : c.unreadable) counter.FileUnreadable(path);
+      counter.SectionEnds(section);
+    }
+    if (c.lockBusy) counter.LockBusy();
+    if (c.failure != nullptr) counter.PassFailed(c.failure);
+    counter.SetLostRunProtocol(c.lostRunProtocol);
+    const cli::PluginResult result = cli::PluginStatus(counter, c.exitCode);
+    EXPECT_EQ(result.state, c.state) << c.line;
+    EXPECT_EQ(result.line, c.line);
+  }
+}
+
+TEST(CliTest, SummaryLineTellsWhatThePassDid) {
+  struct Case {
+    std::vector<std::pair<const char*, int>> findings;  // section, count
+    int rows;                                            // stored (and one refused)
+    int mail;                                            // -1 none, 0 failed, 1 started
+    int lostLines;
+    int exitCode;
+    std::string line;
+  };
+  for (const Case& c : std::vector<Case>{
+           {{{"GRUPPE1", 0}, {"LUG", 0}}, 0, -1, 0, 0,
+            "Spekolar: 2 Abschnitte, 0 Befunde, 0 Meldungen gespeichert, keine E-Mail, 0 Zeilen "
+            "nicht geschrieben, Exit-Code 0"},
+           {{{"JOBCONTROLLER", 2}, {"LAUFWERK", 0}, {"TAGESABSCHLUSS", 1}}, 4, 1, 0, 0,
+            "Spekolar: 3 Abschnitte, 3 Befunde (JOBCONTROLLER 2, TAGESABSCHLUSS 1), 4 Meldungen "
+            "gespeichert, E-Mail gestartet, 0 Zeilen nicht geschrieben, Exit-Code 0"},
+           {{{"JOBCONTROLLER", 1}}, 0, 0, 3, 0,
+            "Spekolar: 1 Abschnitte, 1 Befunde (JOBCONTROLLER 1), 0 Meldungen gespeichert, E-Mail "
+            "nicht gestartet, 3 Zeilen nicht geschrieben, Exit-Code 0"},
+           {{}, 0, -1, 1, 255,
+            "Spekolar: 0 Abschnitte, 0 Befunde, 0 Meldungen gespeichert, keine E-Mail, 1 Zeilen nicht "
+            "geschrieben, Exit-Code 255"},
        }) {
     cli::FindingCounter counter;
     for (const auto& [section, count] : c.findings) {
@@ -220,10 +282,10 @@ TEST(CliTest, PluginStateIsTheWorstSectionsAndUnknownWhenThePassFailed) {
       for (int i = 0; i < count; ++i) counter.FindingReported("record");
       counter.SectionEnds(section);
     }
-    if (c.failure != nullptr) counter.PassFailed(c.failure);
-    const cli::PluginResult result = cli::PluginStatus(counter, c.exitCode);
-    EXPECT_EQ(result.state, c.state) << c.line;
-    EXPECT_EQ(result.line, c.line);
+    for (int i = 0; i < c.rows; ++i) counter.MessageStored(true);
+    if (!c.findings.empty()) counter.MessageStored(false);
+    if (c.mail >= 0) counter.MailStarted(c.mail == 1);
+    EXPECT_EQ(cli::SummaryLine(counter, c.lostLines, c.exitCode), c.line);
   }
 }
 

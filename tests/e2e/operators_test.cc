@@ -1,8 +1,12 @@
 // The operators' modes end to end: --check, --dry-run, --date, --plugin and
 // the command line around them, on the built program in a real installation.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -228,6 +232,10 @@ TEST(OperatorsTest, PluginPrintsOneStatusLineWithItsExitCode) {
       {"[JobController]\nTyp=2\nDatei=@/work/logs/jobctl_*.log\n"
        "[LAUFWERK]\nMinGroesse=999999999 MB\nID=@\n[GRUPPE1]\nTyp=2\nDatei=@/work/logs/quiet.log\n",
        2, "SPEKOLAR CRITICAL - 3 findings: JOBCONTROLLER 2, LAUFWERK 1 | findings=3;;;0 sections=3"},
+      // A Datei that matches nothing: the monitor is blind there.
+      {"[TAGESABSCHLUSS]\nTyp=2\nDatei=@/work/logs/ta*.log\n", 1,
+       "SPEKOLAR WARNING - 0 findings; 1 file missing: [TAGESABSCHLUSS] @/work/logs/ta*.log | "
+       "findings=0;;;0 sections=1"},
       {"", 3, "SPEKOLAR UNKNOWN - Konfigurationsdatei '../settings/Spekolar.ini' nicht gefunden."},
       // The line alone, no usage text, and no pass.
       {"[GRUPPE1]\nTyp=2\nDatei=@/work/logs/quiet.log\n", 3,
@@ -243,6 +251,10 @@ TEST(OperatorsTest, PluginPrintsOneStatusLineWithItsExitCode) {
     for (size_t at = config.find('@'); at != std::string::npos; at = config.find('@')) {
       config.replace(at, 1, inst.Root());
     }
+    std::string line = c.line;
+    for (size_t at = line.find('@'); at != std::string::npos; at = line.find('@')) {
+      line.replace(at, 1, inst.Root());
+    }
     if (config.empty()) {
       std::filesystem::remove(inst.Root() + "/work/settings/Spekolar.ini");
     } else {
@@ -251,9 +263,61 @@ TEST(OperatorsTest, PluginPrintsOneStatusLineWithItsExitCode) {
     RunResult r = c.argument ? inst.Run({"--plugin", inst.CredentialsPath()}, kNow)
                              : inst.Run(std::vector<std::string>{"--plugin"}, kNow);
     EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
-    EXPECT_EQ(r.out, c.line + "\n");
+    EXPECT_EQ(r.out, line + "\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(std::filesystem::exists(inst.LogDir() + "/SPEKOLAR.log"), c.argument);
+  }
+}
+
+// A pass that could not write its run protocol, or did not get the lock
+// within --lock-wait, is UNKNOWN to the monitoring engine, with the reason.
+TEST(OperatorsTest, PluginIsUnknownWithoutARunProtocolOrTheLock) {
+  struct Case {
+    const char* what;
+    std::string line;  // '@' stands for the log directory
+  };
+  const std::vector<Case> cases = {
+      {"SPEKOLAR.log is a folder",
+       "SPEKOLAR UNKNOWN - the run protocol @\\SPEKOLAR.log could not be written"},
+      {"log directory not writable for the pass's user",
+       "SPEKOLAR UNKNOWN - the run protocol @\\SPEKOLAR.log could not be written"},
+      {"lock held", "SPEKOLAR UNKNOWN - another pass is running"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Installation inst;
+    WriteBusyInstallation(inst);
+    const std::string logDir = inst.LogDir();
+    std::vector<int> held;
+    if (c.what == cases[0].what) {
+      ASSERT_TRUE(std::filesystem::create_directory(logDir + "/SPEKOLAR.log"));
+    } else if (c.what == cases[1].what) {
+      if (::geteuid() != 0) GTEST_SKIP() << "runs the program as nobody, which needs root";
+      inst.RunAs("nobody");
+    } else {
+      // Another pass's lock: the lock file and the folder, as a pass takes them.
+      for (const std::string& path : {logDir + "/SPEKOLAR.LCK", logDir}) {
+        const int fd = ::open(path.c_str(), path == logDir ? O_RDONLY | O_DIRECTORY : O_RDWR | O_CREAT, 0644);
+        ASSERT_GE(fd, 0) << path;
+        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0) << path;
+        held.push_back(fd);
+      }
+    }
+    std::string line = c.line;
+    // The program names the log directory as the registry path leads to it.
+    const std::string shown = inst.Root() + "/inst\\htdocs\\PELDAVORN\\peldavorn_php\\log";
+    if (line.find('@') != std::string::npos) line.replace(line.find('@'), 1, shown);
+    const auto start = std::chrono::steady_clock::now();
+    RunResult r = inst.Run({"--plugin", "--lock-wait", "1", inst.CredentialsPath()}, "");
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(r.exitCode, 3) << r.out << r.err;
+    EXPECT_EQ(r.out, line + "\n");
+    EXPECT_LT(seconds, 10);
+    if (!held.empty()) {
+      EXPECT_EQ(inst.Sql("SELECT COUNT(*) FROM QRVYSTEM.QRV200MSG"), "0\n");  // no pass ran
+    }
+    for (int fd : held) ::close(fd);
   }
 }
 
