@@ -103,8 +103,12 @@ PluginResult PluginStatus(const FindingCounter& counter, int exitCode) {
 }
 
 std::string SummaryLine(const FindingCounter& counter, int lostLines, int exitCode) {
-  std::string line = "Spekolar: " + std::to_string(counter.Sections()) + " Abschnitte, " +
-                     std::to_string(counter.Findings()) + " Befunde";
+  // "1 Befund", "2 Befunde": German plurals.
+  auto counted = [](int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  std::string line = "Spekolar: " + counted(counter.Sections(), "Abschnitt", "Abschnitte") + ", " +
+                     counted(counter.Findings(), "Befund", "Befunde");
   std::string list;
   for (const auto& [name, count] : counter.Counts()) {
     list += (list.empty() ? " (" : ", ") + name.str() + " " + std::to_string(count);
@@ -112,9 +116,9 @@ std::string SummaryLine(const FindingCounter& counter, int lostLines, int exitCo
   if (!list.empty()) line += list + ")";
   static const char* const kMail[] = {"keine E-Mail", "E-Mail gestartet",
                                       "E-Mail nicht gestartet"};
-  line += ", " + std::to_string(counter.RowsStored()) + " Meldungen gespeichert, " +
-          kMail[counter.MailState()] + ", " + std::to_string(lostLines) +
-          " Zeilen nicht geschrieben, Exit-Code " + std::to_string(exitCode);
+  line += ", " + counted(counter.RowsStored(), "Meldung", "Meldungen") + " gespeichert, " +
+          kMail[counter.MailState()] + ", " + counted(lostLines, "Zeile", "Zeilen") +
+          " nicht geschrieben, Exit-Code " + std::to_string(exitCode);
   return line;
 }
 

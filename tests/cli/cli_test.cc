@@ -270,10 +270,10 @@ TEST(CliTest, SummaryLineTellsWhatThePassDid) {
             "Spekolar: 3 Abschnitte, 3 Befunde (JOBCONTROLLER 2, TAGESABSCHLUSS 1), 4 Meldungen "
             "gespeichert, E-Mail gestartet, 0 Zeilen nicht geschrieben, Exit-Code 0"},
            {{{"JOBCONTROLLER", 1}}, 0, 0, 3, 0,
-            "Spekolar: 1 Abschnitte, 1 Befunde (JOBCONTROLLER 1), 0 Meldungen gespeichert, E-Mail "
+            "Spekolar: 1 Abschnitt, 1 Befund (JOBCONTROLLER 1), 0 Meldungen gespeichert, E-Mail "
             "nicht gestartet, 3 Zeilen nicht geschrieben, Exit-Code 0"},
            {{}, 0, -1, 1, 255,
-            "Spekolar: 0 Abschnitte, 0 Befunde, 0 Meldungen gespeichert, keine E-Mail, 1 Zeilen nicht "
+            "Spekolar: 0 Abschnitte, 0 Befunde, 0 Meldungen gespeichert, keine E-Mail, 1 Zeile nicht "
             "geschrieben, Exit-Code 255"},
        }) {
     cli::FindingCounter counter;

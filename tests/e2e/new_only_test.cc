@@ -114,7 +114,7 @@ TEST(NewOnlyTest, EachFindingIsReportedOnceADayAcrossGrowingProtocols) {
        "Spekolar: 2 Abschnitte, 0 Befunde, 0 Meldungen gespeichert, keine E-Mail, 0 Zeilen nicht "
        "geschrieben, Exit-Code 0"},
       {"2026-12-07 12:00:00", JobLine("2026-12-07", "11:30:00", "D"), {"Error in job D"},
-       "Spekolar: 2 Abschnitte, 1 Befunde (JOBCONTROLLER 1), 2 Meldungen gespeichert, E-Mail "
+       "Spekolar: 2 Abschnitte, 1 Befund (JOBCONTROLLER 1), 2 Meldungen gespeichert, E-Mail "
        "gestartet, 0 Zeilen nicht geschrieben, Exit-Code 0"},
       // A new day: the drive is reported again.
       {"2026-12-08 09:00:00", JobLine("2026-12-08", "08:00:00", "E"), {"Error in job E", kDrive},
