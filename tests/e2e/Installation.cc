@@ -1,5 +1,7 @@
 #include "e2e/Installation.h"
 
+#include "support/Text.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -22,15 +24,6 @@ std::string EnvValue(const std::string& dbDir, const std::string& key) {
   return "";
 }
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
-}
-
 }  // namespace
 
 Installation::Installation(const std::string& instFolder, const std::string& phpFolder)
@@ -44,8 +37,8 @@ Installation::Installation(const std::string& instFolder, const std::string& php
   const std::string php = PhpPath().substr(dir_.path().size() + 1);
   dir_.Write(php,
              "#!/bin/sh\n"
-             "printf '%s\\n' \"$@\" >> " + Quote(dir_.path() + "/mail.args") + "\n"
-             "cat " + Quote(LogDir() + "/SPEKOLAR.EML") + " > " + Quote(dir_.path() + "/mail.sent") + "\n");
+             "printf '%s\\n' \"$@\" >> " + ShellQuote(dir_.path() + "/mail.args") + "\n"
+             "cat " + ShellQuote(LogDir() + "/SPEKOLAR.EML") + " > " + ShellQuote(dir_.path() + "/mail.sent") + "\n");
   std::filesystem::permissions(PhpPath(), std::filesystem::perms::owner_all);
   WriteCredentials("MYSQL", EnvValue(dbDir_, "PASSWORD"));
   WriteConfig("[SPEKOLAR]\nE-Mail=admin@example.org\n");
@@ -59,13 +52,10 @@ void Installation::WriteCredentials(const std::string& dbSystem, const std::stri
   // Written with the operators' tool, as on a machine without the
   // product's own tools.
   auto line = [](const char* key, const std::string& value) {
-    std::string hex;
-    std::string command = Quote(SPEKOLAR_ENCRYPT_BINARY) + " " + Quote(value);
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-      char buf[256];
-      while (std::fgets(buf, sizeof buf, pipe)) hex += buf;
-      if (pclose(pipe) != 0) ADD_FAILURE() << command;
-    }
+    const std::string command = ShellQuote(SPEKOLAR_ENCRYPT_BINARY) + " " + ShellQuote(value);
+    int exitCode = -1;
+    std::string hex = CommandOutput(command, &exitCode);
+    if (exitCode != 0) ADD_FAILURE() << command;
     if (!hex.empty() && hex.back() == '\n') hex.pop_back();
     return std::string("pvn;") + key + ";" + hex + "\r\n";
   };
@@ -102,10 +92,28 @@ std::string Installation::Log(const std::string& name) const {
 
 std::string Installation::MailArgs() const { return dir_.Read("mail.args"); }
 
+void Installation::WriteMailScript(const std::string& body) {
+  std::ofstream(PhpPath(), std::ios::trunc) << "#!/bin/sh\n" << body;
+}
+
+bool Installation::WaitFor(const std::string& relative, int seconds) const {
+  return WaitForFile(dir_.path() + "/" + relative, seconds);
+}
+
+bool Installation::Start(const std::vector<std::string>& args, const std::string& fakeTime,
+                         const std::string& tag) const {
+  std::filesystem::remove(dir_.path() + "/run" + tag + ".exit");  // a former run's
+  // Built piece by piece: g++ 12 -O3 wrongly flags "(" + std::string&&.
+  std::string command = "(";
+  command += Command(args, fakeTime, tag);
+  command += ") &";
+  return std::system(command.c_str()) == 0;
+}
+
 std::string Installation::Sql(const std::string& statements) const {
   std::string sqlOut = dir_.path() + "/sql.out";
-  std::string command = Quote(EnvValue(dbDir_, "SQL")) + " -N -B -e " + Quote(statements) + " > " +
-                        Quote(sqlOut) + " 2>&1";
+  std::string command = ShellQuote(EnvValue(dbDir_, "SQL")) + " -N -B -e " + ShellQuote(statements) + " > " +
+                        ShellQuote(sqlOut) + " 2>&1";
   int rc = std::system(command.c_str());
   std::string out = dir_.Read("sql.out");
   if (rc != 0) ADD_FAILURE_AT(__FILE__, __LINE__);
@@ -114,24 +122,28 @@ std::string Installation::Sql(const std::string& statements) const {
 
 std::string Installation::Command(const std::vector<std::string>& args, const std::string& fakeTime,
                                   const std::string& tag) const {
-  std::string command = "cd " + Quote(dir_.path() + "/work/bin") +
-                        " && SPEKOLAR_REGISTRY=" + Quote(dir_.path() + "/registry.reg") +
-                        " ODBCINI=" + Quote(odbcIni_.empty() ? EnvValue(dbDir_, "ODBCINI") : odbcIni_) +
-                        " peldavorn_php_bin=" + Quote(PhpPath()) + " " + runEnvironment_ +
+  std::string command = "cd " + ShellQuote(dir_.path() + "/work/bin") +
+                        " && SPEKOLAR_REGISTRY=" + ShellQuote(dir_.path() + "/registry.reg") +
+                        " ODBCINI=" + ShellQuote(odbcIni_.empty() ? EnvValue(dbDir_, "ODBCINI") : odbcIni_) +
+                        " peldavorn_php_bin=" + ShellQuote(PhpPath()) + " " + runEnvironment_ +
                         " timeout -k 5 120 ";
   if (!runUser_.empty()) {
     const std::string group = runUser_ == "nobody" ? "nogroup" : runUser_;
-    command += "setpriv --reuid=" + Quote(runUser_) + " --regid=" + Quote(group) + " --clear-groups ";
+    command += "setpriv --reuid=" + ShellQuote(runUser_) + " --regid=" + ShellQuote(group) + " --clear-groups ";
   }
-  if (!fakeTime.empty()) command += "faketime -f " + Quote(fakeTime) + " ";
-  command += Quote(SPEKOLAR_BINARY);
+  if (!fakeTime.empty()) command += "faketime -f " + ShellQuote(fakeTime) + " ";
+  command += ShellQuote(SPEKOLAR_BINARY);
   for (const std::string& a : args) {
     command += ' ';
-    command += Quote(a);
+    command += ShellQuote(a);
   }
-  command += " > " + Quote(dir_.path() + "/run" + tag + ".out") + " 2> " +
-             Quote(dir_.path() + "/run" + tag + ".err");
-  if (!tag.empty()) command += "; echo $? > " + Quote(dir_.path() + "/run" + tag + ".exit");
+  command += " > " + ShellQuote(dir_.path() + "/run" + tag + ".out") + " 2> " +
+             ShellQuote(dir_.path() + "/run" + tag + ".err");
+  if (!tag.empty()) {
+    // Renamed into place, so that a waiter never reads it half written.
+    const std::string exitFile = ShellQuote(dir_.path() + "/run" + tag + ".exit");
+    command += "; echo $? > " + exitFile + ".part && mv " + exitFile + ".part " + exitFile;
+  }
   return command;
 }
 
@@ -139,12 +151,12 @@ void Installation::RunAs(const std::string& user) {
   runUser_ = user;
   const std::string socket = EnvValue(dbDir_, "SOCKET");
   odbcIni_ = dir_.path() + "/odbc.ini";
-  std::string command = "cp " + Quote(EnvValue(dbDir_, "ODBCINI")) + " " + Quote(odbcIni_) +
-                        " && chmod -R a+rX " + Quote(dir_.path()) + " && chown " + Quote(user) +
-                        " " + Quote(odbcIni_);
+  std::string command = "cp " + ShellQuote(EnvValue(dbDir_, "ODBCINI")) + " " + ShellQuote(odbcIni_) +
+                        " && chmod -R a+rX " + ShellQuote(dir_.path()) + " && chown " + ShellQuote(user) +
+                        " " + ShellQuote(odbcIni_);
   if (!socket.empty()) {
     const std::string folder = socket.substr(0, socket.rfind('/'));
-    command += " && chmod o+x " + Quote(folder) + " && chmod o+rw " + Quote(socket);
+    command += " && chmod o+x " + ShellQuote(folder) + " && chmod o+rw " + ShellQuote(socket);
   }
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }

@@ -61,6 +61,13 @@ class Installation {
   // does not end within two minutes is killed (exit code 124).
   std::string Command(const std::vector<std::string>& args, const std::string& fakeTime,
                       const std::string& tag = "") const;
+  // Command, started in the background (`tag` names its files, a former
+  // run's exit code file is removed first); whether the shell started it.
+  bool Start(const std::vector<std::string>& args, const std::string& fakeTime, const std::string& tag) const;
+  // Waits up to `seconds` for a file below ROOT to appear; whether it did.
+  bool WaitFor(const std::string& relative, int seconds = 30) const;
+  // Replaces the mail script stand-in by a shell script with `body`.
+  void WriteMailScript(const std::string& body);
 
   // Runs every later pass as `user` (setpriv; the caller must be root), as
   // the service's or a monitoring engine's user would. Everything below ROOT

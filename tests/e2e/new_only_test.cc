@@ -12,21 +12,17 @@
 #include <vector>
 
 #include "e2e/Installation.h"
+#include "support/Text.h"
 
 namespace {
 
 using spktest::Installation;
 using spktest::Lines;
+using spktest::CountOf;
 using spktest::RunResult;
 
 const char kState[] = "SPEKOLAR.GEMELDET";
 const char kDrive[] = "Kapazitaet unterschritten";
-
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
 
 std::string JobLine(const char* day, const char* time, const char* job) {
   return std::string(day) + " " + time + ": Error in job " + job + "\n";
@@ -39,8 +35,7 @@ void Configure(Installation& inst) {
                    "[JobController]\nTyp=2\nMeldungstyp=E-Mail\nDatei=" + inst.Root() +
                    "/work/logs/jobctl_*.log\n"
                    "[LAUFWERK]\nMinGroesse=999999999 MB\nMeldungstyp=fenster\nID=" + inst.Root() + "\n");
-  std::ofstream php(inst.PhpPath(), std::ios::trunc);
-  php << "#!/bin/sh\necho call >> '" << inst.Root() << "/mail.calls'\n";
+  inst.WriteMailScript("echo call >> '" + inst.Root() + "/mail.calls'\n");
 }
 
 void Append(Installation& inst, const std::string& lines) {
@@ -83,7 +78,7 @@ void ExpectReported(const Installation& inst, const Tally& before, const std::ve
   const std::string notifications = inst.Log("SPEKOLAR.NRT");
   EXPECT_EQ(Lines(notifications).size(), drive ? 1u : 0u) << notifications;
   const std::string mail = inst.Log("SPEKOLAR.EML");
-  EXPECT_EQ(Count(mail, " - Jobcontroller-Fehler\n"), job ? 1u : 0u) << mail;
+  EXPECT_EQ(CountOf(mail, " - Jobcontroller-Fehler\n"), job ? 1u : 0u) << mail;
   // A section with new findings stores its first one and a section message.
   EXPECT_EQ(after.rows - before.rows, 2 * (job + drive));
   EXPECT_EQ(after.mails - before.mails, job ? 1 : 0);
@@ -143,7 +138,7 @@ TEST(NewOnlyTest, EachFindingIsReportedOnceADayAcrossGrowingProtocols) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, p.summary + "\n");
     // Only the first pass finds no state file, and says so.
-    EXPECT_EQ(Count(r.err, "SPEKOLAR.GEMELDET' fehlt: alle Befunde von heute gelten als neu."),
+    EXPECT_EQ(CountOf(r.err, "SPEKOLAR.GEMELDET' fehlt: alle Befunde von heute gelten als neu."),
               i == 0 ? 1u : 0u)
         << r.err;
     EXPECT_EQ(Lines(r.err).size(), i == 0 ? 1u : 0u) << r.err;
@@ -153,7 +148,7 @@ TEST(NewOnlyTest, EachFindingIsReportedOnceADayAcrossGrowingProtocols) {
   // The state holds the day and hashes, no record text.
   const std::string kept = inst.Log(kState);
   EXPECT_EQ(kept.rfind("SPEKOLAR-GEMELDET 1 08.12.2026\n", 0), 0u) << kept;
-  EXPECT_EQ(Count(kept, "job"), 0u) << kept;
+  EXPECT_EQ(CountOf(kept, "job"), 0u) << kept;
 
   // A damaged state file: today's findings are reported again, the pass
   // says why (in the console's UTF-8) and writes a whole state again.
@@ -163,7 +158,7 @@ TEST(NewOnlyTest, EachFindingIsReportedOnceADayAcrossGrowingProtocols) {
     const Tally before = TallyOf(inst);
     RunResult r = inst.Run({"--new-only", inst.CredentialsPath()}, "2026-12-08 10:00:00");
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(Count(r.err, "SPEKOLAR.GEMELDET' ist besch\xC3\xA4" "digt: alle Befunde von heute gelten als neu."),
+    EXPECT_EQ(CountOf(r.err, "SPEKOLAR.GEMELDET' ist besch\xC3\xA4" "digt: alle Befunde von heute gelten als neu."),
               1u)
         << r.err;
     ExpectReported(inst, before, {"Error in job E", kDrive});
@@ -185,19 +180,15 @@ TEST(NewOnlyTest, TwoPassesAtOnceReportEachFindingOnceInTotal) {
     std::filesystem::remove(inst.Root() + "/mail.calls");
     inst.Sql("DELETE FROM QRVYSTEM.QRV200MSG");
     const Tally before = TallyOf(inst);
-    // Built piece by piece: g++ 12 -O3 wrongly flags "(" + std::string&&.
-    std::string both = "(";
-    both += inst.Command({"--new-only", inst.CredentialsPath()}, "@2026-12-07 22:45:00", "A");
-    both += ") & (";
-    both += inst.Command({"--new-only", inst.CredentialsPath()}, "@2026-12-07 22:45:00", "B");
-    both += ") & wait";
-    ASSERT_EQ(std::system(both.c_str()), 0);
+    ASSERT_TRUE(inst.Start({"--new-only", inst.CredentialsPath()}, "@2026-12-07 22:45:00", "A"));
+    ASSERT_TRUE(inst.Start({"--new-only", inst.CredentialsPath()}, "@2026-12-07 22:45:00", "B"));
+    ASSERT_TRUE(inst.WaitFor("runA.exit", 150) && inst.WaitFor("runB.exit", 150));
     EXPECT_EQ(inst.ReadFile("runA.exit"), "0\n");
     EXPECT_EQ(inst.ReadFile("runB.exit"), "0\n");
     const Tally after = TallyOf(inst);
     ASSERT_EQ(after.records.size(), 3u) << inst.Log("SPEKOLAR.TXT");
     for (const char* what : {"Error in job A", "Error in job B", kDrive}) {
-      EXPECT_EQ(Count(inst.Log("SPEKOLAR.TXT"), what), 1u) << what;
+      EXPECT_EQ(CountOf(inst.Log("SPEKOLAR.TXT"), what), 1u) << what;
     }
     EXPECT_EQ(Lines(inst.Log("SPEKOLAR.NRT") + inst.Log("SPEKOLAR.NRT_Old")).size(), 1u);
     EXPECT_EQ(after.rows - before.rows, 4);
@@ -234,23 +225,16 @@ TEST(NewOnlyTest, APassKilledBeforeSavingLosesNothing) {
   const std::string saved = inst.Log(kState);
 
   Append(inst, JobLine("2026-12-07", "09:30:00", "C"));
-  {
-    std::ofstream php(inst.PhpPath(), std::ios::trunc);
-    php << "#!/bin/sh\necho $$ > '" << inst.Root() << "/mail.pid'\nmv '" << inst.Root() << "/mail.pid' '"
-        << inst.Root() << "/mail.started'\nexec sleep 60\n";
-  }
-  std::string killed = "(";
-  killed += inst.Command({"--new-only", inst.CredentialsPath()}, "@2026-12-07 10:00:00", "K");
-  killed += ") &";
-  ASSERT_EQ(std::system(killed.c_str()), 0);
-  for (int i = 0; i < 600 && !inst.Exists("mail.started"); ++i) usleep(50 * 1000);
-  ASSERT_TRUE(inst.Exists("mail.started"));
+  inst.WriteMailScript("echo $$ > '" + inst.Root() + "/mail.pid'\nmv '" + inst.Root() + "/mail.pid' '" +
+                       inst.Root() + "/mail.started'\nexec sleep 60\n");
+  ASSERT_TRUE(inst.Start({"--new-only", inst.CredentialsPath()}, "@2026-12-07 10:00:00", "K"));
+  ASSERT_TRUE(inst.WaitFor("mail.started"));
   const pid_t pass = PassProcess(inst);
   ASSERT_NE(pass, 0);
   ASSERT_EQ(::kill(pass, SIGKILL), 0);
-  for (int i = 0; i < 600 && !inst.Exists("runK.exit"); ++i) usleep(50 * 1000);
+  ASSERT_TRUE(inst.WaitFor("runK.exit"));
   EXPECT_NE(inst.ReadFile("runK.exit"), "0\n");
-  EXPECT_EQ(Count(inst.Log("SPEKOLAR.TXT"), "Error in job C"), 1u) << inst.Log("SPEKOLAR.TXT");
+  EXPECT_EQ(CountOf(inst.Log("SPEKOLAR.TXT"), "Error in job C"), 1u) << inst.Log("SPEKOLAR.TXT");
   EXPECT_EQ(inst.Log(kState), saved);
   ::kill(static_cast<pid_t>(std::stol(inst.ReadFile("mail.started"))), SIGKILL);  // the sleeping script
 
@@ -268,10 +252,7 @@ TEST(NewOnlyTest, APassAcrossMidnightLeavesTheNewDayItsFindings) {
   Installation inst;
   Configure(inst);
   Append(inst, JobLine("2026-12-07", "23:50:00", "A"));
-  {
-    std::ofstream php(inst.PhpPath(), std::ios::trunc);
-    php << "#!/bin/sh\nsleep 3\n";  // the pass saves after midnight
-  }
+  inst.WriteMailScript("sleep 3\n");  // the pass saves after midnight
   ASSERT_EQ(std::system(inst.Command({"--new-only", inst.CredentialsPath()}, "@2026-12-07 23:59:58", "M").c_str()), 0);
   EXPECT_EQ(inst.ReadFile("runM.exit"), "0\n");
   EXPECT_EQ(inst.Log(kState).rfind("SPEKOLAR-GEMELDET 1 07.12.2026\n", 0), 0u) << inst.Log(kState);

@@ -28,6 +28,7 @@
 #include "e2e/Installation.h"
 #include "support/Records.h"
 #include "support/TempDir.h"
+#include "support/Text.h"
 
 namespace {
 
@@ -55,10 +56,16 @@ void ConfigureFindings(Installation& inst, int errorLines = 2) {
                    "/work/logs/tagab.log\n");
 }
 
-size_t Count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
+using spktest::CountOf;
+
+// Two passes one after the other in the run protocol: start, closing line,
+// start, closing line.
+void ExpectPassesInTurn(const Installation& inst) {
+  const std::string log = inst.Log("SPEKOLAR.log");
+  const size_t start2 = log.find("Spekolar gestartet", log.find("Spekolar gestartet") + 1);
+  ASSERT_NE(start2, std::string::npos) << log;
+  EXPECT_EQ(CountOf(log.substr(0, start2), std::string(59, '*')), 1u) << log;
+  EXPECT_EQ(CountOf(log.substr(start2), std::string(59, '*')), 1u) << log;
 }
 
 // Every line: a stamp and a record of seven fields.
@@ -78,11 +85,8 @@ TEST(ReliabilityTest, TwoPassesAtOnceLoseNothing) {
   Installation inst;
   ConfigureFindings(inst);
   // The mail script stand-in keeps every mail it was given.
-  {
-    std::ofstream php(inst.PhpPath(), std::ios::trunc);
-    php << "#!/bin/sh\n{ cat '" << inst.LogDir() << "/SPEKOLAR.EML'; echo ---; } >> '"
-        << inst.Root() << "/mail.all'\n";
-  }
+  inst.WriteMailScript("{ cat '" + inst.LogDir() + "/SPEKOLAR.EML'; echo ---; } >> '" + inst.Root() +
+                       "/mail.all'\n");
   const std::string oldLog = std::string(1000001, 'L');
   const std::string oldFindings = std::string(1000001, 'T');
   for (int round = 0; round < 20; ++round) {
@@ -97,24 +101,15 @@ TEST(ReliabilityTest, TwoPassesAtOnceLoseNothing) {
     std::ofstream(inst.LogDir() + "/SPEKOLAR.TXT.old", std::ios::binary) << "older generation";
     inst.Sql("DELETE FROM QRVYSTEM.QRV200MSG");
 
-    // Built piece by piece: g++ 12 -O3 wrongly flags "(" + std::string&&.
-    std::string both = "(";
-    both += inst.Command({inst.CredentialsPath()}, "@2026-12-07 22:45:00", "A");
-    both += ") & (";
-    both += inst.Command({inst.CredentialsPath()}, "@2026-12-07 22:45:00", "B");
-    both += ") & wait";
-    ASSERT_EQ(std::system(both.c_str()), 0);
+    ASSERT_TRUE(inst.Start({inst.CredentialsPath()}, "@2026-12-07 22:45:00", "A"));
+    ASSERT_TRUE(inst.Start({inst.CredentialsPath()}, "@2026-12-07 22:45:00", "B"));
+    ASSERT_TRUE(inst.WaitFor("runA.exit", 150) && inst.WaitFor("runB.exit", 150));
     EXPECT_EQ(inst.ReadFile("runA.exit"), "0\n");
     EXPECT_EQ(inst.ReadFile("runB.exit"), "0\n");
 
     EXPECT_EQ(inst.Log("SPEKOLAR.old"), oldLog);
     EXPECT_EQ(inst.Log("SPEKOLAR.TXT.old"), oldFindings);
-    // One pass after the other: start, closing line, start, closing line.
-    const std::string log = inst.Log("SPEKOLAR.log");
-    const size_t start2 = log.find("Spekolar gestartet", log.find("Spekolar gestartet") + 1);
-    ASSERT_NE(start2, std::string::npos) << log;
-    EXPECT_EQ(Count(log.substr(0, start2), std::string(59, '*')), 1u) << log;
-    EXPECT_EQ(Count(log.substr(start2), std::string(59, '*')), 1u) << log;
+    ExpectPassesInTurn(inst);
     // Three findings a pass.
     const std::string findings = inst.Log("SPEKOLAR.TXT");
     ExpectWholeRecords(findings);
@@ -123,8 +118,8 @@ TEST(ReliabilityTest, TwoPassesAtOnceLoseNothing) {
     EXPECT_EQ(inst.Sql("SELECT COUNT(*), COUNT(DISTINCT MsgUid) FROM QRVYSTEM.QRV200MSG"), "8\t8\n");
     // Each pass mailed its own notification; the later one moved the
     // earlier one's files aside after they had been sent.
-    EXPECT_EQ(Count(inst.ReadFile("mail.all"), " - Jobcontroller-Fehler\n"), 2u) << inst.ReadFile("mail.all");
-    EXPECT_EQ(Count(inst.Log("SPEKOLAR.NRT") + inst.Log("SPEKOLAR.NRT_Old"), "Tagesabschluss-Fehler"), 2u);
+    EXPECT_EQ(CountOf(inst.ReadFile("mail.all"), " - Jobcontroller-Fehler\n"), 2u) << inst.ReadFile("mail.all");
+    EXPECT_EQ(CountOf(inst.Log("SPEKOLAR.NRT") + inst.Log("SPEKOLAR.NRT_Old"), "Tagesabschluss-Fehler"), 2u);
     if (HasFailure()) return;
   }
 }
@@ -135,27 +130,16 @@ TEST(ReliabilityTest, TwoPassesAtOnceLoseNothing) {
 TEST(ReliabilityTest, ALockFileDeletedDuringAPassStillLocks) {
   Installation inst;
   ConfigureFindings(inst);
-  {
-    std::ofstream php(inst.PhpPath(), std::ios::trunc);
-    php << "#!/bin/sh\ntouch '" << inst.Root() << "/mail.started'\nsleep 3\n";
-  }
-  std::string first = "(";  // piece by piece, as above
-  first += inst.Command({inst.CredentialsPath()}, "@2026-12-07 22:45:00", "A");
-  first += ") &";
-  ASSERT_EQ(std::system(first.c_str()), 0);
-  for (int i = 0; i < 600 && !inst.Exists("mail.started"); ++i) usleep(50 * 1000);
-  ASSERT_TRUE(std::filesystem::exists(inst.Root() + "/mail.started"));
+  inst.WriteMailScript("touch '" + inst.Root() + "/mail.started'\nsleep 3\n");
+  ASSERT_TRUE(inst.Start({inst.CredentialsPath()}, "@2026-12-07 22:45:00", "A"));
+  ASSERT_TRUE(inst.WaitFor("mail.started"));
   ASSERT_TRUE(std::filesystem::remove(inst.LogDir() + "/SPEKOLAR.LCK"));
 
   ASSERT_EQ(std::system(inst.Command({inst.CredentialsPath()}, "@2026-12-07 22:45:00", "B").c_str()), 0);
-  for (int i = 0; i < 600 && !inst.Exists("runA.exit"); ++i) usleep(50 * 1000);
+  ASSERT_TRUE(inst.WaitFor("runA.exit"));
   EXPECT_EQ(inst.ReadFile("runA.exit"), "0\n");
   EXPECT_EQ(inst.ReadFile("runB.exit"), "0\n");
-  const std::string log = inst.Log("SPEKOLAR.log");
-  const size_t start2 = log.find("Spekolar gestartet", log.find("Spekolar gestartet") + 1);
-  ASSERT_NE(start2, std::string::npos) << log;
-  EXPECT_EQ(Count(log.substr(0, start2), std::string(59, '*')), 1u) << log;
-  EXPECT_EQ(Count(log.substr(start2), std::string(59, '*')), 1u) << log;
+  ExpectPassesInTurn(inst);
 }
 
 // Where the lock cannot be made but the run protocol can be written (here
@@ -206,7 +190,7 @@ TEST(ReliabilityTest, LinksInTheLogDirectoryAreNotWrittenThrough) {
                             "beschrieben: '" + dir + "SPEKOLAR.log', '" + dir + "SPEKOLAR.TXT'.\n";
   ASSERT_GE(r.err.size(), links.size()) << r.err;
   EXPECT_EQ(r.err.substr(r.err.size() - links.size()), links) << r.err;
-  EXPECT_EQ(Count(r.err, "\n"), 2u) << r.err;  // and the lost lines, once
+  EXPECT_EQ(CountOf(r.err, "\n"), 2u) << r.err;  // and the lost lines, once
 
   r = inst.Run({"--check", inst.CredentialsPath()}, kNow);
   EXPECT_NE(r.out.find("symbolic links, never written through: SPEKOLAR.log, SPEKOLAR.TXT, "
@@ -554,10 +538,7 @@ TEST(ReliabilityTest, MailScriptFromPathsWithBlanksAndShellText) {
 TEST(ReliabilityTest, MailScriptInheritsOnlyTheStandardDescriptors) {
   Installation inst;
   ConfigureFindings(inst);
-  {
-    std::ofstream php(inst.PhpPath(), std::ios::trunc);
-    php << "#!/bin/sh\nLD_PRELOAD= ls -ln /proc/self/fd > '" << inst.Root() << "/mail.fds' 2>&1\n";
-  }
+  inst.WriteMailScript("LD_PRELOAD= ls -ln /proc/self/fd > '" + inst.Root() + "/mail.fds' 2>&1\n");
   RunResult r = inst.Run(kNow);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string listing = inst.ReadFile("mail.fds");

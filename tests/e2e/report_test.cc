@@ -8,7 +8,6 @@
 #include <fstream>
 #include <map>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,11 +16,13 @@
 #endif
 
 #include "e2e/Installation.h"
+#include "support/Text.h"
 
 namespace {
 
+using spktest::CountOf;
 using spktest::Installation;
-using spktest::Lines;
+using spktest::ReadBytes;
 using spktest::RunResult;
 
 // The report's default last day is yesterday: 07.12.2026.
@@ -74,17 +75,14 @@ void WriteHistory(Installation& inst) {
                    logs + "comm/termcommlog_*.log\n");
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-int Count(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
+// The first group of each match of `pattern` in `text`.
+std::vector<std::string> Captures(const std::string& text, const std::string& pattern) {
+  std::vector<std::string> found;
+  const std::regex re(pattern);
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), re); it != std::sregex_iterator(); ++it) {
+    found.push_back((*it)[1]);
+  }
+  return found;
 }
 
 class ReportTest : public ::testing::Test {
@@ -120,19 +118,18 @@ TEST_F(ReportTest, HtmlHasOneChartPerRunTimeSectionAndTheFindingsOfEachDaysDryRu
   const std::string path = inst_.Root() + "/report.html";
   RunResult r = Report({"--report", "--days=10", "--out", path});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const std::string html = ReadAll(path);
-  EXPECT_EQ(Count(html, "<script"), 0);
-  EXPECT_EQ(Count(html, " src="), 0);
-  EXPECT_EQ(Count(html, "href="), 0);
+  const std::string html = ReadBytes(path);
+  // Self-contained: no script, nothing loaded from elsewhere.
+  for (const char* outside : {"<script", " src=", "href="}) EXPECT_EQ(CountOf(html, outside), 0u) << outside;
 
   // One chart per run-time section, in pass order, with a point per run and
   // the limits band; the runs outside the limits marked.
   struct Chart {
     const char* section;
-    int points, outside;
+    size_t points, outside;
   };
   const Chart charts[] = {{"TAGESABSCHLUSS", kDays, 2}, {"TERMINAL DOWNLOAD", 2 * kDays, 3}};
-  ASSERT_EQ(Count(html, "<svg class=\"chart\""), 2);
+  ASSERT_EQ(CountOf(html, "<svg class=\"chart\""), 2u);
   size_t at = 0;
   for (const Chart& c : charts) {
     at = html.find("<h2>Laufzeiten " + std::string(c.section) + "</h2>", at);
@@ -140,9 +137,9 @@ TEST_F(ReportTest, HtmlHasOneChartPerRunTimeSectionAndTheFindingsOfEachDaysDryRu
     const size_t begin = html.find("<svg class=\"chart\"", at);
     const size_t end = html.find("</svg>", begin);
     const std::string svg = html.substr(begin, end - begin);
-    EXPECT_EQ(Count(svg, "<circle class=\"run"), c.points) << c.section;
-    EXPECT_EQ(Count(svg, "<circle class=\"run out\""), c.outside) << c.section;
-    EXPECT_EQ(Count(svg, "<rect class=\"band\""), 1) << c.section;
+    EXPECT_EQ(CountOf(svg, "<circle class=\"run"), c.points) << c.section;
+    EXPECT_EQ(CountOf(svg, "<circle class=\"run out\""), c.outside) << c.section;
+    EXPECT_EQ(CountOf(svg, "<rect class=\"band\""), 1u) << c.section;
   }
   // The summary and the terminal rankings.
   EXPECT_NE(html.find("<th>L\xC3\xA4ngster Tagesabschluss</th><td>38:00 min am 07.12.2026</td>"),
@@ -154,37 +151,21 @@ TEST_F(ReportTest, HtmlHasOneChartPerRunTimeSectionAndTheFindingsOfEachDaysDryRu
   const size_t table = html.find("<table class=\"findings\">");
   ASSERT_NE(table, std::string::npos);
   const std::string findings = html.substr(table, html.find("</table>", table) - table);
-  std::vector<std::string> monitors;
-  const std::regex headerCell("<th>([^<]*)</th>");
-  for (auto it = std::sregex_iterator(findings.begin(), findings.end(), headerCell);
-       it != std::sregex_iterator(); ++it) {
-    monitors.push_back((*it)[1]);
-  }
+  const std::vector<std::string> monitors = Captures(findings, "<th>([^<]*)</th>");
   ASSERT_GE(monitors.size(), 3u);  // Tag, the monitors, Summe
   int total = 0;
   for (int i = 0; i < kDays; ++i) {
     const std::string german = Fmt("%02d.%02d.2026", DayAt(i));
     RunResult dry = Report({"--dry-run", "--date", Fmt("2026-%2$02d-%1$02d", DayAt(i))});
     ASSERT_EQ(dry.exitCode, 0) << dry.err;
-    std::map<std::string, int> expected;
-    for (const std::string& line : Lines(dry.out)) {
-      if (line.rfind("SPEKOLAR.TXT: ", 0) != 0) continue;
-      const std::vector<std::string> fields = [&] {
-        std::vector<std::string> f;
-        std::stringstream s(line.substr(14));
-        for (std::string part; std::getline(s, part, ';') && f.size() < 3;) f.push_back(part);
-        return f;
-      }();
-      ++expected[fields[1] + " Typ " + fields[2]];
+    std::map<std::string, int> expected;  // "SECTION Typ N": records
+    for (const std::string& monitor : Captures(dry.out, "\nSPEKOLAR\\.TXT: [^;]*;([^;]*;[^;]*);")) {
+      ++expected[monitor.substr(0, monitor.find(';')) + " Typ " + monitor.substr(monitor.find(';') + 1)];
     }
     const size_t row = findings.find("<tr><td>" + german + "</td>");
     ASSERT_NE(row, std::string::npos) << german;
     const std::string cells = findings.substr(row, findings.find("</tr>", row) - row);
-    const std::regex cell("<td[^>]*>([^<]*)</td>");
-    std::vector<std::string> values;
-    for (auto it = std::sregex_iterator(cells.begin(), cells.end(), cell); it != std::sregex_iterator(); ++it) {
-      values.push_back((*it)[1]);
-    }
+    const std::vector<std::string> values = Captures(cells, "<td[^>]*>([^<]*)</td>");
     ASSERT_EQ(values.size(), monitors.size()) << cells;
     int dayTotal = 0;
     for (size_t m = 1; m + 1 < monitors.size(); ++m) {
@@ -295,10 +276,10 @@ TEST_F(ReportTest, HtmlRendersInHeadlessChromium) {
                               " timeout 120 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars "
                               "--window-size=1000,1600 --screenshot=" + png + " file://" + html +
                               " >" + inst_.Root() + "/chromium.out 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << ReadAll(inst_.Root() + "/chromium.out");
+  ASSERT_EQ(std::system(command.c_str()), 0) << ReadBytes(inst_.Root() + "/chromium.out");
   int width = 0, height = 0;
   std::vector<unsigned char> rgb;
-  ASSERT_TRUE(DecodePng(ReadAll(png), &width, &height, &rgb));
+  ASSERT_TRUE(DecodePng(ReadBytes(png), &width, &height, &rgb));
   EXPECT_EQ(width, 1000);
   EXPECT_EQ(height, 1600);
   // The charts' colours where the charts are: the limits band, the points

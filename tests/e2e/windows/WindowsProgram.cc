@@ -8,24 +8,11 @@
 
 #include "support/MariaDbServer.h"
 #include "support/TempDir.h"
+#include "support/Text.h"
 
 namespace spktest {
 
 namespace {
-
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
@@ -36,7 +23,7 @@ std::string Replace(std::string text, const std::string& from, const std::string
 
 // The shell command that runs `rest` with Wine's settings for the prefix.
 std::string WineEnvironment(const WindowsSetup& setup) {
-  return "WINEPREFIX=" + Quote(setup.prefix) + " WINEDEBUG=-all ";
+  return "WINEPREFIX=" + ShellQuote(setup.prefix) + " WINEDEBUG=-all ";
 }
 
 int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
@@ -44,7 +31,7 @@ int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; 
 // The prefix and its wineserver first, outside any stopped clock. Only a
 // warm-up: whether the program itself ran is judged by its results.
 void WarmUp(const WindowsSetup& setup) {
-  std::string ready = "bash " + Quote(setup.wineRun) + " " + Quote(setup.prefix) +
+  std::string ready = "bash " + ShellQuote(setup.wineRun) + " " + ShellQuote(setup.prefix) +
                       " cmd /c exit 0 </dev/null >/dev/null 2>&1";
   if (std::system(ready.c_str()) != 0) std::system(ready.c_str());
 }
@@ -53,7 +40,7 @@ std::string Assignments(const std::vector<std::string>& environment) {
   std::string text;
   for (const std::string& item : environment) {
     size_t eq = item.find('=');
-    text += item.substr(0, eq + 1) + Quote(item.substr(eq + 1)) + " ";
+    text += item.substr(0, eq + 1) + ShellQuote(item.substr(eq + 1)) + " ";
   }
   return text;
 }
@@ -96,19 +83,19 @@ RunResult RunUnderWine(const WindowsSetup& setup, const std::string& program,
   const std::string outFile = workDir + "/../wine.out";
   const std::string errFile = workDir + "/../wine.err";
   std::string command =
-      "cd " + Quote(workDir) + " && " + WineEnvironment(setup) + Assignments(environment);
+      "cd " + ShellQuote(workDir) + " && " + WineEnvironment(setup) + Assignments(environment);
   // faketime's stat() interception confuses Wine; the clock alone is enough.
-  if (!fakeTime.empty()) command += "NO_FAKE_STAT=1 faketime -f " + Quote(fakeTime) + " ";
-  command += "wine " + Quote(setup.buildDir + "/" + program);
+  if (!fakeTime.empty()) command += "NO_FAKE_STAT=1 faketime -f " + ShellQuote(fakeTime) + " ";
+  command += "wine " + ShellQuote(setup.buildDir + "/" + program);
   for (const std::string& a : args) {
     command += ' ';
-    command += Quote(a);
+    command += ShellQuote(a);
   }
-  command += " </dev/null > " + Quote(outFile) + " 2> " + Quote(errFile);
+  command += " </dev/null > " + ShellQuote(outFile) + " 2> " + ShellQuote(errFile);
   RunResult r;
   r.exitCode = ExitCode(std::system(command.c_str()));
-  r.out = Slurp(outFile);
-  r.err = Slurp(errFile);
+  r.out = ReadBytes(outFile);
+  r.err = ReadBytes(errFile);
   return r;
 }
 
@@ -117,19 +104,19 @@ std::string RunInWineConsole(const WindowsSetup& setup, const std::string& comma
                              const std::vector<std::string>& environment) {
   WarmUp(setup);
   const std::string outFile = workDir + "/../console.out";
-  const std::string command = "cd " + Quote(workDir) + " && " + WineEnvironment(setup) +
+  const std::string command = "cd " + ShellQuote(workDir) + " && " + WineEnvironment(setup) +
                               "LANG=C.UTF-8 LC_ALL= " + Assignments(environment) + "script -qec " +
-                              Quote("wine cmd /c " + Quote(commandLine)) + " /dev/null </dev/null > " +
-                              Quote(outFile) + " 2>&1";
+                              ShellQuote("wine cmd /c " + ShellQuote(commandLine)) + " /dev/null </dev/null > " +
+                              ShellQuote(outFile) + " 2>&1";
   std::system(command.c_str());
-  return Slurp(outFile);
+  return ReadBytes(outFile);
 }
 
 bool ImportRegistry(const WindowsSetup& setup, const Installation& inst) {
-  const std::string run = "bash " + Quote(setup.wineRun) + " " + Quote(setup.prefix) + " ";
+  const std::string run = "bash " + ShellQuote(setup.wineRun) + " " + ShellQuote(setup.prefix) + " ";
   // Keys persist in the prefix: take away what an earlier test wrote.
   std::system((run + "reg delete 'HKLM\\Software\\KORVANE\\PELDAVORN' /f >/dev/null 2>&1").c_str());
-  std::string import = run + "reg import " + Quote(WindowsPath(inst.Root() + "/registry.reg")) +
+  std::string import = run + "reg import " + ShellQuote(WindowsPath(inst.Root() + "/registry.reg")) +
                        " >/dev/null 2>&1";
   return std::system(import.c_str()) == 0;
 }
@@ -159,7 +146,7 @@ PassOutcome CollectOutcome(const Installation& inst, const RunResult& run) {
   o.exitCode = run.exitCode;
   o.out = run.out;
   for (const auto& entry : std::filesystem::directory_iterator(inst.LogDir())) {
-    o.logFiles[entry.path().filename().string()] = Slurp(entry.path().string());
+    o.logFiles[entry.path().filename().string()] = ReadBytes(entry.path().string());
   }
   // Every column but MsgDat, which the server fills with its own clock.
   o.messageRows = inst.Sql(

@@ -7,8 +7,6 @@
 // definition that both packages hold, imported with schtasks.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -17,39 +15,28 @@
 
 #include "e2e/windows/WindowsProgram.h"
 #include "support/TempDir.h"
+#include "support/Text.h"
 
 namespace {
 
+using spktest::ShellQuote;
 using spktest::WindowsPath;
-
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'') out += "'\\''";
-    else out += c;
-  }
-  return out + "'";
-}
 
 // Runs a Windows command line in the build's prefix; its exit code, and its
 // standard output in `out` when asked for.
 int Wine(const spktest::WindowsSetup& setup, const std::vector<std::string>& args,
          std::string* out = nullptr) {
-  std::string command = "bash " + Quote(setup.wineRun) + " " + Quote(setup.prefix);
+  std::string command = "bash " + ShellQuote(setup.wineRun) + " " + ShellQuote(setup.prefix);
   for (const std::string& a : args) {
     command += ' ';
-    command += Quote(a);
+    command += ShellQuote(a);
   }
   command += " </dev/null 2>/dev/null";
   if (out == nullptr) command += " >/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return -1;
-  char buf[256];
-  while (std::fgets(buf, sizeof buf, pipe)) {
-    if (out != nullptr) *out += buf;
-  }
-  const int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  int exitCode = -1;
+  const std::string text = spktest::CommandOutput(command, &exitCode);
+  if (out != nullptr) *out += text;
+  return exitCode;
 }
 
 std::vector<std::string> FilesIn(const std::string& folder) {

@@ -12,6 +12,7 @@
 #include "e2e/windows/WindowsProgram.h"
 #include "support/Bytes.h"
 #include "support/MariaDbServer.h"
+#include "support/Text.h"
 
 namespace {
 
@@ -187,12 +188,7 @@ TEST(WindowsEncryptToolTest, SameCipherTextAsTheLinuxTool) {
     RunResult windows = spktest::RunUnderWine(setup, "spekolar-encrypt.exe", {value},
                                               dir.path() + "/bin", {});
     EXPECT_EQ(windows.exitCode, 0) << value;
-    std::string linux;
-    if (FILE* pipe = popen((std::string(SPEKOLAR_ENCRYPT_BINARY) + " " + value).c_str(), "r")) {
-      char buf[256];
-      while (std::fgets(buf, sizeof buf, pipe)) linux += buf;
-      pclose(pipe);
-    }
+    const std::string linux = spktest::CommandOutput(std::string(SPEKOLAR_ENCRYPT_BINARY) + " " + value);
     ASSERT_FALSE(linux.empty()) << value;
     // The Windows tool ends its line with CR LF.
     EXPECT_EQ(windows.out, linux.substr(0, linux.find('\n')) + "\r\n") << value;
@@ -210,12 +206,7 @@ TEST(WindowsEncryptToolTest, SameCipherTextAsTheLinuxTool) {
     }
     RunResult windows = spktest::RunUnderWine(setup, "spekolar-encrypt.exe", argv, dir.path() + "/bin", {});
     EXPECT_EQ(windows.exitCode, 0) << args;
-    std::string linux;
-    if (FILE* pipe = popen((std::string(SPEKOLAR_ENCRYPT_BINARY) + " " + args).c_str(), "r")) {
-      char buf[256];
-      while (std::fgets(buf, sizeof buf, pipe)) linux += buf;
-      pclose(pipe);
-    }
+    const std::string linux = spktest::CommandOutput(std::string(SPEKOLAR_ENCRYPT_BINARY) + " " + args);
     std::string windowsText;
     for (char c : windows.out) {
       if (c != '\r') windowsText += c;
