@@ -264,35 +264,30 @@ TEST(ReliabilityTest, AFullDiskTearsNoRecord) {
 TEST(ReliabilityTest, SpecialFilesAreNeverWaitedFor) {
   struct Case {
     const char* what;
-    const char* place;  // "config", "credentials" or "protocol"
+    const char* place;  // below the installation's root
     bool fifo;          // else a link to /dev/zero
     int exitCode;
     const char* entry;
   };
   const Case cases[] = {
-      {"configuration FIFO", "config", true, 1,
+      {"configuration FIFO", "work/settings/Spekolar.ini", true, 1,
        "Konfigurationsdatei '../settings/Spekolar.ini' konnte nicht gelesen werden."},
-      {"configuration /dev/zero", "config", false, 1,
+      {"configuration /dev/zero", "work/settings/Spekolar.ini", false, 1,
        "Konfigurationsdatei '../settings/Spekolar.ini' konnte nicht gelesen werden."},
-      {"credentials FIFO", "credentials", true, 255,
+      {"credentials FIFO", "peldavorn.ini", true, 255,
        "Fehler beim Verbindungsaufbau zur Datenbank:\n0\n\n\n\n"},
-      {"credentials /dev/zero", "credentials", false, 255,
+      {"credentials /dev/zero", "peldavorn.ini", false, 255,
        "Fehler beim Verbindungsaufbau zur Datenbank:\n0\n\n\n\n"},
-      {"protocol FIFO", "protocol", true, 0, "' konnte nicht ge\xF6" "ffnet werden\n"},
-      {"protocol /dev/zero", "protocol", false, 0, "' konnte nicht ge\xF6" "ffnet werden\n"},
+      {"protocol FIFO", "work/logs/tagab.log", true, 0, "' konnte nicht ge\xF6" "ffnet werden\n"},
+      {"protocol /dev/zero", "work/logs/tagab.log", false, 0, "' konnte nicht ge\xF6" "ffnet werden\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Installation inst;
     inst.WriteConfig("[SPEKOLAR]\nE-Mail=admin@example.org\n[TAGESABSCHLUSS]\nTyp=1,2\nDatei=" +
                      inst.Root() + "/work/logs/tagab.log\n");
-    std::string target;
-    if (std::string(c.place) == "config") target = inst.Root() + "/work/settings/Spekolar.ini";
-    if (std::string(c.place) == "credentials") target = inst.CredentialsPath();
-    if (std::string(c.place) == "protocol") {
-      std::filesystem::create_directories(inst.Root() + "/work/logs");
-      target = inst.Root() + "/work/logs/tagab.log";
-    }
+    const std::string target = inst.Root() + "/" + c.place;
+    std::filesystem::create_directories(std::filesystem::path(target).parent_path());
     std::filesystem::remove(target);
     if (c.fifo) {
       ASSERT_EQ(mkfifo(target.c_str(), 0644), 0);

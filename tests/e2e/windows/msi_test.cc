@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -125,12 +124,7 @@ TEST(ScheduledTaskTest, SchtasksImportsTheDefinition) {
   Wine(setup, {"schtasks", "/Delete", "/TN", name, "/F"});
   EXPECT_EQ(Wine(setup, {"schtasks", "/Create", "/TN", name, "/XML", WindowsPath(xml)}), 0);
   const std::string stored = setup.prefix + "/drive_c/windows/system32/tasks/" + name;
-  std::string task;
-  if (std::FILE* f = std::fopen(stored.c_str(), "rb")) {
-    char buf[512];
-    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) task.append(buf, n);
-    std::fclose(f);
-  }
+  const std::string task = spktest::ReadBytes(stored);
   EXPECT_NE(task.find("every 15 minutes"), std::string::npos) << task;
   EXPECT_EQ(Wine(setup, {"schtasks", "/Delete", "/TN", name, "/F"}), 0);
   EXPECT_FALSE(std::filesystem::exists(stored));
