@@ -8,6 +8,7 @@
 #include <string>
 
 #include "e2e/Installation.h"
+#include "support/Text.h"
 
 namespace {
 
@@ -120,19 +121,12 @@ TEST(EncryptToolTest, WithoutArgumentPrintsUsageAndExits2) {
   EXPECT_EQ(WEXITSTATUS(status), 2);
 }
 
-}  // namespace
-
-namespace {
-
 // The tool's own options, and "--" before a text that looks like one.
 TEST(EncryptToolTest, HelpVersionAndTextsAfterDoubleDash) {
-  spktest::TempDir dir;
-  auto run = [&](const std::string& args, std::string* out) {
-    const std::string command = std::string(SPEKOLAR_ENCRYPT_BINARY) + " " + args + " > " + dir.path() +
-                                "/out 2> " + dir.path() + "/err";
-    const int status = std::system(command.c_str());
-    *out = dir.Read("out");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  auto run = [](const std::string& args, std::string* out) {
+    int exitCode = -1;
+    *out = spktest::CommandOutput(std::string(SPEKOLAR_ENCRYPT_BINARY) + " " + args + " 2>/dev/null", &exitCode);
+    return exitCode;
   };
   std::string secret;
   ASSERT_EQ(run("secret", &secret), 0);
