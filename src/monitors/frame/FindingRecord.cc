@@ -17,8 +17,8 @@ CString ProtectSemicolons(CString text) {
   return text;
 }
 
-CString CheckedFileField() {
-  return CString("(gepr\xFC" "fte Datei: ") + State().CheckedFileName + ")";
+CString CheckedFileField(const CString& fileName) {
+  return CString("(gepr\xFC" "fte Datei: ") + fileName + ")";
 }
 
 CString WriteFindingRecord(CString record) {

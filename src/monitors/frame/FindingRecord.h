@@ -32,8 +32,9 @@ struct FindingRecord {
 // semicolon in the line cannot be taken for a field separator.
 CString ProtectSemicolons(CString text);
 
-// "(gepr\xFC" "fte Datei: " + State().CheckedFileName + ")", field 7.
-CString CheckedFileField();
+// "(gepr\xFC" "fte Datei: " + fileName + ")", field 7; the name is the
+// scan's CheckedFileName().
+CString CheckedFileField(const CString& fileName);
 
 // Writes one finding record to FindingsProtocol ("dd.mm.yyyy hh:mm:ss;record")
 // and tells the pass observer; returns the record as written, which is also

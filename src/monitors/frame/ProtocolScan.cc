@@ -59,7 +59,7 @@ bool ProtocolScan::Run() {
       continue;
     }
     for (const platform::FoundFile& match : matches) {
-      State().CheckedFileName = match.name;
+      checkedFileName_ = match.name;
       std::unique_ptr<platform::ReadableFile> file;
       if (env->OpenForRead(match.path, &file) != platform::Status::kOk || !file) {
         WriteRunEntry("   Protokolldatei '" + match.path + "' konnte nicht ge\xF6" "ffnet werden");

@@ -15,7 +15,7 @@
 //      (the working copy); an empty slot ends the pass; onEntry; searches
 //      the pattern (no match: "   Protokolldatei '<entry>' nicht gefunden.",
 //      next slot); for each match in search order, directories included:
-//      CheckedFileName = its plain name, open its full path; a match that
+//      CheckedFileName() = its plain name, open its full path; a match that
 //      cannot be opened is reported ("   Protokolldatei '<path>' konnte nicht
 //      ge\xF6ffnet werden") and ends the whole pass; otherwise
 //      "  Bearbeiten Protokolldatei '<path>'", onFileOpened, the lines, and
@@ -99,6 +99,11 @@ class ProtocolScan {
   const platform::LocalTime& StartTime() const { return startTime_; }
   const CString& Today() const { return today_; }
 
+  // Name without folder of the match being read (or the last one tried):
+  // what a finding names as its checked file (CheckedFileField). Empty
+  // before the first match.
+  const CString& CheckedFileName() const { return checkedFileName_; }
+
   // The date text that makes a line dated and begins its stamp. Run() sets
   // it to Today(); a monitor whose files carry other date forms sets it per
   // file (in onFileOpened). It must not begin or end with white space.
@@ -153,6 +158,7 @@ class ProtocolScan {
   platform::LocalTime startTime_;
   CString today_;
   CString date_;
+  CString checkedFileName_;
   Mode mode_ = Mode::kDated;
   const NeedleSet* words_ = nullptr;
   LineReader* reader_ = nullptr;

@@ -64,6 +64,8 @@ bool CheckGroupErrors(CString sectionName) {
   MonitorSettingsRecord& settings = State().MonitorSettings;
   FindingReporter reporter(group->errorTitle, group->monitorName);
 
+  ProtocolScan scan(CString(" \xDC" "berwachung ") + group->name + " Typ 2 (Fehlermeldungen)",
+                    group->dateKey);
   auto report = [&](const CString& text) {
     FindingRecord record;
     record.section = sectionName;
@@ -71,12 +73,9 @@ bool CheckGroupErrors(CString sectionName) {
     record.minimum = settings.MinLaufzeit;
     record.maximum = settings.MaxLaufzeit;
     record.text = ProtectSemicolons(text);
-    record.checkedFile = CheckedFileField();
+    record.checkedFile = CheckedFileField(scan.CheckedFileName());
     reporter.Report(record);
   };
-
-  ProtocolScan scan(CString(" \xDC" "berwachung ") + group->name + " Typ 2 (Fehlermeldungen)",
-                    group->dateKey);
 
   if (!group->blockScan) {
     const NeedleSet& words = LineScanWords();

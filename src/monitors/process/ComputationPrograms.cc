@@ -37,17 +37,17 @@ bool CheckComputationProgramErrors(CString sectionName) {
   CString longDate;
   CString shortDate;
 
+  ProtocolScan scan(" \xDC" "berwachung Rechenprogramme Typ 2 (Fehlermeldungen)",
+                    platform::DateDotted);
   auto report = [&](const CString& text) {
     FindingRecord record;
     record.section = sectionName;
     record.type = settings.Typ2;
     record.text = ProtectSemicolons(text);
-    record.checkedFile = CheckedFileField();
+    record.checkedFile = CheckedFileField(scan.CheckedFileName());
     reporter.Report(record);
   };
 
-  ProtocolScan scan(" \xDC" "berwachung Rechenprogramme Typ 2 (Fehlermeldungen)",
-                    platform::DateDotted);
   scan.onEntry = [&](const CString&) { blockMode = false; };
   scan.onFileOpened = [&](const platform::FoundFile& match) {
     if (longDate.IsEmpty()) {

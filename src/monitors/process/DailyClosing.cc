@@ -74,6 +74,7 @@ bool CheckDailyClosingRuntime(CString sectionName) {
   int startSeconds = 0;
   CString startStamp;
 
+  ProtocolScan scan(" \xDC" "berwachung Tagesabschluss Typ 1 (Laufzeit)", platform::DateDotted);
   auto report = [&](const CString& runTime, const CString& text) {
     FindingRecord record;
     record.section = sectionName;
@@ -82,11 +83,10 @@ bool CheckDailyClosingRuntime(CString sectionName) {
     record.maximum = settings.MaxLaufzeit;
     record.runTime = runTime;
     record.text = text;
-    record.checkedFile = CheckedFileField();
+    record.checkedFile = CheckedFileField(scan.CheckedFileName());
     reporter.Report(record);
   };
 
-  ProtocolScan scan(" \xDC" "berwachung Tagesabschluss Typ 1 (Laufzeit)", platform::DateDotted);
   scan.onLine = [&](ScanLine& line) {
     if (!line.dated) return;
     const CString& text = line.text;
@@ -142,18 +142,18 @@ bool CheckDailyClosingErrors(CString sectionName) {
     ended = false;
     for (int i = 0; i < kPhaseCount; ++i) phaseStarted[i] = phaseEnded[i] = false;
   };
+  ProtocolScan scan(" \xDC" "berwachung Tagesabschluss Typ 2 (Fehlermeldungen)",
+                    platform::DateDotted);
   auto report = [&](const CString& text) {
     FindingRecord record;
     record.section = sectionName;
     record.type = settings.Typ2;
     record.text = text;
-    record.checkedFile = CheckedFileField();
+    record.checkedFile = CheckedFileField(scan.CheckedFileName());
     reporter.Report(record);
   };
 
   const NeedleSet& runWords = RunWords();
-  ProtocolScan scan(" \xDC" "berwachung Tagesabschluss Typ 2 (Fehlermeldungen)",
-                    platform::DateDotted);
   scan.onLine = [&](ScanLine& line) {
     if (!line.dated) return;
     const CString& text = line.text;

@@ -67,7 +67,7 @@ bool CheckPayrollErrors(CString sectionName) {
     } else {
       record.text = ProtectSemicolons(text);
     }
-    record.checkedFile = CheckedFileField();
+    record.checkedFile = CheckedFileField(scan.CheckedFileName());
     reporter.Report(record);
   };
   return scan.Run();

@@ -193,7 +193,7 @@ class ErrorPass {
     // The terminal name and the text both come from protocol lines: their
     // semicolons are protected, so that the record keeps its seven fields.
     record.text = ProtectSemicolons(terminal_) + " - " + ProtectSemicolons(findingText);
-    record.checkedFile = CheckedFileField();
+    record.checkedFile = CheckedFileField(scan_.CheckedFileName());
     reporter_.Report(record);
   }
 

@@ -164,7 +164,7 @@ class RunPairing {
     // semicolon in them is protected, so that the record keeps its seven
     // fields.
     record.text = ProtectSemicolons(terminal_ + " - " + DottedStamp(lineStamp_)) + verdict;
-    record.checkedFile = CheckedFileField();
+    record.checkedFile = CheckedFileField(scan_.CheckedFileName());
     reporter_.Report(record);
   }
 

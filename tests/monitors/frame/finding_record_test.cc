@@ -14,12 +14,10 @@
 namespace {
 
 TEST(FindingRecordTest, SevenFieldsAndTheCheckedFile) {
-  State().CheckedFileName = "tagab.log";
-  FindingRecord r{"TAGESABSCHLUSS", "1", "60", "2100", "2400", "x", CheckedFileField()};
+  FindingRecord r{"TAGESABSCHLUSS", "1", "60", "2100", "2400", "x", CheckedFileField("tagab.log")};
   EXPECT_EQ(r.Join(), "TAGESABSCHLUSS;1;60;2100;2400;x;(gepr\xFC" "fte Datei: tagab.log)");
   FindingRecord empty{"JOBCONTROLLER", "2", "", "", "", "t", ""};
   EXPECT_EQ(empty.Join(), "JOBCONTROLLER;2;;;;t;");
-  ResetProgramState();
 }
 
 TEST(FindingRecordTest, SemicolonsBecomeQuotedSemicolons) {
@@ -30,13 +28,11 @@ TEST(FindingRecordTest, SemicolonsBecomeQuotedSemicolons) {
 
 // A ";" in a configured value or a file name stays inside its field.
 TEST(FindingRecordTest, EveryFieldKeepsItsSemicolons) {
-  State().CheckedFileName = "a;b.log";
   FindingRecord r{"TAGESABSCHLUSS", "1", "6;0", "21;00", "", ProtectSemicolons("t;x"),
-                  CheckedFileField()};
+                  CheckedFileField("a;b.log")};
   EXPECT_EQ(spktest::RecordFields(r.Join().str()),
             (std::vector<std::string>{"TAGESABSCHLUSS", "1", "6;0", "21;00", "", "t;x",
                                       "(gepr\xFC" "fte Datei: a;b.log)"}));
-  ResetProgramState();
 }
 
 class FindingReporterTest : public spktest::MonitorTestBed {};

@@ -23,7 +23,7 @@ class ProtocolScanTest : public spktest::MonitorTestBed {
   // as "<file>|<text>|<stamp>".
   bool RunCollecting(ProtocolScan& scan) {
     scan.onLine = [&](ScanLine& line) {
-      seen_.push_back(std::string(State().CheckedFileName.str()) + "|" + line.text.str() + "|" +
+      seen_.push_back(scan.CheckedFileName().str() + "|" + line.text.str() + "|" +
                       line.stamp.str());
     };
     return scan.Run();
@@ -151,7 +151,7 @@ TEST_F(ProtocolScanTest, HooksFiltersAndPulledLines) {
   };
   scan.onFileOpened = [&](const platform::FoundFile& match) {
     events.push_back("open " + match.name.str());
-    EXPECT_EQ(State().CheckedFileName, match.name);
+    EXPECT_EQ(scan.CheckedFileName(), match.name);
     scan.FilterDated();  // each file starts filtered again
     if (match.name == "a2.log") scan.SetDate("07-12-2026");
     return match.name == "a1.log" || match.name == "a2.log";
@@ -159,7 +159,7 @@ TEST_F(ProtocolScanTest, HooksFiltersAndPulledLines) {
   scan.onLine = [&](ScanLine& line) {
     events.push_back("line [" + std::string(line.piece) + "] " + (line.dated ? "dated " : "") +
                      line.stamp.str() + skipped());
-    if (State().CheckedFileName == "a1.log") {
+    if (scan.CheckedFileName() == "a1.log") {
       scan.FilterEvery();  // from the first dated line on, every line
     } else {
       scan.FilterAny(&words);
