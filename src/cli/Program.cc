@@ -27,41 +27,29 @@ class ObserverList : public PassObserver {
  public:
   void Add(PassObserver* observer) { observers_.push_back(observer); }
   bool Empty() const { return observers_.empty(); }
-  void SectionBegins(const CString& name) override {
-    for (PassObserver* o : observers_) o->SectionBegins(name);
-  }
-  void SectionEnds(const CString& name) override {
-    for (PassObserver* o : observers_) o->SectionEnds(name);
-  }
+  void SectionBegins(const CString& name) override { Tell(&PassObserver::SectionBegins, name); }
+  void SectionEnds(const CString& name) override { Tell(&PassObserver::SectionEnds, name); }
   void FindingReported(const CString& record) override {
-    for (PassObserver* o : observers_) o->FindingReported(record);
+    Tell(&PassObserver::FindingReported, record);
   }
-  void PassFailed(const CString& entry) override {
-    for (PassObserver* o : observers_) o->PassFailed(entry);
-  }
-  void LockBusy() override {
-    for (PassObserver* o : observers_) o->LockBusy();
-  }
-  void FileMissing(const CString& entry) override {
-    for (PassObserver* o : observers_) o->FileMissing(entry);
-  }
-  void FileUnreadable(const CString& path) override {
-    for (PassObserver* o : observers_) o->FileUnreadable(path);
-  }
-  void RunMeasured(const MeasuredRun& run) override {
-    for (PassObserver* o : observers_) o->RunMeasured(run);
-  }
+  void PassFailed(const CString& entry) override { Tell(&PassObserver::PassFailed, entry); }
+  void LockBusy() override { Tell(&PassObserver::LockBusy); }
+  void FileMissing(const CString& entry) override { Tell(&PassObserver::FileMissing, entry); }
+  void FileUnreadable(const CString& path) override { Tell(&PassObserver::FileUnreadable, path); }
+  void RunMeasured(const MeasuredRun& run) override { Tell(&PassObserver::RunMeasured, run); }
   void TerminalNoAnswer(const CString& terminal) override {
-    for (PassObserver* o : observers_) o->TerminalNoAnswer(terminal);
+    Tell(&PassObserver::TerminalNoAnswer, terminal);
   }
-  void MessageStored(bool stored) override {
-    for (PassObserver* o : observers_) o->MessageStored(stored);
-  }
-  void MailStarted(bool started) override {
-    for (PassObserver* o : observers_) o->MailStarted(started);
-  }
+  void MessageStored(bool stored) override { Tell(&PassObserver::MessageStored, stored); }
+  void MailStarted(bool started) override { Tell(&PassObserver::MailStarted, started); }
 
  private:
+  // Calls `event` with `args` on every observer, in the order they were added.
+  template <typename... Params, typename... Args>
+  void Tell(void (PassObserver::*event)(Params...), const Args&... args) {
+    for (PassObserver* o : observers_) (o->*event)(args...);
+  }
+
   std::vector<PassObserver*> observers_;
 };
 
