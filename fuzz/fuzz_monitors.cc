@@ -55,9 +55,7 @@ std::string Pass(const SectionSpec& section, const char* protocol, const std::st
   s.LogDirectory = kLogDir;
   s.RunProtocol.Open(kLogDir, "SPEKOLAR");
   s.FindingsProtocol.Open(kLogDir, "SPEKOLAR.TXT");
-  s.NotificationProtocol.Open(kLogDir, "SPEKOLAR.NRT");
-  s.NotificationPath = CString(kLogDir) + "\\SPEKOLAR.NRT";
-  s.MailTextPath = CString(kLogDir) + "\\SPEKOLAR.EML";
+  s.Notifications.Open(kLogDir);
   MonitorSettingsRecord& m = s.MonitorSettings;
   m.Typ1 = "1";
   m.Typ2 = "2";

@@ -9,6 +9,7 @@
 #include "app/MonitorRun.h"
 #include "config/InstallationPath.h"
 #include "config/IniFile.h"
+#include "db/DbSession.h"
 #include "platform/Console.h"
 #include "platform/Env.h"
 #include "platform/Registry.h"
@@ -23,17 +24,23 @@ namespace {
 const int32_t kProtocolMaxSize = 1000000;
 const char kMailInterpreter[] = "peldavorn_php_bin";
 
-// The pass's RunOptions::consoleText, for the lines it prints itself.
-std::string (*g_consoleText)(std::string_view) = nullptr;
-
 // Writes a line of the pass's own (Windows-1252) to the operator's console
-// in its encoding.
-void ConsoleLine(std::FILE* stream, std::string_view text) {
-  if (g_consoleText != nullptr) {
-    platform::WriteConsoleText(stream, g_consoleText(text));
+// in its encoding (the options' consoleText).
+void ConsoleLine(const RunOptions& options, std::FILE* stream, std::string_view text) {
+  if (options.consoleText != nullptr) {
+    platform::WriteConsoleText(stream, options.consoleText(text));
   } else {
     platform::WriteConsoleText(stream, text);
   }
+}
+
+// A warning at the end of the pass on the options' `errors` (standard
+// error, which cron mails to the operator); none where there is no such
+// stream.
+void ErrorLine(const RunOptions& options, const CString& text) {
+  if (options.errors == nullptr) return;
+  ConsoleLine(options, options.errors, text.view());
+  std::fflush(options.errors);
 }
 
 void Entry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
@@ -135,11 +142,11 @@ int32_t StartDatabase() {
   return 0;
 }
 
-void PrintUsage() {
-  ConsoleLine(stdout,
-                             "Spekolar - \xDC" "berwachung der PELDAVORN-Protokolldateien, KORVANE\n"
-                             "Aufruf: Spekolar Peldavorn.IniDatei\n"
-                             "\n");
+void PrintUsage(const RunOptions& options) {
+  ConsoleLine(options, stdout,
+              "Spekolar - \xDC" "berwachung der PELDAVORN-Protokolldateien, KORVANE\n"
+              "Aufruf: Spekolar Peldavorn.IniDatei\n"
+              "\n");
 }
 
 // Starts the mail script when a section wrote e-mail text. A result of -1
@@ -159,50 +166,44 @@ void SendMail() {
 
 // One line on standard error at the end of the pass when findings or
 // notifications were lost, so that cron tells the operator.
-void ReportLostLines(std::FILE* errors) {
+void ReportLostLines(const RunOptions& options) {
   ProgramState& s = State();
-  int lost = s.FindingsProtocol.FailedWrites() + s.NotificationProtocol.FailedWrites() +
-             s.MailTextProtocol.FailedWrites();
-  if (lost == 0 || errors == nullptr) return;
-  ConsoleLine(
-      errors, CString::Formatted("Spekolar: %d Zeile(n) in SPEKOLAR.TXT, SPEKOLAR.NRT oder "
-                                 "SPEKOLAR.EML konnten nicht geschrieben werden (Verzeichnis '%s').\n",
-                                 lost, s.LogDirectory.c_str())
-                  .view());
-  std::fflush(errors);
+  int lost = s.FindingsProtocol.FailedWrites() + s.Notifications.FailedWrites();
+  if (lost == 0) return;
+  ErrorLine(options,
+            CString::Formatted("Spekolar: %d Zeile(n) in SPEKOLAR.TXT, SPEKOLAR.NRT oder "
+                               "SPEKOLAR.EML konnten nicht geschrieben werden (Verzeichnis '%s').\n",
+                               lost, s.LogDirectory.c_str()));
 }
 
 // The program's own files in the log directory are never written through
 // a symbolic link (the directory is writable by the product's web server
 // user, and a pass may run with more rights). One line on standard error
 // names every such link this pass met, so that cron tells the operator.
-void ReportRefusedLinks(std::FILE* errors, const std::vector<CString>& refused) {
-  ProgramState& s = State();
+void ReportRefusedLinks(const RunOptions& options, const std::vector<CString>& refused) {
+  const ProgramState& s = State();
   CString names;
   auto add = [&names](const CString& path) {
     names += CString(names.IsEmpty() ? "'" : ", '") + path + "'";
   };
   for (const CString& path : refused) add(path);
   for (const ProtocolFile* file :
-       {&s.RunProtocol, &s.FindingsProtocol, &s.NotificationProtocol, &s.MailTextProtocol}) {
+       {&s.RunProtocol, &s.FindingsProtocol, &s.Notifications.Notification(),
+        &s.Notifications.MailText()}) {
     if (file->RefusedLink()) add(file->LogPath());
   }
-  if (names.IsEmpty() || errors == nullptr) return;
-  ConsoleLine(
-      errors, ("Spekolar: symbolische Links im Protokollverzeichnis werden nicht beschrieben: " +
-               names + ".\n").view());
-  std::fflush(errors);
+  if (names.IsEmpty()) return;
+  ErrorLine(options, "Spekolar: symbolische Links im Protokollverzeichnis werden nicht beschrieben: " +
+                         names + ".\n");
 }
 
 // The day's date as the state of reported findings names it.
 CString Today() { return platform::ProtocolStamp(platform::GetEnv()->Now()).Left(10); }
 
-void StateWarning(std::FILE* errors, const CString& path, const char* what, const char* outcome) {
-  if (errors == nullptr) return;
-  ConsoleLine(
-      errors, CString::Formatted("Spekolar: Zustandsdatei '%s' %s: %s.\n", path.c_str(), what, outcome)
-                  .view());
-  std::fflush(errors);
+void StateWarning(const RunOptions& options, const CString& path, const char* what,
+                  const char* outcome) {
+  ErrorLine(options, CString::Formatted("Spekolar: Zustandsdatei '%s' %s: %s.\n", path.c_str(),
+                                        what, outcome));
 }
 
 const char kAllNew[] = "alle Befunde von heute gelten als neu";
@@ -210,17 +211,17 @@ const char kAllNew[] = "alle Befunde von heute gelten als neu";
 // Reads what earlier passes of the day reported. False when the file is a
 // link (never read or replaced; the caller names it).
 bool LoadReported(const CString& path, const CString& today, ReportedFindings* reported,
-                  std::FILE* errors) {
+                  const RunOptions& options) {
   platform::Env* env = platform::GetEnv();
   if (env->IsSymbolicLink(path)) return false;
   std::string text;
   const platform::Status status = env->ReadWholeFile(path, &text);
   if (status == platform::Status::kNotFound) {
-    StateWarning(errors, path, "fehlt", kAllNew);
+    StateWarning(options, path, "fehlt", kAllNew);
   } else if (status != platform::Status::kOk) {
-    StateWarning(errors, path, "konnte nicht gelesen werden", kAllNew);
+    StateWarning(options, path, "konnte nicht gelesen werden", kAllNew);
   } else if (reported->Parse(text, today) == ReportedFindings::Parsed::kDamaged) {
-    StateWarning(errors, path, "ist besch\xE4" "digt", kAllNew);
+    StateWarning(options, path, "ist besch\xE4" "digt", kAllNew);
   }
   return true;
 }
@@ -232,12 +233,11 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
 
 int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
                 const RunOptions& options) {
-  g_consoleText = options.consoleText;
   std::vector<CString> refusedLinks;
   ReportedFindings reported;
   const int exitCode = RunPass(argc, argv, installation, options, &refusedLinks, &reported);
   State().Reported = nullptr;
-  ReportRefusedLinks(options.errors, refusedLinks);
+  ReportRefusedLinks(options, refusedLinks);
   return exitCode;
 }
 
@@ -269,11 +269,11 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
   // and the closing entry.
   std::unique_ptr<platform::FileLock> lock;
 
-  s.MailTextWritten = false;
-  if (!haveArgument) PrintUsage();
+  s.Notifications.ForgetMailText();
+  if (!haveArgument) PrintUsage(options);
 
   if (!env->FrameworkInit()) {
-    ConsoleLine(stderr, "Fatal Error: MFC initialization failed\n");
+    ConsoleLine(options, stderr, "Fatal Error: MFC initialization failed\n");
     if (s.Observer != nullptr) s.Observer->PassFailed("Fatal Error: MFC initialization failed");
     exitCode = 1;
   } else {
@@ -281,7 +281,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     if (s.LogDirectory.IsEmpty() && options.errors != nullptr) {
       // Without a log directory there is no run protocol to report into;
       // standard error is the one place left to say why.
-      ConsoleLine(options.errors, (NoLogDirectoryReason(installation) + "\n").view());
+      ConsoleLine(options, options.errors, (NoLogDirectoryReason(installation) + "\n").view());
     }
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.RunProtocol.SetMaxSize(kProtocolMaxSize);
@@ -315,12 +315,10 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     Entry("Spekolar gestartet");
     s.FindingsProtocol.Open(s.LogDirectory, "SPEKOLAR.TXT");
     s.FindingsProtocol.SetMaxSize(kProtocolMaxSize);
-    s.NotificationProtocol.Open(s.LogDirectory, "SPEKOLAR.NRT");
-    s.NotificationPath = s.LogDirectory + "\\SPEKOLAR.NRT";
-    s.MailTextPath = s.LogDirectory + "\\SPEKOLAR.EML";
+    s.Notifications.Open(s.LogDirectory);
 
     if (!haveArgument) {
-      ConsoleLine(stdout, "Spekolar peldavorn.Ini-Datei\n");
+      ConsoleLine(options, stdout, "Spekolar peldavorn.Ini-Datei\n");
       FailureEntry("*** Abbruch wegen fehlendes Parameters ***");
       return 1;
     }
@@ -354,8 +352,8 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
       if (status != 0) return status;
     }
 
-    MoveAside(s.MailTextPath);
-    MoveAside(s.NotificationPath);
+    MoveAside(s.Notifications.MailTextPath());
+    MoveAside(s.Notifications.NotificationPath());
 
     if (options.newOnly) {
       const CString statePath = s.LogDirectory + "\\" + kReportedFileName;
@@ -363,7 +361,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
       // past midnight must not hand its findings to the new day (a drive
       // still short of space would then go unreported all that day).
       reportedDay = Today();
-      if (LoadReported(statePath, reportedDay, reported, options.errors)) {
+      if (LoadReported(statePath, reportedDay, reported, options)) {
         s.Reported = reported;
       } else {
         refusedLinks->push_back(statePath);
@@ -373,7 +371,7 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     exitCode = 0;
   }
 
-  if (s.MailTextWritten) SendMail();
+  if (s.Notifications.MailTextWritten()) SendMail();
   // Saved only now, with everything reported: a pass that ends before this
   // reports its findings again next time rather than never.
   if (s.Reported != nullptr && options.saveReported) {
@@ -382,13 +380,13 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
     if (saved == platform::Status::kIsLink) {
       refusedLinks->push_back(statePath);
     } else if (saved != platform::Status::kOk) {
-      StateWarning(options.errors, statePath, "konnte nicht geschrieben werden",
+      StateWarning(options, statePath, "konnte nicht geschrieben werden",
                    "die Befunde dieses Laufs werden erneut gemeldet");
     }
   }
   CString closing(std::string(59, '*'));
   Entry(closing + "\n");
-  ReportLostLines(options.errors);
+  ReportLostLines(options);
   return exitCode;
 }
 

@@ -11,6 +11,7 @@
 #include "config/CredentialsFile.h"
 #include "config/IniFile.h"
 #include "config/InstallationPath.h"
+#include "db/DbSession.h"
 #include "monitors/frame/RunTime.h"
 #include "monitors/frame/SectionHandler.h"
 #include "platform/Registry.h"

@@ -13,6 +13,7 @@
 #include "cli/Report.h"
 #include "cli/ShiftedClock.h"
 #include "config/InstallationPath.h"
+#include "db/DbSession.h"
 #include "state/ProgramState.h"
 
 namespace cli {
@@ -174,7 +175,7 @@ int RunProgram(int argc, char** argv, const ProgramIo& io) {
   if (s.RunProtocol.FailedWrites() > 0) counter.SetLostRunProtocol(s.RunProtocol.LogPath());
   if (options.summary) {
     const int lost = s.RunProtocol.FailedWrites() + s.FindingsProtocol.FailedWrites() +
-                     s.NotificationProtocol.FailedWrites() + s.MailTextProtocol.FailedWrites();
+                     s.Notifications.FailedWrites();
     PrintForConsole(io.out, SummaryLine(counter, lost, exitCode) + "\n", encoding);
   }
   if (options.plugin) {

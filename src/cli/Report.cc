@@ -12,6 +12,7 @@
 #include "cli/DryRun.h"
 #include "cli/ShiftedClock.h"
 #include "config/InstallationPath.h"
+#include "db/DbSession.h"
 
 namespace cli {
 

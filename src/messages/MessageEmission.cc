@@ -1,5 +1,6 @@
 #include "messages/MessageEmission.h"
 
+#include "db/DbSession.h"
 #include "db/MessageRecord.h"
 #include "platform/Env.h"
 #include "platform/TimeText.h"

@@ -1,13 +1,14 @@
-#include "protocol/Notification.h"
+#include "protocol/NotificationFiles.h"
 
 #include <memory>
 
 #include "platform/Env.h"
-#include "state/ProgramState.h"
 
 namespace {
 
 const int32_t kNotificationMaxSize = 1000000;
+const char kNotificationName[] = "SPEKOLAR.NRT";
+const char kMailTextName[] = "SPEKOLAR.EML";
 
 // A plain open for reading, as the product's own tools test for the file;
 // no handle is kept between calls.
@@ -18,34 +19,40 @@ bool FileExists(const CString& path) {
 
 }  // namespace
 
-bool WriteNotification(CString text) {
-  ProgramState& s = State();
-  if (!FileExists(s.NotificationPath)) {
-    s.NotificationProtocol.Open(s.LogDirectory, "SPEKOLAR.NRT");
-    s.NotificationProtocol.SetMaxSize(kNotificationMaxSize);
+void NotificationFiles::Open(const CString& logDirectory) {
+  logDirectory_ = logDirectory;
+  notification_.Open(logDirectory_, kNotificationName);
+  notificationPath_ = logDirectory_ + "\\" + kNotificationName;
+  mailTextPath_ = logDirectory_ + "\\" + kMailTextName;
+}
+
+bool NotificationFiles::WriteNotification(CString text) {
+  if (!FileExists(notificationPath_)) {
+    notification_.Open(logDirectory_, kNotificationName);
+    notification_.SetMaxSize(kNotificationMaxSize);
   }
   text.Trim();
-  s.NotificationProtocol.WriteText(text, false, false);
+  notification_.WriteText(text, false, false);
   return true;
 }
 
-bool WriteMailText(CString text) {
-  ProgramState& s = State();
+bool NotificationFiles::WriteMailText(CString text, const CString& tenantAddress,
+                                      const CString& recipient) {
   text.Trim();
-  if (!FileExists(s.MailTextPath)) {
+  if (!FileExists(mailTextPath_)) {
     // The file is about to be created: it starts with the two address lines.
-    s.MailTextProtocol.Open(s.LogDirectory, "SPEKOLAR.EML");
-    s.MailTextProtocol.SetMaxSize(kNotificationMaxSize);
-    s.MailTextProtocol.WriteText(s.TenantRow.MNDEML, false, false);
-    s.MailTextProtocol.WriteText(s.MailRecipient, false, false);
-  } else if (s.MailTextProtocol.LogPath().IsEmpty()) {
+    mailText_.Open(logDirectory_, kMailTextName);
+    mailText_.SetMaxSize(kNotificationMaxSize);
+    mailText_.WriteText(tenantAddress, false, false);
+    mailText_.WriteText(recipient, false, false);
+  } else if (mailText_.LogPath().IsEmpty()) {
     // A file left over from an earlier run that could not be moved aside:
     // append to it rather than lose the line while the mail script still
     // runs. It already carries its address lines.
-    s.MailTextProtocol.Open(s.LogDirectory, "SPEKOLAR.EML");
-    s.MailTextProtocol.SetMaxSize(kNotificationMaxSize);
+    mailText_.Open(logDirectory_, kMailTextName);
+    mailText_.SetMaxSize(kNotificationMaxSize);
   }
-  s.MailTextProtocol.WriteText(text, false, false);
-  s.MailTextWritten = true;
+  mailText_.WriteText(text, false, false);
+  mailTextWritten_ = true;
   return true;
 }

@@ -1,6 +1,11 @@
 #include "state/ProgramState.h"
 
+#include "db/DbSession.h"
 #include "state/ReportedFindings.h"
+
+ProgramState::ProgramState() : Db(std::make_unique<DbSession>()) {}
+
+ProgramState::~ProgramState() = default;
 
 namespace {
 std::unique_ptr<ProgramState>& Instance() {

@@ -11,11 +11,15 @@
 
 #include "config/CredentialsFile.h"
 #include "config/MonitorSettings.h"
-#include "db/DbSession.h"
 #include "db/MessageRecord.h"
 #include "db/TenantRow.h"
+#include "protocol/NotificationFiles.h"
 #include "protocol/ProtocolFile.h"
 #include "text/CString.h"
+
+// Declared only, so that a file that includes this one does not get the
+// ODBC headers; the files that use the session include db/DbSession.h.
+class DbSession;
 
 // Watches a pass from outside, for the operator modes (a dry run groups its
 // output by section, the monitoring-plugin line counts findings). The pass
@@ -69,28 +73,28 @@ class PassObserver {
 class ReportedFindings;
 
 struct ProgramState {
+  ProgramState();
+  ~ProgramState();
+  ProgramState(const ProgramState&) = delete;
+  ProgramState& operator=(const ProgramState&) = delete;
+
   ProtocolFile RunProtocol;           // SPEKOLAR.log
   ProtocolFile FindingsProtocol;      // SPEKOLAR.TXT
-  ProtocolFile NotificationProtocol;  // SPEKOLAR.NRT
-  ProtocolFile MailTextProtocol;      // SPEKOLAR.EML
+  NotificationFiles Notifications;    // SPEKOLAR.NRT and SPEKOLAR.EML
 
   CString LogDirectory;
-  CString NotificationPath;
-  CString MailTextPath;
   CString ConfigFilePath;
+  // The second address line of the e-mail text and whom the mail script's
+  // entry names.
   CString MailRecipient;
-  bool MailTextWritten = false;
 
   MonitorSettingsRecord MonitorSettings;
   bool SectionFindingFlag = false;
-  // Name without folder of the protocol file being read; field 7 of every
-  // finding record.
-  CString CheckedFileName;
 
   TenantRowRecord TenantRow;
   CredentialsFile Credentials;
   // Held by pointer so that a reset releases the connection.
-  std::unique_ptr<DbSession> Db = std::make_unique<DbSession>();
+  std::unique_ptr<DbSession> Db;
   MessageRecord MessageBuffer{};
 
   // Not owned; null unless an operator mode watches the pass.

@@ -1,9 +1,7 @@
-#include "protocol/Notification.h"
+#include "protocol/NotificationFiles.h"
 
 #include <gtest/gtest.h>
 
-#include "state/ProgramState.h"
-#include "support/LogDirectory.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -12,42 +10,37 @@ using spktest::TempDir;
 
 class NotificationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetProgramState();
-    spktest::UseLogDirectory(dir_.path());
-    ProgramState& s = State();
-    s.NotificationProtocol.Open(s.LogDirectory, "SPEKOLAR.NRT");
-    s.TenantRow.MNDEML = "mandant@example.org";
-    s.MailRecipient = "admin@example.org";
+  void SetUp() override { files_.Open(dir_.path().c_str()); }
+
+  bool Mail(const char* text) {
+    return files_.WriteMailText(text, "mandant@example.org", "admin@example.org");
   }
-  void TearDown() override { ResetProgramState(); }
 
   TempDir dir_;
+  NotificationFiles files_;
 };
 
 TEST_F(NotificationTest, MailTextStartsWithTheTwoAddressLinesOnce) {
-  WriteMailText("07.12.2026 10:00:00 - Jobcontroller-Fehler\n");
-  WriteMailText("  07.12.2026 10:00:01 - LuG-Fehler  ");
+  Mail("07.12.2026 10:00:00 - Jobcontroller-Fehler\n");
+  Mail("  07.12.2026 10:00:01 - LuG-Fehler  ");
   EXPECT_EQ(dir_.ReadText("SPEKOLAR.EML"),
             "mandant@example.org\nadmin@example.org\n"
             "07.12.2026 10:00:00 - Jobcontroller-Fehler\n"
             "07.12.2026 10:00:01 - LuG-Fehler\n");
-  EXPECT_TRUE(State().MailTextWritten);
+  EXPECT_TRUE(files_.MailTextWritten());
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.NRT"));
 }
 
 TEST_F(NotificationTest, DisplayNotificationsNeverTouchTheMailText) {
-  WriteNotification("a\nb\n");
-  WriteNotification("c");
+  files_.WriteNotification("a\nb\n");
+  files_.WriteNotification("c");
   EXPECT_EQ(dir_.ReadText("SPEKOLAR.NRT"), "a\nb\nc\n");  // inner line ends stay
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.EML"));
-  EXPECT_FALSE(State().MailTextWritten);
+  EXPECT_FALSE(files_.MailTextWritten());
 }
 
 TEST_F(NotificationTest, EmptyAddressesGiveEmptyHeaderLines) {
-  State().TenantRow.MNDEML.Empty();
-  State().MailRecipient.Empty();
-  WriteMailText("x");
+  files_.WriteMailText("x", CString(), CString());
   EXPECT_EQ(dir_.ReadText("SPEKOLAR.EML"), "\n\nx\n");
 }
 
@@ -56,9 +49,9 @@ TEST_F(NotificationTest, EmptyAddressesGiveEmptyHeaderLines) {
 // script will send it.
 TEST_F(NotificationTest, LeftoverMailTextIsAppendedTo) {
   dir_.Write("SPEKOLAR.EML", "old@x\nold@y\nold line\n");
-  WriteMailText("new line");
+  Mail("new line");
   EXPECT_EQ(dir_.ReadText("SPEKOLAR.EML"), "old@x\nold@y\nold line\nnew line\n");
-  EXPECT_TRUE(State().MailTextWritten);
+  EXPECT_TRUE(files_.MailTextWritten());
 }
 
 }  // namespace

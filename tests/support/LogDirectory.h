@@ -1,6 +1,6 @@
-// Points the program-wide paths at a test's log directory, as the run
-// sequence does with the real one: LogDirectory, NotificationPath and
-// MailTextPath. Opening protocol files is left to the test.
+// Points the program-wide log directory and the notification files at a
+// test's folder, as the run sequence does with the real one. Opening the
+// run and findings protocols is left to the test.
 #pragma once
 
 #include <string>
@@ -12,8 +12,7 @@ namespace spktest {
 inline void UseLogDirectory(const std::string& dir) {
   ProgramState& s = State();
   s.LogDirectory = dir.c_str();
-  s.NotificationPath = s.LogDirectory + "\\SPEKOLAR.NRT";
-  s.MailTextPath = s.LogDirectory + "\\SPEKOLAR.EML";
+  s.Notifications.Open(s.LogDirectory);
 }
 
 }  // namespace spktest

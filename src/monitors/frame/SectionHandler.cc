@@ -2,7 +2,6 @@
 
 #include "messages/MessageEmission.h"
 #include "platform/Env.h"
-#include "protocol/Notification.h"
 #include "state/ProgramState.h"
 
 bool RunSectionHandler(const SectionSpec& section, CString sectionName) {
@@ -18,12 +17,13 @@ void ReportSectionResult(CString monitorName, CString errorTitle) {
   platform::LocalTime t = platform::GetEnv()->Now();
   CString line = CString::Formatted("%02d.%02d.%04d %02d:%02d:%02d - %s\n", t.day, t.month,
                                     t.year, t.hour, t.minute, t.second, errorTitle.c_str());
-  CString kind = State().MonitorSettings.Meldungstyp;
+  ProgramState& state = State();
+  CString kind = state.MonitorSettings.Meldungstyp;
   kind.MakeUpper();
   if (kind == "FENSTER") {
-    WriteNotification(line);
+    state.Notifications.WriteNotification(line);
   } else if (kind == "E-MAIL") {
-    WriteMailText(line);
+    state.Notifications.WriteMailText(line, state.TenantRow.MNDEML, state.MailRecipient);
   }
   StoreSectionMessage(errorTitle, monitorName);
 }

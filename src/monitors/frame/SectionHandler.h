@@ -98,8 +98,9 @@ bool HandleSection(CString sectionName) {
 
 // The section's report, once however many findings it had: the line
 // "dd.mm.yyyy hh:mm:ss - <errorTitle>" from the current local time goes to
-// WriteNotification when Meldungstyp is FENSTER or to WriteMailText when it
-// is E-MAIL (either in any letter case; any other value, empty included,
+// SPEKOLAR.NRT when Meldungstyp is FENSTER or to SPEKOLAR.EML (with the
+// tenant's address and MailRecipient as its address lines) when it is
+// E-MAIL (either in any letter case; any other value, empty included,
 // writes no notification file), then StoreSectionMessage(errorTitle,
 // monitorName) in every case. Also the tail of the LAUFWERK handler.
 void ReportSectionResult(CString monitorName, CString errorTitle);

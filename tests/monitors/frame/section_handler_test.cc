@@ -85,7 +85,7 @@ TEST_F(SectionHandlerTest, MonitorsRunAsTypSaysAndTheReportGoesWhereMeldungstypS
       // after the two (here empty) address lines
       EXPECT_EQ(Lines("SPEKOLAR.EML"), (std::vector<std::string>{"", "", line}));
     }
-    EXPECT_EQ(State().MailTextWritten, c.mail);
+    EXPECT_EQ(State().Notifications.MailTextWritten(), c.mail);
     if (c.sectionMessage) {
       EXPECT_EQ(LastMessageCategory(), "NACHRICHTEN");
       EXPECT_STREQ(State().MessageBuffer.MsgTxt, "Jobcontroller-Fehler");
