@@ -28,6 +28,8 @@ CString WriteFindingRecord(CString record) {
   return record;
 }
 
+void WriteRunEntry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
+
 FindingReporter::FindingReporter(CString title, CString monitorName)
     : title_(std::move(title)), monitorName_(std::move(monitorName)) {}
 
@@ -41,4 +43,12 @@ void FindingReporter::Report(const FindingRecord& record) {
   }
   ++findingCount_;
   State().SectionFindingFlag = true;
+}
+
+void FindingReporter::RunMeasured(const MeasuredRun& run) const {
+  if (PassObserver* observer = State().Observer) observer->RunMeasured(run);
+}
+
+void FindingReporter::TerminalNoAnswer(const CString& terminal) const {
+  if (PassObserver* observer = State().Observer) observer->TerminalNoAnswer(terminal);
 }

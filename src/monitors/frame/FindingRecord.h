@@ -12,6 +12,8 @@
 
 #include "text/CString.h"
 
+struct MeasuredRun;
+
 struct FindingRecord {
   CString section;      // the section name as the handler passed it (upper case)
   CString type;         // Typ1 ("1") or Typ2 ("2")
@@ -44,6 +46,10 @@ CString CheckedFileField(const CString& fileName);
 // must say the same. Every finding of every monitor goes through here.
 CString WriteFindingRecord(CString record);
 
+// Writes one entry to RunProtocol ("dd.mm.yyyy hh:mm:ss - text"): a
+// monitor's header and its progress entries.
+void WriteRunEntry(const CString& text);
+
 // Reports the findings of one monitor pass. Every finding goes to
 // FindingsProtocol ("dd.mm.yyyy hh:mm:ss;record") and sets
 // SectionFindingFlag; only the pass's first finding is also stored as a
@@ -61,6 +67,11 @@ class FindingReporter {
   // earlier pass of the day already reported (IsNewFinding). Failures of the writers are theirs; the
   // pass goes on regardless.
   void Report(const FindingRecord& record);
+
+  // Tells the pass observer, if one watches, of a run that the monitor
+  // measured / of a terminal that did not answer. Neither is a finding.
+  void RunMeasured(const MeasuredRun& run) const;
+  void TerminalNoAnswer(const CString& terminal) const;
 
   bool MessageStored() const { return messageStored_; }
   int FindingCount() const { return findingCount_; }

@@ -18,7 +18,7 @@ CString TimeText(const CString& stamp) {
 }  // namespace
 
 bool CheckJobControllerRuntime(CString /*sectionName*/) {
-  State().RunProtocol.WriteLine(" \xDC" "berwachung Jobcontroller Typ 1 (Laufzeit)", true, true);
+  WriteRunEntry(" \xDC" "berwachung Jobcontroller Typ 1 (Laufzeit)");
   return true;
 }
 

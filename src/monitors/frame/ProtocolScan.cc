@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/LineReader.h"
 #include "state/ProgramState.h"
 #include "text/NeedleSet.h"
@@ -21,8 +22,6 @@ size_t& BlockSize() {
   static size_t bytes = 0;
   return bytes;
 }
-
-void WriteRunEntry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
 }  // namespace
 
 CString StampAt(const CString& text, const CString& date) {

@@ -53,8 +53,7 @@ const NeedleSet& BlockScanWords() {
 bool CheckGroupRuntime(CString sectionName) {
   const GroupVariant* group = FindGroup(sectionName);
   if (group == nullptr) return false;
-  State().RunProtocol.WriteLine(
-      CString(" \xDC" "berwachung ") + group->name + " Typ 1 (Laufzeit)", true, true);
+  WriteRunEntry(CString(" \xDC" "berwachung ") + group->name + " Typ 1 (Laufzeit)");
   return true;
 }
 

@@ -103,16 +103,14 @@ bool CheckDailyClosingRuntime(CString sectionName) {
       // is reported as too short.
       int runTime = SecondsAtStampColumns(text) - startSeconds;
       CString runTimeText = CString::Formatted("%d", runTime);
-      if (PassObserver* observer = State().Observer) {
-        MeasuredRun run;
-        run.section = sectionName;
-        run.start = startStamp;
-        run.end = line.stamp;
-        run.seconds = runTime;
-        run.minimum = LeadingInteger(settings.MinLaufzeit);
-        run.maximum = LeadingInteger(settings.MaxLaufzeit);
-        observer->RunMeasured(run);
-      }
+      MeasuredRun run;
+      run.section = sectionName;
+      run.start = startStamp;
+      run.end = line.stamp;
+      run.seconds = runTime;
+      run.minimum = LeadingInteger(settings.MinLaufzeit);
+      run.maximum = LeadingInteger(settings.MaxLaufzeit);
+      reporter.RunMeasured(run);
       if (runTime < LeadingInteger(settings.MinLaufzeit)) {
         report(runTimeText, ProtectSemicolons(line.stamp) + " - Laufzeit unterschritten");
       }

@@ -13,8 +13,6 @@ namespace {
 const char kFindingTitle[] = "Laufwerks\xFC" "berwachungs-Fehler";
 const char kMonitorName[] = "Laufwerk";
 
-void WriteRunEntry(const CString& text) { State().RunProtocol.WriteLine(text, true, true); }
-
 // Free MiB of the volume holding `path`; 0 for a path that cannot be
 // queried, whose reason goes to the run protocol: the system's text, or,
 // for a path that gave no answer within the query's limit (a share whose

@@ -26,7 +26,7 @@ constexpr uint64_t kErrorWords =
 }  // namespace
 
 bool CheckPayrollRuntime(CString /*sectionName*/) {
-  State().RunProtocol.WriteLine(" \xDC" "berwachung Lohn und Gehalt Typ 1 (Laufzeit)", true, true);
+  WriteRunEntry(" \xDC" "berwachung Lohn und Gehalt Typ 1 (Laufzeit)");
   return false;
 }
 

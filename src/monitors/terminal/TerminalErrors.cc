@@ -174,7 +174,7 @@ class ErrorPass {
     // gets this far, whatever the line says.
     if (form.exchanges && noResponse_) {
       noResponse_ = false;
-      if (PassObserver* observer = State().Observer) observer->TerminalNoAnswer(terminal_);
+      reporter_.TerminalNoAnswer(terminal_);
       Report(form.findingTime(lineStamp_) + kNoAnswer);
       return;
     }

@@ -136,17 +136,15 @@ class RunPairing {
   void Evaluate() {
     const MonitorSettingsRecord& settings = State().MonitorSettings;
     const int runTime = SecondsAtStampColumns(lineStamp_) - SecondsAtStampColumns(startStamp_);
-    if (PassObserver* observer = State().Observer) {
-      MeasuredRun run;
-      run.section = section_;
-      run.terminal = terminal_;
-      if (!startStamp_.IsEmpty()) run.start = DottedStamp(startStamp_);
-      run.end = DottedStamp(lineStamp_);
-      run.seconds = runTime;
-      run.minimum = LeadingInteger(settings.MinLaufzeit);
-      run.maximum = LeadingInteger(settings.MaxLaufzeit);
-      observer->RunMeasured(run);
-    }
+    MeasuredRun run;
+    run.section = section_;
+    run.terminal = terminal_;
+    if (!startStamp_.IsEmpty()) run.start = DottedStamp(startStamp_);
+    run.end = DottedStamp(lineStamp_);
+    run.seconds = runTime;
+    run.minimum = LeadingInteger(settings.MinLaufzeit);
+    run.maximum = LeadingInteger(settings.MaxLaufzeit);
+    reporter_.RunMeasured(run);
     const char* verdict = nullptr;
     if (runTime < LeadingInteger(settings.MinLaufzeit)) {
       verdict = " - Laufzeit unterschritten";
