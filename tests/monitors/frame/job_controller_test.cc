@@ -23,9 +23,6 @@ class JobControllerTest : public spktest::MonitorTestBed {
     MonitorTestBed::SetUp();
     State().MonitorSettings.Typ2 = "2";
   }
-  std::string Opened(const std::string& name) {
-    return "  Bearbeiten Protokolldatei '" + P(name) + "'";
-  }
 };
 
 TEST_F(JobControllerTest, RuntimeMonitorOnlyWritesItsHeader) {
@@ -44,12 +41,7 @@ TEST_F(JobControllerTest, ErrorLines) {
   const std::string plain = "2026-12-07 09:00:01: Job A gestartet";
   const std::string error = "2026-12-07 09:00:02: Error in job B";
   const std::string errorFinding = "JOBCONTROLLER;2;;;;07.12.2026 09:00:02 - Error in job B;";
-  struct Case {
-    const char* name;
-    std::vector<std::string> lines;
-    std::vector<std::string> findings;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<spktest::FileCase> cases = {
       {"three errors",
        {"2026-12-07 10:00:00: Error one", "2026-12-07 10:00:01: Fehler two",
         "2026-12-07 10:00:02: Error three"},
@@ -76,14 +68,11 @@ TEST_F(JobControllerTest, ErrorLines) {
        {"JOBCONTROLLER;2;;;;07.12.2026 11:12:13 - 13 Error z;",
         "JOBCONTROLLER;2;;;;07.12.2026 1 Error - ;"}},
   };
-  for (const Case& c : cases) {
+  for (const spktest::FileCase& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
-    std::filesystem::remove(P("SPEKOLAR.TXT"));
     std::string content;
     for (const std::string& l : c.lines) content += l + "\r\n";
-    dir_.Write("jc.log", content);
-    SetFiles({P("jc.log")});
+    StartCase("jc.log", content);
 
     EXPECT_FALSE(CheckJobControllerErrors("JOBCONTROLLER"));  // ends at the empty slot 2
     EXPECT_EQ(Findings(), c.findings);
@@ -158,8 +147,7 @@ TEST_F(JobControllerTest, FilteredPassEqualsPlainPass) {
       {"Error", "Fehler", "ERROR", "Service QRVJOBCTL wurde beendet", "2026-12-07"}};
   int withFindings = 0;
   for (int round = 0; round < 30; ++round) {
-    dir_.Write("w/a.log", spktest::RandomProtocol(rng, vocabulary, 150));
-    dir_.Write("w/b.log", spktest::RandomProtocol(rng, vocabulary, 50));
+    WriteRandomFiles(rng, vocabulary, {{"w/a.log", 150}, {"w/b.log", 50}});
     SetFiles({P("w/*.log")});
     if (!ExpectFilteredEqualsPlain([] { CheckJobControllerErrors("JOBCONTROLLER"); }).empty()) {
       ++withFindings;
