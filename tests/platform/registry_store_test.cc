@@ -188,12 +188,13 @@ class RegistryFunctions : public ::testing::Test {
   std::string store_path() const { return dir_ / "registry.reg"; }
   void WriteStore(const std::string& bytes) { dir_.Write("registry.reg", bytes); }
   std::string ReadStore() const { return dir_.Read("registry.reg"); }
-  // The key's number of values, through RegQueryInfoKeyA.
-  static DWORD ValueCount(HKEY key) {
+  // The key's number of values, through RegQueryInfoKeyA, which is to
+  // return `result`.
+  static DWORD ValueCount(HKEY key, LONG result = ERROR_SUCCESS) {
     DWORD count = 0;
     EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
                                nullptr, nullptr, nullptr, nullptr),
-              ERROR_SUCCESS);
+              result);
     return count;
   }
 
@@ -476,10 +477,7 @@ TEST_F(RegistryFunctions, HandlesAndTheKeptStoreBelongToTheirHive) {
   WriteStore("REGEDIT4\r\n");
   {
     ScopedRegistryHive inner;
-    DWORD count = 0;
-    EXPECT_EQ(RegQueryInfoKeyA(outer, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                               &count, nullptr, nullptr, nullptr, nullptr),
-              ERROR_INVALID_HANDLE);
+    ValueCount(outer, ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(outer), ERROR_INVALID_HANDLE);
     HKEY left = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, nullptr, 0, KEY_QUERY_VALUE, &left), ERROR_SUCCESS);

@@ -50,12 +50,16 @@ struct FileCase {
 
 class MonitorTestBed : public ::testing::Test {
  protected:
-  MonitorTestBed() : clock_(2026, 12, 7, 23, 30, 0), scoped_(&clock_) {}
+  // `typ1` and `typ2`: the section's Typ1 and Typ2 keys, set at every SetUp().
+  explicit MonitorTestBed(const char* typ1 = "", const char* typ2 = "")
+      : clock_(2026, 12, 7, 23, 30, 0), scoped_(&clock_), typ1_(typ1), typ2_(typ2) {}
 
   void SetUp() override {
     ResetProgramState();
     UseLogDirectory(dir_.path());
     ProgramState& s = State();
+    if (*typ1_) s.MonitorSettings.Typ1 = typ1_;
+    if (*typ2_) s.MonitorSettings.Typ2 = typ2_;
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.FindingsProtocol.Open(s.LogDirectory, "SPEKOLAR.TXT");
   }
@@ -178,6 +182,10 @@ class MonitorTestBed : public ::testing::Test {
   TempDir dir_;
   FixedClockEnv clock_;
   platform::ScopedEnv scoped_;
+
+ private:
+  const char* typ1_;
+  const char* typ2_;
 };
 
 }  // namespace spktest

@@ -19,10 +19,7 @@ const char kHeader2[] = " \xDC" "berwachung Jobcontroller Typ 2 (Fehlermeldungen
 
 class JobControllerTest : public spktest::MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ2 = "2";
-  }
+  JobControllerTest() : MonitorTestBed("", "2") {}
 };
 
 TEST_F(JobControllerTest, RuntimeMonitorOnlyWritesItsHeader) {

@@ -25,11 +25,7 @@ std::string Record(const std::string& section, const std::string& text,
 
 class GroupMonitorsTest : public spktest::MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ1 = "1";
-    State().MonitorSettings.Typ2 = "2";
-  }
+  GroupMonitorsTest() : MonitorTestBed("1", "2") {}
   // Runs the section's error monitor over `lines` in g.log; the finding
   // texts (field 6).
   std::vector<std::string> Texts(const char* section, const LineList& lines) {

@@ -37,10 +37,7 @@ const std::string kBlockFinding = "07.12.2026 22:15:03 - Satz gesperrt";
 
 class ComputationProgramsTest : public spktest::MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ2 = "2";
-  }
+  ComputationProgramsTest() : MonitorTestBed("", "2") {}
 };
 
 struct Case {

@@ -28,11 +28,7 @@ using Case = spktest::FileCase;
 
 class DailyClosingTest : public spktest::MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ1 = "1";
-    State().MonitorSettings.Typ2 = "2";
-  }
+  DailyClosingTest() : MonitorTestBed("1", "2") {}
   // Runs `check` over each case's lines in tagab.log with the given limits.
   void RunCases(bool (*check)(CString), const std::vector<Case>& cases,
                 const char* minimum = "", const char* maximum = "") {

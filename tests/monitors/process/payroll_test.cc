@@ -24,10 +24,7 @@ const std::string kProgram = "07.12.2026 08:00:00 Lohnprogramm Akr 12 gestartet"
 
 class PayrollTest : public spktest::MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ2 = "2";
-  }
+  PayrollTest() : MonitorTestBed("", "2") {}
 };
 
 struct Case {

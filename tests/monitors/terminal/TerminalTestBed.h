@@ -52,11 +52,7 @@ class ListedOrderEnv : public EnvWrapper {
 
 class TerminalTestBed : public MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ1 = "1";
-    State().MonitorSettings.Typ2 = "2";
-  }
+  TerminalTestBed() : MonitorTestBed("1", "2") {}
 
   // Runs `check` over each case's lines, written to `file` (the monitor
   // name of both terminal directions is "Terminal Manager").
