@@ -117,16 +117,18 @@ class MonitorTestBed : public ::testing::Test {
     SetFiles({P(file)});
   }
 
-  // Runs `check` for `section` over each case's lines, written to `file`,
-  // and compares the findings, the stored message (the first finding, with
-  // `title` and `monitor`) and the section flag. `prepare`, if given, runs
-  // after the fresh start, before the monitor.
+  // Runs `check` for `section` over each case's lines, written to `file`
+  // with `eol` after each, and compares the findings, the stored message
+  // (the first finding, with `title` and `monitor`) and the section flag.
+  // `prepare`, if given, runs after the fresh start, before the monitor.
   void RunCases(bool (*check)(CString), const char* section, const char* title,
                 const char* monitor, const std::string& file, const std::vector<FileCase>& cases,
-                const std::function<void()>& prepare = nullptr) {
+                const std::function<void()>& prepare = nullptr, const std::string& eol = "\n") {
     for (const FileCase& c : cases) {
       SCOPED_TRACE(c.name);
-      StartCase(file, Text(c.lines));
+      std::string content;
+      for (const std::string& line : c.lines) content += line + eol;
+      StartCase(file, content);
       if (prepare) prepare();
       check(section);
       EXPECT_EQ(Findings(), c.findings);

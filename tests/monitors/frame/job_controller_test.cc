@@ -65,21 +65,9 @@ TEST_F(JobControllerTest, ErrorLines) {
        {"JOBCONTROLLER;2;;;;07.12.2026 11:12:13 - 13 Error z;",
         "JOBCONTROLLER;2;;;;07.12.2026 1 Error - ;"}},
   };
-  for (const spktest::FileCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::string content;
-    for (const std::string& l : c.lines) content += l + "\r\n";
-    StartCase("jc.log", content);
-
-    EXPECT_FALSE(CheckJobControllerErrors("JOBCONTROLLER"));  // ends at the empty slot 2
-    EXPECT_EQ(Findings(), c.findings);
-    EXPECT_EQ(State().SectionFindingFlag, !c.findings.empty());
-    EXPECT_EQ(LastMessageDetail(), c.findings.empty() ? "" : c.findings.front());
-    if (!c.findings.empty()) {
-      EXPECT_STREQ(State().MessageBuffer.MsgTxt, "Jobcontroller-Fehler");
-      EXPECT_STREQ(State().MessageBuffer.MsgMod, "");
-    }
-  }
+  // The lines end in CR LF; the monitor ends at the empty slot 2.
+  RunCases([](CString section) { EXPECT_FALSE(CheckJobControllerErrors(section)); return false; },
+           "JOBCONTROLLER", "Jobcontroller-Fehler", "", "jc.log", cases, nullptr, "\r\n");
 }
 
 TEST_F(JobControllerTest, ExampleDayFromTheClock) {
