@@ -10,6 +10,8 @@
 #include "config/InstallationPath.h"
 #include "fuzz/MemoryEnv.h"
 #include "platform/Registry.h"
+#include "platform/registry/ExportEditor.h"
+#include "platform/registry/Hive.h"
 
 using spkfuzz::Fail;
 using namespace platform;
@@ -83,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   env.files[kStore] = file;
   env.variables["SPEKOLAR_REGISTRY"] = kStore;
   ScopedEnv scoped(&env);
+  ScopedRegistryHive hive;  // nothing kept from an earlier input
   {
     InstallationPath installation;  // opens or creates the product key
   }

@@ -5,26 +5,24 @@
 // either the UTF-16LE file with byte-order mark that regedit writes
 // ("Windows Registry Editor Version 5.00") or the 8-bit "REGEDIT4" form in
 // Windows-1252. The file is /etc/peldavorn/registry.reg unless the
-// environment variable SPEKOLAR_REGISTRY names another one.
+// environment variable SPEKOLAR_REGISTRY names another one. Files are
+// reached only through GetEnv().
 //
-// On top of the store sit stand-ins for the Windows registry functions the
-// program calls, with Windows' result codes, access rights and value types.
-// They live in namespace platform under their Windows names (callers write
-// platform::RegOpenKeyExA, platform::HKEY_LOCAL_MACHINE), so nothing of them
-// leaks into the global namespace.
-//
-// The store is read and parsed once for as long as any key handle is open
-// (a loop over a key's values reads the file once, not once per value) and
-// again by the first call after the last handle was closed. A change (a
-// created key, a set value) is written back at once through
-// Env::WriteFileAtomically, so a crash never leaves a half-written store,
-// and it changes only the lines it must: a new key is a block added at the
-// end, a new value a line added after the last one of its key, a changed
-// value its own line(s) replaced. Every other byte stays as it was:
-// comments, lines that could not be understood, keys under unknown roots,
-// the file's encoding (a UTF-16 file stays UTF-16) and its line ends; a
-// store that is a symbolic link stays one. Files are reached only through
-// GetEnv().
+// This header is what callers use: stand-ins for the Windows registry
+// functions the program calls, with Windows' result codes, access rights and
+// value types. They live in namespace platform under their Windows names
+// (callers write platform::RegOpenKeyExA, platform::HKEY_LOCAL_MACHINE), so
+// nothing of them leaks into the global namespace. Behind them, in
+// platform/registry/, stand the parts of the store, each with its contract
+// in its header:
+// - Decoding.h: Windows-1252 and UTF-16LE texts, the registry's case folding;
+// - ExportParser.h: the lossless parser of export files and the plain store
+//   model (RegistryStore, ParseRegistryExport);
+// - ExportEditor.h: the program's own export form (FormatRegistryExport) and
+//   the line-preserving edits of an operator's file;
+// - Hive.h: the store as the process sees it (kept contents, open handles,
+//   the latest read), one object a test can replace (ScopedRegistryHive);
+// - Functions.cc: the functions below, over the current hive.
 //
 // On Windows none of this stands in: the registry functions, their types and
 // the root keys in namespace platform are the system's own
@@ -36,7 +34,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/Env.h"
 #include "text/CString.h"
@@ -124,7 +121,7 @@ inline constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 
 #ifndef _WIN32
 // The root keys. Each predefined handle is the address of a static object of
-// Registry.cc, so the constants are usable during static initialisation of
+// registry/Functions.cc, so the constants are usable during static initialisation of
 // other program-wide objects.
 namespace registry_roots {
 extern HKEY__ ClassesRoot;
@@ -218,62 +215,7 @@ LONG RegCloseKey(HKEY hKey);
 #endif  // !_WIN32
 
 // ---------------------------------------------------------------------------
-// The store itself: parser, writer, location.
-
-enum class RegistryRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
-
-struct RegistryStoreValue {
-  std::string name;  // "" is the default value ("@")
-  DWORD type = REG_NONE;
-  // The bytes as the A functions hand them out: Windows-1252 texts, a REG_SZ
-  // given as "text" in the file includes its terminating zero byte.
-  std::string data;
-};
-
-struct RegistryStoreKey {
-  RegistryRoot root = RegistryRoot::LocalMachine;
-  std::string path;  // below the root, '\' between parts, "" for the root
-  std::vector<RegistryStoreValue> values;  // in the order first met
-};
-
-struct RegistryStore {
-  // False when the bytes were not a registry export (no header, or a file
-  // that could not be read): such a store holds no keys, and it is never
-  // written back except by an explicit RegSetValueExA.
-  bool parsed = true;
-  std::vector<RegistryStoreKey> keys;  // in the order first met
-
-  // The listed key of that name, or null.
-  RegistryStoreKey* FindKey(RegistryRoot root, std::string_view path);
-  // Listed, an ancestor of a listed key, or a root.
-  bool KeyExists(RegistryRoot root, std::string_view path) const;
-};
-
-// Whether two stores hold the same keys and values in the same order.
-bool SameRegistryStore(const RegistryStore& a, const RegistryStore& b);
-
-// Parses an export file. Accepts the UTF-16LE file with byte-order mark and
-// the 8-bit file, with either header ("Windows Registry Editor Version 5.00"
-// or "REGEDIT4") as the first non-blank line; which header decides whether
-// hex(1)/hex(2)/hex(7) data are UTF-16LE (5.00) or 8-bit (REGEDIT4). Texts of
-// a UTF-16 file become Windows-1252 bytes; characters outside it become '?'.
-// Hex data continues over lines while a line ends in '\' and the next one
-// holds data (a blank line, a key, a value or a comment line does not).
-// Lines that cannot be understood (an unknown root, a malformed value) are
-// skipped on their own; "[-KEY]" deletion lines are ignored together with
-// the values below them, a value "name"=- removes that value. A key listed
-// twice is merged. Bytes that are not blank and lack the header give
-// parsed == false and no keys; blank bytes are an empty, parsed store.
-RegistryStore ParseRegistryExport(std::string_view bytes);
-
-// The store in the 8-bit "REGEDIT4" form with CR LF line ends, as a store
-// that held nothing before is written: the header, a
-// blank line, then each key followed by its values and a blank line. Strings
-// as "text" with '\' and '"' escaped, numbers as dword:%08x, binary as
-// hex: with comma-separated lower-case pairs wrapped over lines ending in
-// '\'; whatever these forms cannot hold exactly (a REG_SZ without its
-// terminator or with a line break, a REG_DWORD not of 4 bytes) as hex(n):.
-std::string FormatRegistryExport(const RegistryStore& store);
+// The store's location and names.
 
 // The store file: the value of SPEKOLAR_REGISTRY when it is set and not
 // empty, otherwise /etc/peldavorn/registry.reg.
@@ -282,7 +224,7 @@ CString RegistryStorePath();
 // The result of the latest read of the store file: kOk, kNotFound for a
 // missing file (which holds no keys), or why it could not be read
 // (kTooLarge, kNotAFile, ...: such a store holds no keys either). kOk
-// before the first read.
+// before the first read. Kept by the current hive (registry/Hive.h).
 Status LastRegistryStoreRead();
 
 // Name comparison of the registry: equal without regard to case, ASCII and

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Env.h"
+#include "platform/registry/Hive.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
@@ -23,6 +24,7 @@ class InstallationPathTest : public ::testing::Test {
   void TearDown() override { unsetenv("SPEKOLAR_REGISTRY"); }
 
   spktest::TempDir dir_;
+  platform::ScopedRegistryHive hive_;
 };
 
 TEST_F(InstallationPathTest, LogDirectoryFromPathValue) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/Registry.h"
+#include "platform/registry/ExportParser.h"
+#include "platform/registry/Hive.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -32,6 +34,7 @@ class RegistryKeyTest : public ::testing::Test {
   }
 
   spktest::TempDir dir_;
+  platform::ScopedRegistryHive hive_;
 };
 
 TEST_F(RegistryKeyTest, LoadsEachTypeAsText) {

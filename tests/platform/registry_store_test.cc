@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/Registry.h"
+#include "platform/registry/ExportEditor.h"
+#include "platform/registry/Hive.h"
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
@@ -175,7 +177,8 @@ TEST(RegistryFormat, WritesRegedit4AndReadsBack) {
   }
 }
 
-// The Windows functions over a store file in a fresh folder.
+// The Windows functions over a store file in a fresh folder, on a hive of
+// the test's own.
 class RegistryFunctions : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -185,8 +188,18 @@ class RegistryFunctions : public ::testing::Test {
   std::string store_path() const { return dir_ / "registry.reg"; }
   void WriteStore(const std::string& bytes) { dir_.Write("registry.reg", bytes); }
   std::string ReadStore() const { return dir_.Read("registry.reg"); }
+  // The key's number of values, through RegQueryInfoKeyA, which is to
+  // return `result`.
+  static DWORD ValueCount(HKEY key, LONG result = ERROR_SUCCESS) {
+    DWORD count = 0;
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                               nullptr, nullptr, nullptr, nullptr),
+              result);
+    return count;
+  }
 
   spktest::TempDir dir_;
+  ScopedRegistryHive hive_;
 };
 
 TEST_F(RegistryFunctions, CreateSetEnumerateThroughTheFile) {
@@ -219,11 +232,7 @@ TEST_F(RegistryFunctions, CreateSetEnumerateThroughTheFile) {
   EXPECT_EQ(RegOpenKeyExA(parent, "Q", 0, KEY_QUERY_VALUE, &missing), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(missing, nullptr);
 
-  DWORD count = 0;
-  ASSERT_EQ(RegQueryInfoKeyA(sub, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                             nullptr, nullptr, nullptr, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(ValueCount(sub), 1u);
   char name[8];
   DWORD nameSize = sizeof name, type = 0, dataSize = 8;
   BYTE data[8];
@@ -440,10 +449,7 @@ TEST_F(RegistryFunctions, AKeysValuesAreEnumeratedFromOneRead) {
   ScopedEnv scoped(&env);
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
-  DWORD count = 0;
-  ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                             nullptr, nullptr, nullptr, nullptr),
-            ERROR_SUCCESS);
+  const DWORD count = ValueCount(key);
   ASSERT_EQ(count, static_cast<DWORD>(kValues));
   for (DWORD i = 0; i < count; ++i) {
     char name[32];
@@ -459,6 +465,27 @@ TEST_F(RegistryFunctions, AKeysValuesAreEnumeratedFromOneRead) {
   WriteStore("REGEDIT4\r\n");
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE, &key), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(env.reads, 2);
+}
+
+// A hive's handles and kept store are its own: another hive refuses the
+// handles and reads the file itself; a handle left open on a hive goes with
+// it.
+TEST_F(RegistryFunctions, HandlesAndTheKeptStoreBelongToTheirHive) {
+  WriteStore("REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"V\"=dword:00000001\r\n");
+  HKEY outer = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE, &outer), ERROR_SUCCESS);
+  WriteStore("REGEDIT4\r\n");
+  {
+    ScopedRegistryHive inner;
+    ValueCount(outer, ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(outer), ERROR_INVALID_HANDLE);
+    HKEY left = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, nullptr, 0, KEY_QUERY_VALUE, &left), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE, &left),
+              ERROR_FILE_NOT_FOUND);
+  }
+  EXPECT_EQ(ValueCount(outer), 1u) << "kept while the handle is open";
+  EXPECT_EQ(RegCloseKey(outer), ERROR_SUCCESS);
 }
 
 TEST_F(RegistryFunctions, StoreLocation) {

@@ -11,11 +11,14 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "monitors/frame/ProtocolScan.h"
+#include "monitors/frame/RandomProtocol.h"
 #include "platform/Env.h"
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"
@@ -25,14 +28,38 @@
 
 namespace spktest {
 
+// Joins lines with "\n" after each, as a protocol file holds them.
+inline std::string Text(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += l + "\n";
+  return out;
+}
+
+// The last field of a finding record: the file it was found in.
+inline std::string FileField(const std::string& name) {
+  return "(gepr\xFC" "fte Datei: " + name + ")";
+}
+
+// One case of a table: the lines of the watched file and the records the
+// monitor writes for them (without their time stamp).
+struct FileCase {
+  const char* name;
+  std::vector<std::string> lines;
+  std::vector<std::string> findings;
+};
+
 class MonitorTestBed : public ::testing::Test {
  protected:
-  MonitorTestBed() : clock_(2026, 12, 7, 23, 30, 0), scoped_(&clock_) {}
+  // `typ1` and `typ2`: the section's Typ1 and Typ2 keys, set at every SetUp().
+  explicit MonitorTestBed(const char* typ1 = "", const char* typ2 = "")
+      : clock_(2026, 12, 7, 23, 30, 0), scoped_(&clock_), typ1_(typ1), typ2_(typ2) {}
 
   void SetUp() override {
     ResetProgramState();
     UseLogDirectory(dir_.path());
     ProgramState& s = State();
+    if (*typ1_) s.MonitorSettings.Typ1 = typ1_;
+    if (*typ2_) s.MonitorSettings.Typ2 = typ2_;
     s.RunProtocol.Open(s.LogDirectory, "SPEKOLAR");
     s.FindingsProtocol.Open(s.LogDirectory, "SPEKOLAR.TXT");
   }
@@ -65,6 +92,10 @@ class MonitorTestBed : public ::testing::Test {
     }
     return out;
   }
+  // The run protocol's entry for a file the monitor reads.
+  std::string Opened(const std::string& name) const {
+    return "  Bearbeiten Protokolldatei '" + P(name) + "'";
+  }
   std::string Stamp() { return platform::ProtocolStamp(clock_.Now()).str(); }
   // SPEKOLAR.log entries without their "dd.mm.yyyy hh:mm:ss - ".
   std::vector<std::string> RunEntries() { return Stripped("SPEKOLAR.log", Stamp() + " - "); }
@@ -75,6 +106,48 @@ class MonitorTestBed : public ::testing::Test {
   // message buffer.
   static std::string LastMessageCategory() { return State().MessageBuffer.MsgCat; }
   static std::string LastMessageDetail() { return State().MessageBuffer.MsgDbg; }
+
+  // Starts one case of a table afresh: SetUp() again (the fixture's own
+  // settings included), no findings protocol yet, and `content` in `file`,
+  // the only file configured.
+  void StartCase(const std::string& file, const std::string& content) {
+    SetUp();
+    std::filesystem::remove(P("SPEKOLAR.TXT"));
+    dir_.Write(file, content);
+    SetFiles({P(file)});
+  }
+
+  // Runs `check` for `section` over each case's lines, written to `file`
+  // with `eol` after each, and compares the findings, the stored message
+  // (the first finding, with `title` and `monitor`) and the section flag.
+  // `prepare`, if given, runs after the fresh start, before the monitor.
+  void RunCases(bool (*check)(CString), const char* section, const char* title,
+                const char* monitor, const std::string& file, const std::vector<FileCase>& cases,
+                const std::function<void()>& prepare = nullptr, const std::string& eol = "\n") {
+    for (const FileCase& c : cases) {
+      SCOPED_TRACE(c.name);
+      std::string content;
+      for (const std::string& line : c.lines) content += line + eol;
+      StartCase(file, content);
+      if (prepare) prepare();
+      check(section);
+      EXPECT_EQ(Findings(), c.findings);
+      EXPECT_EQ(State().SectionFindingFlag, !c.findings.empty());
+      EXPECT_EQ(LastMessageDetail(), c.findings.empty() ? "" : c.findings.front());
+      if (!c.findings.empty()) {
+        EXPECT_STREQ(State().MessageBuffer.MsgTxt, title);
+        EXPECT_STREQ(State().MessageBuffer.MsgMod, monitor);
+      }
+    }
+  }
+
+  // Writes random protocols over `vocabulary`, each file (a path in the
+  // temporary folder) with its number of lines, into a fresh folder "w".
+  void WriteRandomFiles(std::mt19937& rng, const ProtocolVocabulary& vocabulary,
+                        std::initializer_list<std::pair<const char*, int>> files) {
+    std::filesystem::remove_all(P("w"));
+    for (const auto& [name, lines] : files) dir_.Write(name, RandomProtocol(rng, vocabulary, lines));
+  }
 
   // Runs `pass` (a monitor call) over the files as they stand twice from the
   // same MonitorSettings: as monitors run, and handed every piece, as a
@@ -111,13 +184,10 @@ class MonitorTestBed : public ::testing::Test {
   TempDir dir_;
   FixedClockEnv clock_;
   platform::ScopedEnv scoped_;
-};
 
-// Joins lines with "\n" after each, as a protocol file holds them.
-inline std::string Text(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& l : lines) out += l + "\n";
-  return out;
-}
+ private:
+  const char* typ1_;
+  const char* typ2_;
+};
 
 }  // namespace spktest

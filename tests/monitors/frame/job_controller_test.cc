@@ -19,13 +19,7 @@ const char kHeader2[] = " \xDC" "berwachung Jobcontroller Typ 2 (Fehlermeldungen
 
 class JobControllerTest : public spktest::MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ2 = "2";
-  }
-  std::string Opened(const std::string& name) {
-    return "  Bearbeiten Protokolldatei '" + P(name) + "'";
-  }
+  JobControllerTest() : MonitorTestBed("", "2") {}
 };
 
 TEST_F(JobControllerTest, RuntimeMonitorOnlyWritesItsHeader) {
@@ -44,12 +38,7 @@ TEST_F(JobControllerTest, ErrorLines) {
   const std::string plain = "2026-12-07 09:00:01: Job A gestartet";
   const std::string error = "2026-12-07 09:00:02: Error in job B";
   const std::string errorFinding = "JOBCONTROLLER;2;;;;07.12.2026 09:00:02 - Error in job B;";
-  struct Case {
-    const char* name;
-    std::vector<std::string> lines;
-    std::vector<std::string> findings;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<spktest::FileCase> cases = {
       {"three errors",
        {"2026-12-07 10:00:00: Error one", "2026-12-07 10:00:01: Fehler two",
         "2026-12-07 10:00:02: Error three"},
@@ -76,24 +65,9 @@ TEST_F(JobControllerTest, ErrorLines) {
        {"JOBCONTROLLER;2;;;;07.12.2026 11:12:13 - 13 Error z;",
         "JOBCONTROLLER;2;;;;07.12.2026 1 Error - ;"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    SetUp();
-    std::filesystem::remove(P("SPEKOLAR.TXT"));
-    std::string content;
-    for (const std::string& l : c.lines) content += l + "\r\n";
-    dir_.Write("jc.log", content);
-    SetFiles({P("jc.log")});
-
-    EXPECT_FALSE(CheckJobControllerErrors("JOBCONTROLLER"));  // ends at the empty slot 2
-    EXPECT_EQ(Findings(), c.findings);
-    EXPECT_EQ(State().SectionFindingFlag, !c.findings.empty());
-    EXPECT_EQ(LastMessageDetail(), c.findings.empty() ? "" : c.findings.front());
-    if (!c.findings.empty()) {
-      EXPECT_STREQ(State().MessageBuffer.MsgTxt, "Jobcontroller-Fehler");
-      EXPECT_STREQ(State().MessageBuffer.MsgMod, "");
-    }
-  }
+  // The lines end in CR LF; the monitor ends at the empty slot 2.
+  RunCases([](CString section) { EXPECT_FALSE(CheckJobControllerErrors(section)); return false; },
+           "JOBCONTROLLER", "Jobcontroller-Fehler", "", "jc.log", cases, nullptr, "\r\n");
 }
 
 TEST_F(JobControllerTest, ExampleDayFromTheClock) {
@@ -158,8 +132,7 @@ TEST_F(JobControllerTest, FilteredPassEqualsPlainPass) {
       {"Error", "Fehler", "ERROR", "Service QRVJOBCTL wurde beendet", "2026-12-07"}};
   int withFindings = 0;
   for (int round = 0; round < 30; ++round) {
-    dir_.Write("w/a.log", spktest::RandomProtocol(rng, vocabulary, 150));
-    dir_.Write("w/b.log", spktest::RandomProtocol(rng, vocabulary, 50));
+    WriteRandomFiles(rng, vocabulary, {{"w/a.log", 150}, {"w/b.log", 50}});
     SetFiles({P("w/*.log")});
     if (!ExpectFilteredEqualsPlain([] { CheckJobControllerErrors("JOBCONTROLLER"); }).empty()) {
       ++withFindings;

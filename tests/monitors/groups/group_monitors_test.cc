@@ -25,18 +25,11 @@ std::string Record(const std::string& section, const std::string& text,
 
 class GroupMonitorsTest : public spktest::MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ1 = "1";
-    State().MonitorSettings.Typ2 = "2";
-  }
+  GroupMonitorsTest() : MonitorTestBed("1", "2") {}
   // Runs the section's error monitor over `lines` in g.log; the finding
   // texts (field 6).
   std::vector<std::string> Texts(const char* section, const LineList& lines) {
-    SetUp();
-    std::filesystem::remove(P("SPEKOLAR.TXT"));
-    dir_.Write("g.log", Text(lines));
-    SetFiles({P("g.log")});
+    StartCase("g.log", Text(lines));
     CheckGroupErrors(section);
     std::vector<std::string> texts;
     for (const std::string& record : Findings()) {
@@ -151,13 +144,10 @@ TEST_F(GroupMonitorsTest, TextsOfEachGroup) {
     const std::string section = kGroups[g];
     const std::string name = "Gruppe" + std::to_string(g + 1);
     SCOPED_TRACE(section);
-    SetUp();
-    std::filesystem::remove(P("SPEKOLAR.TXT"));
+    StartCase("g.log", Text(lines));
     std::filesystem::remove(P("SPEKOLAR.log"));
     State().MonitorSettings.MinLaufzeit = "10";
     State().MonitorSettings.MaxLaufzeit = " 20";
-    dir_.Write("g.log", Text(lines));
-    SetFiles({P("g.log")});
     EXPECT_TRUE(CheckGroupRuntime(section));
     CheckGroupErrors(section);
     const std::string text = (g == 0 ? "" : "Fehler - ") + lines[0];
@@ -185,10 +175,7 @@ TEST_F(GroupMonitorsTest, FilteredPassEqualsPlainPass) {
     for (int g = 0; g < 4; ++g) {
       spktest::ProtocolVocabulary vocabulary = {
           {"07.December 2026", "07-12-2026", "07122026", "06-12-2026", "06.December 2026"}, words};
-      std::filesystem::remove_all(P("w"));
-      dir_.Write("w/a.log", spktest::RandomProtocol(rng, vocabulary, 100));
-      dir_.Write("w/b.log", spktest::RandomProtocol(rng, vocabulary, 40));
-      dir_.Write("w/c.log", spktest::RandomProtocol(rng, vocabulary, 40));
+      WriteRandomFiles(rng, vocabulary, {{"w/a.log", 100}, {"w/b.log", 40}, {"w/c.log", 40}});
       SetFiles({P("w/a.log"), P("w/b.log"), P("w/c.log")});
       const char* section = kGroups[g];
       if (!ExpectFilteredEqualsPlain([section] { CheckGroupErrors(section); }).empty()) {

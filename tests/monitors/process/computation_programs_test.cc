@@ -37,10 +37,7 @@ const std::string kBlockFinding = "07.12.2026 22:15:03 - Satz gesperrt";
 
 class ComputationProgramsTest : public spktest::MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ2 = "2";
-  }
+  ComputationProgramsTest() : MonitorTestBed("", "2") {}
 };
 
 struct Case {
@@ -154,11 +151,8 @@ TEST_F(ComputationProgramsTest, FilteredPassEqualsPlainPass) {
   int withFindings = 0;
   int blockFindings = 0;
   for (int round = 0; round < 20; ++round) {
-    std::filesystem::remove_all(P("w"));
-    dir_.Write("w/l1.log", spktest::RandomProtocol(rng, vocabulary, 120));
-    dir_.Write("w/l2.log", spktest::RandomProtocol(rng, vocabulary, 40));
-    dir_.Write("w/q1_MORVASTEN.log", spktest::RandomProtocol(rng, vocabulary, 150));
-    dir_.Write("w/q2.log", spktest::RandomProtocol(rng, vocabulary, 60));
+    WriteRandomFiles(rng, vocabulary, {{"w/l1.log", 120}, {"w/l2.log", 40},
+                                        {"w/q1_MORVASTEN.log", 150}, {"w/q2.log", 60}});
     SetFiles({P("w/l*.log"), P("w/q*.log")});
     const std::vector<std::string> findings =
         ExpectFilteredEqualsPlain([] { CheckComputationProgramErrors("RECHENPROGRAMME"); });

@@ -24,40 +24,19 @@ std::string L(const std::string& time, const std::string& text) {
   return "07.12.2026 " + time + " " + text;
 }
 
-struct Case {
-  const char* name;
-  std::vector<std::string> lines;
-  std::vector<std::string> findings;
-};
+using Case = spktest::FileCase;
 
 class DailyClosingTest : public spktest::MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ1 = "1";
-    State().MonitorSettings.Typ2 = "2";
-  }
-  // Runs `check` over each case's lines in tagab.log and compares the
-  // findings, the stored message (the first finding) and the flag.
+  DailyClosingTest() : MonitorTestBed("1", "2") {}
+  // Runs `check` over each case's lines in tagab.log with the given limits.
   void RunCases(bool (*check)(CString), const std::vector<Case>& cases,
                 const char* minimum = "", const char* maximum = "") {
-    for (const Case& c : cases) {
-      SCOPED_TRACE(c.name);
-      SetUp();
-      std::filesystem::remove(P("SPEKOLAR.TXT"));
-      State().MonitorSettings.MinLaufzeit = minimum;
-      State().MonitorSettings.MaxLaufzeit = maximum;
-      dir_.Write("tagab.log", Text(c.lines));
-      SetFiles({P("tagab.log")});
-      check("TAGESABSCHLUSS");
-      EXPECT_EQ(Findings(), c.findings);
-      EXPECT_EQ(State().SectionFindingFlag, !c.findings.empty());
-      EXPECT_EQ(LastMessageDetail(), c.findings.empty() ? "" : c.findings.front());
-      if (!c.findings.empty()) {
-        EXPECT_STREQ(State().MessageBuffer.MsgTxt, "Tagesabschluss-Fehler");
-        EXPECT_STREQ(State().MessageBuffer.MsgMod, "Tagesabschluss");
-      }
-    }
+    MonitorTestBed::RunCases(check, "TAGESABSCHLUSS", "Tagesabschluss-Fehler", "Tagesabschluss",
+                             "tagab.log", cases, [&] {
+                               State().MonitorSettings.MinLaufzeit = minimum;
+                               State().MonitorSettings.MaxLaufzeit = maximum;
+                             });
   }
 };
 
@@ -239,8 +218,7 @@ TEST_F(DailyClosingTest, FilteredPassEqualsPlainPass) {
        "Schreibe Ersatzbuchungen...", "Starte Url", "Folgemeldungen beendet", "07.12.2026"}};
   int withFindings = 0;
   for (int round = 0; round < 30; ++round) {
-    dir_.Write("w/a.log", spktest::RandomProtocol(rng, vocabulary, 150));
-    dir_.Write("w/b.log", spktest::RandomProtocol(rng, vocabulary, 50));
+    WriteRandomFiles(rng, vocabulary, {{"w/a.log", 150}, {"w/b.log", 50}});
     SetFiles({P("w/*.log")});
     for (bool (*check)(CString) : {CheckDailyClosingRuntime, CheckDailyClosingErrors}) {
       if (!ExpectFilteredEqualsPlain([&] { check("TAGESABSCHLUSS"); }).empty()) ++withFindings;

@@ -24,10 +24,7 @@ const std::string kProgram = "07.12.2026 08:00:00 Lohnprogramm Akr 12 gestartet"
 
 class PayrollTest : public spktest::MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ2 = "2";
-  }
+  PayrollTest() : MonitorTestBed("", "2") {}
 };
 
 struct Case {
@@ -114,10 +111,7 @@ TEST_F(PayrollTest, FilteredPassEqualsPlainPass) {
   int withFindings = 0;
   int prefixed = 0;
   for (int round = 0; round < 25; ++round) {
-    std::filesystem::remove_all(P("w"));
-    dir_.Write("w/a.log", spktest::RandomProtocol(rng, vocabulary, 120));
-    dir_.Write("w/b.log", spktest::RandomProtocol(rng, vocabulary, 60));
-    dir_.Write("w/c.log", spktest::RandomProtocol(rng, vocabulary, 30));
+    WriteRandomFiles(rng, vocabulary, {{"w/a.log", 120}, {"w/b.log", 60}, {"w/c.log", 30}});
     SetFiles({P("w/a.log"), P("w/b.log"), P("w/c.log")});
     const std::vector<std::string> findings =
         ExpectFilteredEqualsPlain([] { CheckPayrollErrors("LUG"); });

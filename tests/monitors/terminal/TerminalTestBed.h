@@ -29,15 +29,7 @@ inline std::string Dot(const std::string& time, const std::string& text) {
 // The terminal line of the protocols with the name in double quotes.
 inline std::string Quoted(const std::string& name) { return kTermTag + "\"" + name + "\""; }
 
-inline std::string FileField(const std::string& name) {
-  return "(gepr\xFC" "fte Datei: " + name + ")";
-}
-
-struct TerminalCase {
-  const char* name;
-  std::vector<std::string> lines;
-  std::vector<std::string> findings;  // the records without their time stamp
-};
+using TerminalCase = FileCase;
 
 // Hands out the matches of the listed patterns in the listed order.
 class ListedOrderEnv : public EnvWrapper {
@@ -60,36 +52,13 @@ class ListedOrderEnv : public EnvWrapper {
 
 class TerminalTestBed : public MonitorTestBed {
  protected:
-  void SetUp() override {
-    MonitorTestBed::SetUp();
-    State().MonitorSettings.Typ1 = "1";
-    State().MonitorSettings.Typ2 = "2";
-  }
+  TerminalTestBed() : MonitorTestBed("1", "2") {}
 
-  // Runs `check` over each case's lines, written to `file`, and compares the
-  // findings, the stored message (the first finding, with its title and
-  // the monitor name) and the section flag.
+  // Runs `check` over each case's lines, written to `file` (the monitor
+  // name of both terminal directions is "Terminal Manager").
   void RunCases(bool (*check)(CString), const char* section, const char* title,
                 const std::string& file, const std::vector<TerminalCase>& cases) {
-    for (const TerminalCase& c : cases) {
-      SCOPED_TRACE(c.name);
-      SetUp();
-      std::filesystem::remove(P("SPEKOLAR.TXT"));
-      dir_.Write(file, Text(c.lines));
-      SetFiles({P(file)});
-      check(section);
-      EXPECT_EQ(Findings(), c.findings);
-      EXPECT_EQ(State().SectionFindingFlag, !c.findings.empty());
-      EXPECT_EQ(LastMessageDetail(), c.findings.empty() ? "" : c.findings.front());
-      if (!c.findings.empty()) {
-        EXPECT_STREQ(State().MessageBuffer.MsgTxt, title);
-        EXPECT_STREQ(State().MessageBuffer.MsgMod, "Terminal Manager");
-      }
-    }
-  }
-
-  std::string Opened(const std::string& name) {
-    return "  Bearbeiten Protokolldatei '" + P(name) + "'";
+    MonitorTestBed::RunCases(check, section, title, "Terminal Manager", file, cases);
   }
 };
 

@@ -221,13 +221,9 @@ TEST_F(TerminalErrorsTest, FilteredPassEqualsPlainPass) {
        "07122026100000 Start", "\nFehler \n"}};
   int withFindings = 0;
   for (int round = 0; round < 25; ++round) {
-    std::filesystem::remove_all(P("w"));
-    dir_.Write("w/a.log", spktest::RandomProtocol(rng, vocabulary, 60));
-    dir_.Write("w/b_termcommlog.log", spktest::RandomProtocol(rng, vocabulary, 120));
-    dir_.Write("w/c.log", spktest::RandomProtocol(rng, vocabulary, 40));
-    dir_.Write("w/d_termupl_neu.log", spktest::RandomProtocol(rng, vocabulary, 80));
-    dir_.Write("w/e.log", spktest::RandomProtocol(rng, vocabulary, 40));
-    dir_.Write("x.log", spktest::RandomProtocol(rng, vocabulary, 60));
+    WriteRandomFiles(rng, vocabulary, {{"w/a.log", 60}, {"w/b_termcommlog.log", 120},
+                                        {"w/c.log", 40}, {"w/d_termupl_neu.log", 80},
+                                        {"w/e.log", 40}, {"x.log", 60}});
     SetFiles({P("w/*.log"), P("x.log"), P("w/*.log")});
     for (bool (*check)(CString) : {CheckTerminalDownloadErrors, CheckTerminalUploadErrors}) {
       if (!ExpectFilteredEqualsPlain([&] { check("TERMINAL"); }).empty()) ++withFindings;

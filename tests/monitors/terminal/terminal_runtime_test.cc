@@ -232,13 +232,9 @@ TEST_F(TerminalRuntimeTest, FilteredPassEqualsPlainPass) {
        "\nStart\n"}};
   int withFindings = 0;
   for (int round = 0; round < 25; ++round) {
-    std::filesystem::remove_all(P("w"));
-    dir_.Write("w/a.log", spktest::RandomProtocol(rng, vocabulary, 120));
-    dir_.Write("w/b_termcommlog.log", spktest::RandomProtocol(rng, vocabulary, 40));
-    dir_.Write("w/c.log", spktest::RandomProtocol(rng, vocabulary, 40));
-    dir_.Write("w/d_termupl_neu.log", spktest::RandomProtocol(rng, vocabulary, 120));
-    dir_.Write("w/e.log", spktest::RandomProtocol(rng, vocabulary, 60));
-    dir_.Write("x.log", spktest::RandomProtocol(rng, vocabulary, 60));
+    WriteRandomFiles(rng, vocabulary, {{"w/a.log", 120}, {"w/b_termcommlog.log", 40},
+                                        {"w/c.log", 40}, {"w/d_termupl_neu.log", 120},
+                                        {"w/e.log", 60}, {"x.log", 60}});
     SetFiles({P("w/*.log"), P("x.log"), P("w/*.log")});
     State().MonitorSettings.MinLaufzeit = "";
     State().MonitorSettings.MaxLaufzeit = "";
