@@ -1,4 +1,4 @@
-#include "monitors/frame/LineReader.h"
+#include "platform/LineReader.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,15 @@
 #include <vector>
 
 #include "text/NeedleSet.h"
+#include "text/VectorLevel.h"
 
+namespace platform {
 namespace {
 
 // A file held in memory. Each Read hands out at most maxChunk bytes (short
 // reads happen on real files too) and fails with -1 once the offset reaches
 // failAt.
-class StringFile : public platform::ReadableFile {
+class StringFile : public ReadableFile {
  public:
   struct Stats {
     size_t offset = 0;
@@ -160,8 +162,8 @@ std::unique_ptr<LineReader> Open(const std::string& data, ReadShape shape, Strin
 // first piece never needs more than a block and a piece read ahead.
 class LineReaderTest : public ::testing::TestWithParam<int> {
  protected:
-  void SetUp() override { LineReader::LimitSearchForTesting(GetParam()); }
-  void TearDown() override { LineReader::LimitSearchForTesting(2); }
+  void SetUp() override { LimitVectorLevelForTesting(GetParam()); }
+  void TearDown() override { LimitVectorLevelForTesting(2); }
 };
 
 std::string SearchName(const ::testing::TestParamInfo<int>& info) {
@@ -236,7 +238,6 @@ TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
 // the end) when any was passed over; the calls may alternate with Next and
 // with single-needle searches.
 TEST_P(LineReaderTest, SetSearchAndLastSkippedFollowThePieces) {
-  NeedleSet::LimitSearchForTesting(GetParam());
   const std::vector<std::vector<std::string>> kSets = {
       {"ab", "NEEDLE"}, {"b", "x ab"}, {"abcdefghijabcdefghij", "ab", "\xE4x"}, {"zzz"}, {"ab", ""}};
   std::mt19937 rng(11);
@@ -281,7 +282,6 @@ TEST_P(LineReaderTest, SetSearchAndLastSkippedFollowThePieces) {
       }
     }
   }
-  NeedleSet::LimitSearchForTesting(2);
 }
 
 // A read that fails mid-file ends reading: what came before it is a prefix
@@ -315,4 +315,44 @@ TEST(LineReaderErrorTest, ReadErrorEndsReading) {
   }
 }
 
+// Buffers of other sizes: the credentials file's 400 bytes, the smallest
+// ones, and one of a byte, into which fgets reads nothing.
+TEST(LineReaderPieceSizeTest, ReadsLikeTextModeFgetsOfAnyBuffer) {
+  const std::string a400(400, 'k');
+  const std::string x4094(4094, 'x');
+  struct Case {
+    std::string data;
+    size_t maxPiece;
+    std::vector<std::string> pieces;
+  };
+  const std::vector<Case> cases = {
+      {"one\r\ntwo\nthree", 399, {"one\n", "two\n", "three"}},
+      {"lone\rCR\r\n", 399, {"lone\rCR\n"}},
+      {"end\r", 399, {"end\r"}},
+      {"\r\r\n\n", 399, {"\r\n", "\n"}},
+      {"", 399, {}},
+      {a400 + "\n", 399, {std::string(399, 'k'), "k\n"}},
+      {a400 + "\r\n", 400, {a400, "\n"}},
+      {x4094 + "\r\nnext\r\n", LineReader::kLongestPiece, {x4094 + "\n", "next\n"}},
+      {"abc\n", 1, {"a", "b", "c", "\n"}},
+      // A piece boundary right before the LF: the CR LF still reads as one LF.
+      {"ab\r\ncd", 2, {"ab", "\n", "cd"}},
+      {"abc", 0, {}},
+  };
+  for (const Case& c : cases) {
+    for (ReadShape shape : kShapes) {
+      SCOPED_TRACE("data size " + std::to_string(c.data.size()) + ", piece " + std::to_string(c.maxPiece) +
+                   ", block " + std::to_string(shape.blockSize));
+      StringFile::Stats stats;
+      LineReader reader(std::make_unique<StringFile>(c.data, shape.maxChunk, SIZE_MAX, &stats), shape.blockSize,
+                        c.maxPiece);
+      std::vector<std::string> got;
+      std::string_view piece;
+      while (reader.Next(&piece)) got.emplace_back(piece);
+      EXPECT_EQ(got, c.pieces);
+    }
+  }
+}
+
 }  // namespace
+}  // namespace platform
