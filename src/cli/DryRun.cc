@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "text/Ascii.h"
+
 namespace cli {
 
 namespace {
@@ -14,7 +16,7 @@ std::string Key(std::string_view path) {
   std::string key(path);
   for (char& c : key) {
     if (c == '/') c = '\\';
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    c = ascii::Upper(c);
   }
   return key;
 }
