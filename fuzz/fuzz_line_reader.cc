@@ -11,31 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/MemoryEnv.h"
+#include "fuzz/Fail.h"
 #include "platform/LineReader.h"
+#include "support/ChunkedFile.h"
 #include "text/NeedleSet.h"
 
 using platform::LineReader;
 using spkfuzz::Fail;
+using spktest::ChunkedFile;
 
 namespace {
-
-// Hands out at most `chunk` bytes a read, as a pipe or a network file may.
-class ChunkedFile : public platform::ReadableFile {
- public:
-  ChunkedFile(const std::string& bytes, size_t chunk) : bytes_(bytes), chunk_(chunk) {}
-  long Read(char* buf, size_t n) override {
-    size_t count = std::min({n, chunk_, bytes_.size() - at_});
-    std::memcpy(buf, bytes_.data() + at_, count);
-    at_ += count;
-    return static_cast<long>(count);
-  }
-
- private:
-  const std::string& bytes_;
-  size_t chunk_;
-  size_t at_ = 0;
-};
 
 // fgets(buf, limit + 1, f) in text mode, read after read to the end.
 std::vector<std::string> Model(const std::string& raw, size_t limit) {

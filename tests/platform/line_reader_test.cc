@@ -8,40 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "support/ChunkedFile.h"
 #include "text/NeedleSet.h"
 #include "text/VectorLevel.h"
 
 namespace platform {
 namespace {
 
-// A file held in memory. Each Read hands out at most maxChunk bytes (short
-// reads happen on real files too) and fails with -1 once the offset reaches
-// failAt.
-class StringFile : public ReadableFile {
- public:
-  struct Stats {
-    size_t offset = 0;
-    size_t largestRequest = 0;
-  };
-  StringFile(std::string data, size_t maxChunk, size_t failAt, Stats* stats)
-      : data_(std::move(data)), maxChunk_(maxChunk), failAt_(failAt), stats_(stats) {}
-
-  long Read(char* buf, size_t n) override {
-    stats_->largestRequest = std::max(stats_->largestRequest, n);
-    size_t& off = stats_->offset;
-    if (off >= failAt_) return -1;
-    size_t count = std::min({n, maxChunk_, data_.size() - off, failAt_ - off});
-    std::copy_n(data_.data() + off, count, buf);
-    off += count;
-    return static_cast<long>(count);
-  }
-
- private:
-  std::string data_;
-  size_t maxChunk_;
-  size_t failAt_;
-  Stats* stats_;
-};
+using spktest::ChunkedFile;
 
 // fgets(buf, 1000, fp) on a text-mode stream, one character at a time: CR LF
 // reads as LF, a lone CR stays, a read ends after its LF or its 999th
@@ -150,9 +124,9 @@ const ReadShape kShapes[] = {
     {1, 1}, {7, 7}, {7, 3}, {999, 999}, {1000, 1000}, {1001, 1001}, {4096, 100}, {LineReader::kDefaultBlockSize, SIZE_MAX},
 };
 
-std::unique_ptr<LineReader> Open(const std::string& data, ReadShape shape, StringFile::Stats* stats,
+std::unique_ptr<LineReader> Open(const std::string& data, ReadShape shape, ChunkedFile::Stats* stats,
                                  size_t failAt = SIZE_MAX) {
-  return std::make_unique<LineReader>(std::make_unique<StringFile>(data, shape.maxChunk, failAt, stats),
+  return std::make_unique<LineReader>(std::make_unique<ChunkedFile>(data, shape.maxChunk, failAt, stats),
                                       shape.blockSize);
 }
 
@@ -183,7 +157,7 @@ TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
       if (shape.blockSize == 1 && input.data.size() > 3000) continue;
       SCOPED_TRACE(input.name + ", block " + std::to_string(shape.blockSize) + ", chunk " +
                    std::to_string(std::min<size_t>(shape.maxChunk, 1 << 30)));
-      StringFile::Stats stats;
+      ChunkedFile::Stats stats;
       auto reader = Open(input.data, shape, &stats);
       std::vector<std::string> got;
       std::string_view piece;
@@ -202,7 +176,7 @@ TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
         std::vector<std::string> want;
         for (const std::string& p : expected)
           if (p.find(needle) != std::string::npos) want.push_back(p);
-        StringFile::Stats s;
+        ChunkedFile::Stats s;
         auto r = Open(input.data, shape, &s);
         std::vector<std::string> found;
         while (r->NextContaining(needle, &piece)) found.emplace_back(piece);
@@ -211,7 +185,7 @@ TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
       }
 
       // A random mix of both calls against the same walk over the pieces.
-      StringFile::Stats s;
+      ChunkedFile::Stats s;
       auto r = Open(input.data, shape, &s);
       size_t index = 0;
       for (;;) {
@@ -246,7 +220,7 @@ TEST_P(LineReaderTest, SetSearchAndLastSkippedFollowThePieces) {
     for (ReadShape shape : kShapes) {
       if (shape.blockSize == 1 && input.data.size() > 3000) continue;
       SCOPED_TRACE(input.name + ", block " + std::to_string(shape.blockSize));
-      StringFile::Stats stats;
+      ChunkedFile::Stats stats;
       auto reader = Open(input.data, shape, &stats);
       size_t index = 0;
       for (;;) {
@@ -296,7 +270,7 @@ TEST(LineReaderErrorTest, ReadErrorEndsReading) {
       for (bool useNeedle : {false, true}) {
         SCOPED_TRACE("fail at " + std::to_string(failAt) + ", block " + std::to_string(shape.blockSize) +
                      (useNeedle ? ", NextContaining" : ", Next"));
-        StringFile::Stats stats;
+        ChunkedFile::Stats stats;
         auto reader = Open(data, shape, &stats, failAt);
         std::string_view piece;
         std::vector<std::string> got;
@@ -343,9 +317,7 @@ TEST(LineReaderPieceSizeTest, ReadsLikeTextModeFgetsOfAnyBuffer) {
     for (ReadShape shape : kShapes) {
       SCOPED_TRACE("data size " + std::to_string(c.data.size()) + ", piece " + std::to_string(c.maxPiece) +
                    ", block " + std::to_string(shape.blockSize));
-      StringFile::Stats stats;
-      LineReader reader(std::make_unique<StringFile>(c.data, shape.maxChunk, SIZE_MAX, &stats), shape.blockSize,
-                        c.maxPiece);
+      LineReader reader(std::make_unique<ChunkedFile>(c.data, shape.maxChunk), shape.blockSize, c.maxPiece);
       std::vector<std::string> got;
       std::string_view piece;
       while (reader.Next(&piece)) got.emplace_back(piece);
