@@ -1,4 +1,4 @@
-// The line readers against a plain model of the C runtime's fgets on a
+// The line reader against a plain model of the C runtime's fgets on a
 // text-mode file: CR LF reads as LF, a lone CR stays, one read gives at
 // most buffer - 1 characters. For every input, block size and read size:
 // LineReader's pieces (1000-byte buffer) and its searches, and its pieces
@@ -19,28 +19,9 @@
 using platform::LineReader;
 using spkfuzz::Fail;
 using spktest::ChunkedFile;
+using spktest::FgetsPieces;
 
 namespace {
-
-// fgets(buf, limit + 1, f) in text mode, read after read to the end.
-std::vector<std::string> Model(const std::string& raw, size_t limit) {
-  std::string text;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    text += raw[i];
-  }
-  std::vector<std::string> pieces;
-  std::string current;
-  for (char c : text) {
-    current += c;
-    if (c == '\n' || current.size() == limit) {
-      pieces.push_back(current);
-      current.clear();
-    }
-  }
-  if (!current.empty()) pieces.push_back(current);
-  return pieces;
-}
 
 // A needle of up to 4 bytes from the input, without CR and LF.
 std::string Needle(const uint8_t* bytes, size_t n) {
@@ -63,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string second = Needle(bytes + 6, 1 + (bytes[2] >> 2) % 2);
   const size_t textLimit = 1 + bytes[2] % 500;
   const std::string data(reinterpret_cast<const char*>(bytes + 8), size - 8);
-  const std::vector<std::string> model = Model(data, LineReader::kMaxPiece);
+  const std::vector<std::string> model = FgetsPieces(data, LineReader::kMaxPiece);
 
   // Every piece, in order.
   {
@@ -107,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
   // Any other buffer size (the credentials file's is 400).
   {
-    const std::vector<std::string> lines = Model(data, textLimit);
+    const std::vector<std::string> lines = FgetsPieces(data, textLimit);
     LineReader reader(std::make_unique<ChunkedFile>(data, chunk), block, textLimit);
     std::string_view piece;
     size_t i = 0;

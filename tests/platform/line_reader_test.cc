@@ -17,26 +17,9 @@ namespace {
 
 using spktest::ChunkedFile;
 
-// fgets(buf, 1000, fp) on a text-mode stream, one character at a time: CR LF
-// reads as LF, a lone CR stays, a read ends after its LF or its 999th
-// character.
+// fgets(buf, 1000, fp) on a text-mode stream.
 std::vector<std::string> ReferencePieces(const std::string& raw) {
-  std::string text;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    text += raw[i];
-  }
-  std::vector<std::string> pieces;
-  std::string current;
-  for (char c : text) {
-    current += c;
-    if (c == '\n' || current.size() == 999) {
-      pieces.push_back(current);
-      current.clear();
-    }
-  }
-  if (!current.empty()) pieces.push_back(current);
-  return pieces;
+  return spktest::FgetsPieces(raw, LineReader::kMaxPiece);
 }
 
 std::string Repeat(std::string_view unit, size_t length) {
