@@ -113,8 +113,6 @@ const char* FindLastLf(const char* begin, const char* end) {
 #endif
 }
 
-}  // namespace
-
 // Room in front of the block for the unfinished piece carried over from the
 // previous block (always fewer than lookahead bytes). Every block is read
 // to the same page-aligned place behind it: the kernel's copy into a
@@ -140,6 +138,8 @@ struct Search {
     return at == std::string_view::npos ? nullptr : from + at;
   }
 };
+
+}  // namespace
 
 struct LineReader::Impl {
   std::unique_ptr<ReadableFile> file;
