@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -113,6 +114,42 @@ std::unique_ptr<LineReader> Open(const std::string& data, ReadShape shape, Chunk
                                       shape.blockSize);
 }
 
+// One call of a mixed walk: the call, and the pieces at which it may stop
+// (any, when `holds` is empty).
+struct Step {
+  std::function<bool(LineReader&, std::string_view*)> call;
+  std::function<bool(const std::string&)> holds;
+};
+
+// Walks `reader` with the calls `pick` chooses against fgets' pieces: each
+// call stops at the first piece from the current one that its step holds
+// (none at the end), and LastSkipped gives the piece before it whenever the
+// call passed over any.
+void WalkMixed(LineReader& reader, const std::vector<std::string>& expected,
+               const std::function<Step()>& pick) {
+  size_t index = 0;
+  for (;;) {
+    const Step step = pick();
+    const size_t from = index;
+    while (index < expected.size() && step.holds && !step.holds(expected[index])) ++index;
+    std::string_view piece;
+    const bool ok = step.call(reader, &piece);
+    std::string_view skipped;
+    const bool hasSkipped = reader.LastSkipped(&skipped);
+    ASSERT_EQ(hasSkipped, index > from) << "piece " << index;
+    if (hasSkipped) {
+      ASSERT_EQ(std::string(skipped), expected[index - 1]) << "piece " << index;
+    }
+    if (index == expected.size()) {
+      EXPECT_FALSE(ok);
+      return;
+    }
+    ASSERT_TRUE(ok) << "piece " << index;
+    ASSERT_EQ(std::string(piece), expected[index]) << "piece " << index;
+    ++index;
+  }
+}
+
 // Next yields exactly fgets' pieces; NextContaining, alone or mixed with
 // Next, yields exactly the pieces that a loop over Next would stop at, with
 // each of the needle searches; no read asks for more than one block, and the
@@ -170,22 +207,12 @@ TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
       // A random mix of both calls against the same walk over the pieces.
       ChunkedFile::Stats s;
       auto r = Open(input.data, shape, &s);
-      size_t index = 0;
-      for (;;) {
-        bool useNeedle = rng() % 2 == 0;
+      WalkMixed(*r, expected, [&]() -> Step {
+        if (rng() % 2 != 0) return {[](LineReader& lr, std::string_view* p) { return lr.Next(p); }, nullptr};
         const std::string& needle = kNeedles[rng() % std::size(kNeedles)];
-        if (useNeedle) {
-          while (index < expected.size() && expected[index].find(needle) == std::string::npos) ++index;
-        }
-        bool ok = useNeedle ? r->NextContaining(needle, &piece) : r->Next(&piece);
-        if (index == expected.size()) {
-          EXPECT_FALSE(ok);
-          break;
-        }
-        ASSERT_TRUE(ok) << "piece " << index;
-        ASSERT_EQ(std::string(piece), expected[index]) << "piece " << index;
-        ++index;
-      }
+        return {[&needle](LineReader& lr, std::string_view* p) { return lr.NextContaining(needle, p); },
+                [&needle](const std::string& p) { return p.find(needle) != std::string::npos; }};
+      });
     }
   }
 }
@@ -205,38 +232,22 @@ TEST_P(LineReaderTest, SetSearchAndLastSkippedFollowThePieces) {
       SCOPED_TRACE(input.name + ", block " + std::to_string(shape.blockSize));
       ChunkedFile::Stats stats;
       auto reader = Open(input.data, shape, &stats);
-      size_t index = 0;
-      for (;;) {
+      WalkMixed(*reader, expected, [&]() -> Step {
         const int kind = static_cast<int>(rng() % 4);  // 0 Next, 1 one needle, 2-3 a set
         const std::vector<std::string>& words = kSets[rng() % kSets.size()];
-        std::vector<std::string_view> views(words.begin(), words.end());
-        const NeedleSet set(views);
-        auto holds = [&](const std::string& p) {
+        if (kind == 0) return {[](LineReader& lr, std::string_view* p) { return lr.Next(p); }, nullptr};
+        auto holds = [&words, kind](const std::string& p) {
           if (kind == 1) return p.find(words[0]) != std::string::npos;
           for (const std::string& w : words)
             if (p.find(w) != std::string::npos) return true;
-          return kind == 0;
+          return false;
         };
-        const size_t from = index;
-        while (index < expected.size() && !holds(expected[index])) ++index;
-        std::string_view piece;
-        const bool ok = kind == 0   ? reader->Next(&piece)
-                        : kind == 1 ? reader->NextContaining(words[0], &piece)
-                                    : reader->NextContainingAny(set, &piece);
-        std::string_view skipped;
-        const bool hasSkipped = reader->LastSkipped(&skipped);
-        ASSERT_EQ(hasSkipped, index > from) << "piece " << index;
-        if (hasSkipped) {
-          ASSERT_EQ(std::string(skipped), expected[index - 1]) << "piece " << index;
+        if (kind == 1) {
+          return {[&words](LineReader& lr, std::string_view* p) { return lr.NextContaining(words[0], p); }, holds};
         }
-        if (index == expected.size()) {
-          EXPECT_FALSE(ok);
-          break;
-        }
-        ASSERT_TRUE(ok) << "piece " << index;
-        ASSERT_EQ(std::string(piece), expected[index]) << "piece " << index;
-        ++index;
-      }
+        auto set = std::make_shared<NeedleSet>(std::vector<std::string_view>(words.begin(), words.end()));
+        return {[set](LineReader& lr, std::string_view* p) { return lr.NextContainingAny(*set, p); }, holds};
+      });
     }
   }
 }
