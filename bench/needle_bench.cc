@@ -18,6 +18,7 @@
 
 #include "platform/Env.h"
 #include "text/NeedleSet.h"
+#include "text/VectorLevel.h"
 
 namespace {
 const char* const kWords[] = {
@@ -77,7 +78,7 @@ int main(int argc, char** argv) {
                          kWords[6], kWords[7], kWords[8], kWords[9], kWords[10], kWords[11]};
   const char* names[] = {"set-0", "set-1", "set-2"};
   for (int level = 0; level <= 2; ++level) {
-    NeedleSet::LimitSearchForTesting(level);
+    LimitVectorLevelForTesting(level);
     Time(names[level], lines, [&](std::string_view text) { return set.Find(text); });
   }
   Time("find", lines, [](std::string_view text) {

@@ -17,14 +17,14 @@
 #include <ctime>
 #include <string>
 
-#include "monitors/frame/LineReader.h"
 #include "platform/Env.h"
+#include "platform/LineReader.h"
 
 int main(int argc, char** argv) {
   std::string path;
   std::string needle;
   std::string mode = "contains";
-  size_t block = LineReader::kDefaultBlockSize;
+  size_t block = platform::LineReader::kDefaultBlockSize;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--next") mode = "next";
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "scan_bench: cannot open %s\n", path.c_str());
       return 1;
     }
-    LineReader reader(std::move(file), block);
+    platform::LineReader reader(std::move(file), block);
     std::string_view piece;
     if (mode == "next") {
       while (reader.Next(&piece)) {

@@ -6,13 +6,14 @@
 #include <string>
 
 #include "config/CredentialsFile.h"
-#include "fuzz/MemoryEnv.h"
+#include "fuzz/Fail.h"
+#include "support/MemoryEnv.h"
 
 using spkfuzz::Fail;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string text(reinterpret_cast<const char*>(bytes), size);
-  spkfuzz::MemoryEnv env;
+  spktest::MemoryEnv env;
   env.files["C:\\pv\\peldavorn.ini"] = text;
   platform::ScopedEnv scoped(&env);
 

@@ -1,8 +1,8 @@
-// The line readers against a plain model of the C runtime's fgets on a
+// The line reader against a plain model of the C runtime's fgets on a
 // text-mode file: CR LF reads as LF, a lone CR stays, one read gives at
 // most buffer - 1 characters. For every input, block size and read size:
-// LineReader's pieces (1000-byte buffer) and its searches, and
-// TextLineReader's lines (any buffer), are the model's.
+// LineReader's pieces (1000-byte buffer) and its searches, and its pieces
+// with any other buffer, are the model's.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -11,51 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/MemoryEnv.h"
-#include "monitors/frame/LineReader.h"
-#include "platform/TextLineReader.h"
+#include "fuzz/Fail.h"
+#include "platform/LineReader.h"
+#include "support/ChunkedFile.h"
 #include "text/NeedleSet.h"
 
+using platform::LineReader;
 using spkfuzz::Fail;
+using spktest::ChunkedFile;
+using spktest::FgetsPieces;
 
 namespace {
-
-// Hands out at most `chunk` bytes a read, as a pipe or a network file may.
-class ChunkedFile : public platform::ReadableFile {
- public:
-  ChunkedFile(const std::string& bytes, size_t chunk) : bytes_(bytes), chunk_(chunk) {}
-  long Read(char* buf, size_t n) override {
-    size_t count = std::min({n, chunk_, bytes_.size() - at_});
-    std::memcpy(buf, bytes_.data() + at_, count);
-    at_ += count;
-    return static_cast<long>(count);
-  }
-
- private:
-  const std::string& bytes_;
-  size_t chunk_;
-  size_t at_ = 0;
-};
-
-// fgets(buf, limit + 1, f) in text mode, read after read to the end.
-std::vector<std::string> Model(const std::string& raw, size_t limit) {
-  std::string text;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    text += raw[i];
-  }
-  std::vector<std::string> pieces;
-  std::string current;
-  for (char c : text) {
-    current += c;
-    if (c == '\n' || current.size() == limit) {
-      pieces.push_back(current);
-      current.clear();
-    }
-  }
-  if (!current.empty()) pieces.push_back(current);
-  return pieces;
-}
 
 // A needle of up to 4 bytes from the input, without CR and LF.
 std::string Needle(const uint8_t* bytes, size_t n) {
@@ -78,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string second = Needle(bytes + 6, 1 + (bytes[2] >> 2) % 2);
   const size_t textLimit = 1 + bytes[2] % 500;
   const std::string data(reinterpret_cast<const char*>(bytes + 8), size - 8);
-  const std::vector<std::string> model = Model(data, LineReader::kMaxPiece);
+  const std::vector<std::string> model = FgetsPieces(data, LineReader::kMaxPiece);
 
   // Every piece, in order.
   {
@@ -120,17 +86,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     }
   }
 
-  // The credentials file's reader, at any buffer size.
+  // Any other buffer size (the credentials file's is 400).
   {
-    const std::vector<std::string> lines = Model(data, textLimit);
-    ChunkedFile file(data, chunk);
-    platform::TextLineReader reader(&file);
-    CString line;
+    const std::vector<std::string> lines = FgetsPieces(data, textLimit);
+    LineReader reader(std::make_unique<ChunkedFile>(data, chunk), block, textLimit);
+    std::string_view piece;
     size_t i = 0;
-    for (; reader.ReadLine(&line, textLimit + 1); ++i) {
-      if (i >= lines.size() || line.str() != lines[i]) Fail("TextLineReader differs from fgets");
+    for (; reader.Next(&piece); ++i) {
+      if (i >= lines.size() || piece != lines[i]) Fail("Next with another buffer differs from fgets");
     }
-    if (i != lines.size()) Fail("TextLineReader ends early");
+    if (i != lines.size()) Fail("Next with another buffer ends early");
   }
   return 0;
 }

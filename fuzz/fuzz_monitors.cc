@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/MemoryEnv.h"
+#include "fuzz/Fail.h"
 #include "monitors/frame/JobController.h"
 #include "monitors/frame/ProtocolScan.h"
 #include "monitors/frame/SectionHandler.h"
@@ -19,6 +19,7 @@
 #include "monitors/process/Payroll.h"
 #include "monitors/terminal/TerminalMonitors.h"
 #include "state/ProgramState.h"
+#include "support/MemoryEnv.h"
 #include "support/Records.h"
 
 using spkfuzz::Fail;
@@ -47,7 +48,7 @@ const char* const kProtocols[] = {"C:\\data\\protocol.log", "C:\\data\\TERMCOMML
 // One section pass over `data`; the findings protocol it wrote.
 std::string Pass(const SectionSpec& section, const char* protocol, const std::string& data,
                  const std::string& limits, size_t block, bool everyPiece) {
-  spkfuzz::MemoryEnv env;
+  spktest::MemoryEnv env;
   env.files[protocol] = data;
   platform::ScopedEnv scoped(&env);
   ResetProgramState();

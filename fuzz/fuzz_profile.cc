@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "config/IniFile.h"
-#include "fuzz/MemoryEnv.h"
+#include "fuzz/Fail.h"
 #include "platform/Profile.h"
+#include "support/MemoryEnv.h"
 
 using spkfuzz::Fail;
 
@@ -46,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
 
   // IniFile over the same bytes: names in file order, values whole.
-  spkfuzz::MemoryEnv env;
+  spktest::MemoryEnv env;
   env.files["C:\\cfg\\Spekolar.ini"] = text;
   platform::ScopedEnv scoped(&env);
   IniFile ini;

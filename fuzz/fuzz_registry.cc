@@ -8,10 +8,11 @@
 #include <string>
 
 #include "config/InstallationPath.h"
-#include "fuzz/MemoryEnv.h"
+#include "fuzz/Fail.h"
 #include "platform/Registry.h"
 #include "platform/registry/ExportEditor.h"
 #include "platform/registry/Hive.h"
+#include "support/MemoryEnv.h"
 
 using spkfuzz::Fail;
 using namespace platform;
@@ -81,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (!SameRegistryStore(store, again)) Fail("a written store does not read back as written");
   }
 
-  spkfuzz::MemoryEnv env;
+  spktest::MemoryEnv env;
   env.files[kStore] = file;
   env.variables["SPEKOLAR_REGISTRY"] = kStore;
   ScopedEnv scoped(&env);

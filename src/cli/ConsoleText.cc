@@ -5,12 +5,11 @@
 #include <vector>
 
 #include "platform/Console.h"
+#include "text/Ascii.h"
 
 namespace cli {
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Code points of 0x80..0x9F; the rest of the code page equals Latin-1.
 constexpr uint16_t kHighControls[32] = {
@@ -38,7 +37,7 @@ bool IsUtf8Locale(std::string_view locale) {
   codeset = codeset.substr(0, codeset.find('@'));
   std::string folded;
   for (char c : codeset) {
-    if (c != '-') folded += LowerAscii(c);
+    if (c != '-') folded += ascii::Lower(c);
   }
   return folded == "utf8";
 }
@@ -90,7 +89,7 @@ size_t EditDistance(std::string_view a, std::string_view b) {
   for (size_t i = 1; i <= a.size(); ++i) {
     current[0] = i;
     for (size_t j = 1; j <= b.size(); ++j) {
-      const size_t substitution = LowerAscii(a[i - 1]) == LowerAscii(b[j - 1]) ? 0 : 1;
+      const size_t substitution = ascii::Lower(a[i - 1]) == ascii::Lower(b[j - 1]) ? 0 : 1;
       current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + substitution});
     }
     std::swap(previous, current);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "text/Ascii.h"
+
 namespace cli {
 
 namespace {
@@ -14,7 +16,7 @@ std::string Key(std::string_view path) {
   std::string key(path);
   for (char& c : key) {
     if (c == '/') c = '\\';
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    c = ascii::Upper(c);
   }
   return key;
 }
@@ -40,11 +42,7 @@ class DryRunEnv::ShadowFile : public platform::AppendableFile {
   int64_t Size() override { return static_cast<int64_t>(shadow_->bytes.size()); }
   bool Append(const char* data, size_t n) override {
     shadow_->bytes.append(data, n);
-    DryRunAction action;
-    action.kind = DryRunAction::Kind::kAppend;
-    action.path = path_;
-    action.bytes.assign(data, n);
-    env_->Emit(std::move(action));
+    env_->Emit(DryRunAction::Kind::kAppend, path_, std::string(data, n));
     return true;
   }
   bool Truncate(int64_t size) override {
@@ -63,8 +61,15 @@ class DryRunEnv::ShadowFile : public platform::AppendableFile {
 DryRunEnv::DryRunEnv(platform::Env* target, DryRunSink sink)
     : platform::EnvWrapper(target), sink_(std::move(sink)) {}
 
-void DryRunEnv::Emit(DryRunAction action) {
-  if (sink_) sink_(action);
+void DryRunEnv::Emit(DryRunAction::Kind kind, const CString& path, std::string bytes,
+                     const CString& target) {
+  if (!sink_) return;
+  DryRunAction action;
+  action.kind = kind;
+  action.path = path;
+  action.target = target;
+  action.bytes = std::move(bytes);
+  sink_(action);
 }
 
 const DryRunEnv::Shadow* DryRunEnv::Find(const CString& path) const {
@@ -77,22 +82,13 @@ DryRunEnv::Shadow* DryRunEnv::Touch(const CString& path, platform::Status* statu
   auto it = shadows_.find(key);
   if (it != shadows_.end()) return &it->second;
   Shadow shadow;
-  std::unique_ptr<platform::ReadableFile> file;
-  const platform::Status opened = target()->OpenForRead(path, &file);
-  if (opened == platform::Status::kOk) {
-    char buffer[65536];
-    for (;;) {
-      const long n = file->Read(buffer, sizeof buffer);
-      if (n < 0) {
-        *status = platform::Status::kIoError;
-        return nullptr;
-      }
-      if (n == 0) break;
-      shadow.bytes.append(buffer, static_cast<size_t>(n));
-    }
+  // The program's own files, read whole as every whole-file read is (and
+  // refused, as there, beyond kMaxWholeFileBytes).
+  const platform::Status read = target()->ReadWholeFile(path, &shadow.bytes);
+  if (read == platform::Status::kOk) {
     shadow.present = true;
-  } else if (opened != platform::Status::kNotFound) {
-    *status = opened;
+  } else if (read != platform::Status::kNotFound) {
+    *status = read;
     return nullptr;
   }
   return &shadows_.emplace(key, std::move(shadow)).first->second;
@@ -124,10 +120,7 @@ platform::Status DryRunEnv::DeleteFile(const CString& path) {
   if (!shadow->present) return platform::Status::kNotFound;
   shadow->present = false;
   shadow->bytes.clear();
-  DryRunAction action;
-  action.kind = DryRunAction::Kind::kDelete;
-  action.path = path;
-  Emit(std::move(action));
+  Emit(DryRunAction::Kind::kDelete, path);
   return platform::Status::kOk;
 }
 
@@ -144,11 +137,7 @@ platform::Status DryRunEnv::RenameFile(const CString& from, const CString& to) {
   destination->bytes = std::move(source->bytes);
   source->present = false;
   source->bytes.clear();
-  DryRunAction action;
-  action.kind = DryRunAction::Kind::kRename;
-  action.path = from;
-  action.target = to;
-  Emit(std::move(action));
+  Emit(DryRunAction::Kind::kRename, from, {}, to);
   return platform::Status::kOk;
 }
 
@@ -169,11 +158,7 @@ platform::Status DryRunEnv::WriteFileAtomically(const CString& path, const std::
   if (shadow == nullptr) return status;
   shadow->present = true;
   shadow->bytes = data;
-  DryRunAction action;
-  action.kind = DryRunAction::Kind::kWrite;
-  action.path = path;
-  action.bytes = data;
-  Emit(std::move(action));
+  Emit(DryRunAction::Kind::kWrite, path, data);
   return platform::Status::kOk;
 }
 
@@ -203,20 +188,14 @@ platform::Status DryRunEnv::GetFileFacts(const CString& path, platform::FileFact
 }
 
 int DryRunEnv::RunCommand(const CString& command) {
-  DryRunAction action;
-  action.kind = DryRunAction::Kind::kCommand;
-  action.path = command;
-  Emit(std::move(action));
+  Emit(DryRunAction::Kind::kCommand, command);
   return 0;
 }
 
 platform::Status DryRunEnv::LockFile(const CString& path, int64_t /*waitMillis*/,
                                      std::unique_ptr<platform::FileLock>* out,
                                      CString* /*systemError*/) {
-  DryRunAction action;
-  action.kind = DryRunAction::Kind::kLock;
-  action.path = path;
-  Emit(std::move(action));
+  Emit(DryRunAction::Kind::kLock, path);
   *out = std::make_unique<platform::FileLock>();
   return platform::Status::kOk;
 }

@@ -89,7 +89,9 @@ class DryRunEnv : public platform::EnvWrapper {
   Shadow* Touch(const CString& path, platform::Status* status);
   // The shadow of a path already touched, or null.
   const Shadow* Find(const CString& path) const;
-  void Emit(DryRunAction action);
+  // Hands one action to the sink.
+  void Emit(DryRunAction::Kind kind, const CString& path, std::string bytes = {},
+            const CString& target = {});
 
   std::map<std::string, Shadow> shadows_;
   DryRunSink sink_;

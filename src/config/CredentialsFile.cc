@@ -2,17 +2,21 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "config/Blowfish.h"
 #include "config/CredentialsKey.h"
 #include "platform/Env.h"
-#include "platform/TextLineReader.h"
+#include "platform/LineReader.h"
 
 namespace {
 
 // fgets into a 400-byte buffer: at most 399 characters a read.
-constexpr size_t kLineBuffer = 400;
+constexpr size_t kMaxLine = 399;
+// The file is in memory already: small blocks spare the reader a large
+// buffer.
+constexpr size_t kBlock = 4096;
 
 }  // namespace
 
@@ -29,10 +33,11 @@ CString CredentialsFile::GetValue(CString key) const {
   if (path_.IsEmpty() || platform::GetEnv()->ReadWholeFile(path_, &bytes) != platform::Status::kOk) {
     return CString();
   }
-  platform::BytesFile file(std::move(bytes));
-  platform::TextLineReader reader(&file);
-  CString line;
-  while (reader.ReadLine(&line, kLineBuffer)) {
+  platform::LineReader reader(std::make_unique<platform::BytesFile>(std::move(bytes)),
+                              kBlock, kMaxLine);
+  std::string_view piece;
+  while (reader.Next(&piece)) {
+    CString line(piece);
     line.Trim();
     line.MakeUpper();
     if (line.GetAt(0) == 'X') continue;

@@ -95,26 +95,7 @@ void IniFile::GetKeyNames(const CString& section, std::vector<CString>& names) {
 }
 
 void IniFile::GetSectionNames(std::vector<CString>& names) {
-  names.clear();
-  // Measure: a list that does not fit comes back as size-2, so grow until
-  // the count leaves more room than that.
-  uint32_t size = kStep;
-  std::vector<char> buffer(size + 1);
   const platform::ProfileData& data = Data();
-  uint32_t count = platform::ProfileSectionNames(data, buffer.data(), size);
-  while (count + 2 >= size && size < UINT32_MAX) {
-    size = Grown(size);
-    buffer.assign(size + 1, '\0');
-    count = platform::ProfileSectionNames(data, buffer.data(), size);
-  }
-  size = count + 2;
-  buffer.assign(size + 1, '\0');
-  platform::ProfileSectionNames(data, buffer.data(), size);
-  const char* name = buffer.data();
-  const char* end = buffer.data() + size;
-  while (name < end && *name != '\0') {
-    CString entry(name);
-    names.push_back(entry);
-    name += entry.GetLength() + 1;
-  }
+  ReadNameList([&](char* buf, uint32_t size) { return platform::ProfileSectionNames(data, buf, size); },
+               names);
 }

@@ -7,15 +7,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/Ascii.h"
+
 namespace platform {
 
 namespace {
 
 Env* g_current = nullptr;
 
-unsigned char UpperAscii(char c) {
-  return static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);
-}
+unsigned char UpperAscii(char c) { return static_cast<unsigned char>(ascii::Upper(c)); }
 
 }  // namespace
 

@@ -23,6 +23,8 @@
 #include <cstring>
 #include <vector>
 
+#include "text/Ascii.h"
+
 extern char** environ;
 
 namespace platform {
@@ -63,17 +65,7 @@ int64_t MonotonicMillis() {
   return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool NameLess(const std::string& a, const std::string& b) { return FoundNameLess(a, b); }
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
-}
 
 // Writes all bytes, going on after interrupted and short writes.
 bool WriteAll(int fd, const char* data, size_t n) {
@@ -227,7 +219,7 @@ bool LookupEnvironment(const std::string& name, std::string* value) {
   for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
     const char* eq = std::strchr(*entry, '=');
     if (eq == nullptr) continue;
-    if (EqualsIgnoreCase(std::string_view(*entry, static_cast<size_t>(eq - *entry)), name)) {
+    if (ascii::EqualIgnoringCase(std::string_view(*entry, static_cast<size_t>(eq - *entry)), name)) {
       *value = eq + 1;
       return true;
     }
@@ -332,7 +324,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
       if (!reach[j]) continue;
       switch (e.kind) {
         case Wild::kLiteral:
-          if (j < nn && LowerAscii(name[j]) == LowerAscii(e.ch)) next[j + 1] = 1;
+          if (j < nn && ascii::Lower(name[j]) == ascii::Lower(e.ch)) next[j + 1] = 1;
           break;
         case Wild::kStar:
           for (size_t k = j; k <= nn; ++k) next[k] = 1;
@@ -563,7 +555,7 @@ std::vector<FoundFile> PosixEnv::FindFiles(const CString& pattern) {
       // names were written for it; when the exact name is missing, take an
       // entry that differs only in case (the first in sorted order).
       names = ListFolder(folder, [&](const std::string& name) {
-        return EqualsIgnoreCase(name, namePattern);
+        return ascii::EqualIgnoringCase(name, namePattern);
       });
       std::sort(names.begin(), names.end(), NameLess);
       if (names.size() > 1) names.resize(1);
@@ -741,15 +733,14 @@ bool PosixEnv::GetVariable(const char* name, std::string* value) {
 
 std::vector<std::string> SplitCommandLine(std::string_view line) {
   std::vector<std::string> args;
-  auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
   size_t i = 0;
-  while (i < line.size() && isBlank(line[i])) ++i;
+  while (i < line.size() && ascii::IsBlank(line[i])) ++i;
   if (i == line.size()) return args;
 
   // The program name: quotes group and vanish, backslashes are plain.
   std::string program;
   bool quoted = false;
-  for (; i < line.size() && (quoted || !isBlank(line[i])); ++i) {
+  for (; i < line.size() && (quoted || !ascii::IsBlank(line[i])); ++i) {
     if (line[i] == '"') {
       quoted = !quoted;
     } else {
@@ -759,11 +750,11 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
   args.push_back(program);
 
   for (;;) {
-    while (i < line.size() && isBlank(line[i])) ++i;
+    while (i < line.size() && ascii::IsBlank(line[i])) ++i;
     if (i == line.size()) break;
     std::string arg;
     quoted = false;
-    while (i < line.size() && (quoted || !isBlank(line[i]))) {
+    while (i < line.size() && (quoted || !ascii::IsBlank(line[i]))) {
       size_t slashes = 0;
       while (i < line.size() && line[i] == '\\') {
         ++slashes;
@@ -782,7 +773,7 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
         ++i;
       } else {
         arg.append(slashes, '\\');
-        if (i < line.size() && (quoted || !isBlank(line[i]))) arg += line[i++];
+        if (i < line.size() && (quoted || !ascii::IsBlank(line[i]))) arg += line[i++];
       }
     }
     args.push_back(arg);

@@ -4,20 +4,11 @@
 #include <cstring>
 
 #include "platform/Env.h"
+#include "text/Ascii.h"
 
 namespace platform {
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // Windows-1252 byte of a UTF-16 code unit: Latin-1 units are the byte
 // itself, the typographic characters of 0x80-0x9F have their own codes,
@@ -33,12 +24,6 @@ char AnsiFromUtf16(uint16_t unit) {
     if (kHigh[i] == unit) return static_cast<char>(0x80 + i);
   }
   return '?';
-}
-
-std::string Lowered(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = LowerAscii(c);
-  return out;
 }
 
 // The file's text as 8-bit characters.
@@ -120,7 +105,7 @@ std::vector<std::string> ListedSectionNames(const ProfileData& data) {
 }  // namespace
 
 const ProfileSection* ProfileData::FindSection(std::string_view name) const {
-  auto it = sectionIndex.find(Lowered(name));
+  auto it = sectionIndex.find(ascii::Lowered(name));
   return it == sectionIndex.end() ? nullptr : &sections[it->second];
 }
 
@@ -128,7 +113,7 @@ bool ProfileData::GetValue(std::string_view section, std::string_view key,
                            std::string* value) const {
   const ProfileSection* found = FindSection(section);
   if (found == nullptr) return false;
-  auto it = found->keyIndex.find(Lowered(key));
+  auto it = found->keyIndex.find(ascii::Lowered(key));
   if (it == found->keyIndex.end()) return false;
   *value = found->entries[it->second].second;
   return true;
@@ -142,7 +127,7 @@ ProfileData ParseProfile(std::string_view raw) {
   while (start < text.size()) {
     size_t end = text.find_first_of("\r\n", start);
     if (end == std::string::npos) end = text.size();
-    std::string_view line = TrimBlanks(std::string_view(text).substr(start, end - start));
+    std::string_view line = ascii::TrimBlanks(std::string_view(text).substr(start, end - start));
     if (end == text.size()) {
       start = end;
     } else if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
@@ -156,8 +141,8 @@ ProfileData ParseProfile(std::string_view raw) {
       std::string_view name = line.substr(1);
       size_t close = name.find(']');
       if (close != std::string_view::npos) name = name.substr(0, close);
-      std::string sectionName(TrimBlanks(name));
-      data.sectionIndex.emplace(Lowered(sectionName), data.sections.size());
+      std::string sectionName(ascii::TrimBlanks(name));
+      data.sectionIndex.emplace(ascii::Lowered(sectionName), data.sections.size());
       data.sections.push_back(ProfileSection{std::move(sectionName), {}, {}});
       current = &data.sections.back();
       continue;
@@ -165,9 +150,9 @@ ProfileData ParseProfile(std::string_view raw) {
     if (current == nullptr) continue;
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) continue;
-    std::string key(TrimBlanks(line.substr(0, eq)));
-    std::string value = Unquote(TrimBlanks(line.substr(eq + 1)));
-    current->keyIndex.emplace(Lowered(key), current->entries.size());
+    std::string key(ascii::TrimBlanks(line.substr(0, eq)));
+    std::string value = Unquote(ascii::TrimBlanks(line.substr(eq + 1)));
+    current->keyIndex.emplace(ascii::Lowered(key), current->entries.size());
     current->entries.emplace_back(std::move(key), std::move(value));
   }
   return data;

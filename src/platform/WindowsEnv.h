@@ -5,8 +5,8 @@
 // regular files on a disk are kept (GetFileType, the file's attributes): a
 // device name such as NUL or CON, or a pipe, is refused with kNotAFile. No
 // open waits: one that another process's sharing mode forbids fails at once
-// with kAccessDenied. Files are read as the bytes on disk (TextLineReader and the monitors' LineReader give
-// them the C runtime's text-mode line semantics, but read past a Ctrl-Z
+// with kAccessDenied. Files are read as the bytes on disk (LineReader gives
+// them the C runtime's text-mode line semantics, but reads past a Ctrl-Z
 // byte, where the runtime's text mode would stop). Appends are written in
 // text form, each LF as CR LF, as Windows programs write their text files.
 #pragma once

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "text/Ascii.h"
+
 int CString::Find(std::string_view needle, int start) const {
   if (start < 0 || start > GetLength()) return -1;
   size_t at = s_.find(needle, static_cast<size_t>(start));
@@ -58,9 +60,7 @@ CString& CString::Trim() {
 }
 
 CString& CString::MakeUpper() {
-  for (char& c : s_) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : s_) c = ascii::Upper(c);
   return *this;
 }
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define SPK_NEEDLE_SET_X86 1
+#include "text/VectorLevel.h"
+
+#if SPK_X86_VECTORS
 #include <immintrin.h>
 #endif
 
@@ -20,27 +22,7 @@ uint64_t Load8(const char* p) {
 }
 
 unsigned Pair(unsigned char first, unsigned char second) { return first + 256u * second; }
-
-// The scan in force: 0 portable, 1 16-byte vectors, 2 32-byte vectors.
-// Chosen on first use, so that no order of static initialisation can meet
-// it unset.
-int ChooseLevel(int limit) {
-#if SPK_NEEDLE_SET_X86
-  __builtin_cpu_init();
-  if (limit >= 2 && __builtin_cpu_supports("avx2")) return 2;
-  if (limit >= 1) return 1;
-#endif
-  (void)limit;
-  return 0;
-}
-
-int& ActiveLevel() {
-  static int level = ChooseLevel(2);
-  return level;
-}
 }  // namespace
-
-void NeedleSet::LimitSearchForTesting(int level) { ActiveLevel() = ChooseLevel(level); }
 
 void NeedleSet::AddToNibbles(int table, unsigned char byte, unsigned bucket) {
   // Each table twice over: the 32-byte lookup works on two 16-byte halves.
@@ -160,7 +142,7 @@ uint64_t NeedleSet::FindPortable(std::string_view text, uint64_t found) const {
   return found;
 }
 
-#if SPK_NEEDLE_SET_X86
+#if SPK_X86_VECTORS
 // Each vector scan tests whole blocks and then the block that ends the text,
 // of whose bits those already tested are shifted out; no load leaves the
 // text.
@@ -293,7 +275,7 @@ __attribute__((target("avx2"))) uint64_t NeedleSet::FindAvx2(std::string_view te
 }
 #endif
 
-#if SPK_NEEDLE_SET_X86
+#if SPK_X86_VECTORS
 __attribute__((target("avx2"))) size_t NeedleSet::FindFirstAvx2(std::string_view text,
                                                                  size_t* length) const {
   const NibbleTables tables = {Load32(nibbles_[0]), Load32(nibbles_[1]), Load32(nibbles_[2]),
@@ -330,23 +312,39 @@ __attribute__((target("avx2"))) size_t NeedleSet::FindFirstAvx2(std::string_view
 }
 #endif
 
+#if SPK_X86_VECTORS
+namespace {
+// The 16-byte scans keep the distinct first bytes in registers, one template
+// instance per count: calls vector(std::integral_constant<int, N>) for the
+// count N of 1 to kMaxVectorFirsts, portable() for any other.
+template <typename Vector, typename Portable>
+auto ByFirstCount(size_t count, Vector vector, Portable portable) {
+  static_assert(kMaxVectorFirsts == 8, "one case per count of first bytes");
+  switch (count) {
+    case 1: return vector(std::integral_constant<int, 1>{});
+    case 2: return vector(std::integral_constant<int, 2>{});
+    case 3: return vector(std::integral_constant<int, 3>{});
+    case 4: return vector(std::integral_constant<int, 4>{});
+    case 5: return vector(std::integral_constant<int, 5>{});
+    case 6: return vector(std::integral_constant<int, 6>{});
+    case 7: return vector(std::integral_constant<int, 7>{});
+    case 8: return vector(std::integral_constant<int, 8>{});
+    default: return portable();
+  }
+}
+}  // namespace
+#endif
+
 size_t NeedleSet::FindFirst(std::string_view text, size_t* length) const {
   if (firsts_.empty()) return std::string_view::npos;
-#if SPK_NEEDLE_SET_X86
-  const int level = ActiveLevel();
+#if SPK_X86_VECTORS
+  const int level = VectorLevel();
   if (level >= 2 && text.size() >= 33) return FindFirstAvx2(text, length);
   if (level >= 1 && text.size() >= 16) {
-    switch (firsts_.size()) {
-      case 1: return FindFirstSse2<1>(text, length);
-      case 2: return FindFirstSse2<2>(text, length);
-      case 3: return FindFirstSse2<3>(text, length);
-      case 4: return FindFirstSse2<4>(text, length);
-      case 5: return FindFirstSse2<5>(text, length);
-      case 6: return FindFirstSse2<6>(text, length);
-      case 7: return FindFirstSse2<7>(text, length);
-      case 8: return FindFirstSse2<8>(text, length);
-      default: break;
-    }
+    return ByFirstCount(
+        firsts_.size(),
+        [&](auto firsts) { return FindFirstSse2<decltype(firsts)::value>(text, length); },
+        [&] { return FindFirstPortable(text, 0, length); });
   }
 #endif
   return FindFirstPortable(text, 0, length);
@@ -354,25 +352,14 @@ size_t NeedleSet::FindFirst(std::string_view text, size_t* length) const {
 
 uint64_t NeedleSet::Find(std::string_view text) const {
   const uint64_t found = empty_;
-#if SPK_NEEDLE_SET_X86
-  const int level = ActiveLevel();
+#if SPK_X86_VECTORS
+  const int level = VectorLevel();
   if (level >= 2 && text.size() >= 33) return FindAvx2(text, found);
   if (level >= 1 && text.size() >= 16) {
-    // One template instance per count of distinct first bytes keeps them in
-    // registers.
-    switch (firsts_.size()) {
-      case 1: return FindSse2<1>(text, found);
-      case 2: return FindSse2<2>(text, found);
-      case 3: return FindSse2<3>(text, found);
-      case 4: return FindSse2<4>(text, found);
-      case 5: return FindSse2<5>(text, found);
-      case 6: return FindSse2<6>(text, found);
-      case 7: return FindSse2<7>(text, found);
-      case 8: return FindSse2<8>(text, found);
-      default: break;
-    }
+    return ByFirstCount(
+        firsts_.size(), [&](auto firsts) { return FindSse2<decltype(firsts)::value>(text, found); },
+        [&] { return FindPortable(text, found); });
   }
-  static_assert(kMaxVectorFirsts == 8, "one case per count of first bytes");
 #endif
   return FindPortable(text, found);
 }

@@ -42,11 +42,6 @@ class NeedleSet {
   // Length of the longest needle (0 for a set without needles).
   size_t MaxLength() const { return maxLength_; }
 
-  // Tests: limits the scan of all sets to the portable code (0), to 16-byte
-  // vectors (1) or, the default (2), to the widest vectors the processor
-  // has. The results are the same; only the speed differs.
-  static void LimitSearchForTesting(int level);
-
  private:
   struct Needle {
     std::string text;

@@ -129,17 +129,6 @@ TEST_F(IniFileTest, LoadSaysWhetherTheFileCouldBeRead) {
 }
 #endif  // _WIN32
 
-// Counts whole-file reads through the default Env.
-class CountingEnv : public spktest::EnvWrapper {
- public:
-  CountingEnv() : EnvWrapper(platform::DefaultEnv()) {}
-  platform::Status ReadWholeFile(const CString& path, std::string* out) override {
-    ++reads;
-    return EnvWrapper::ReadWholeFile(path, out);
-  }
-  int reads = 0;
-};
-
 // What a pass asks of a large configuration costs one read and one parse:
 // each lookup is one step, and a long value is copied a few times, not once
 // per 512 bytes. (Reading the file per lookup made 5,000 sections take over
@@ -153,7 +142,7 @@ TEST_F(IniFileTest, AWholePassReadsTheFileOnce) {
   const std::string big(1 << 20, 'v');
   content += "[BIG]\nDatei=" + big + "\n";
   Use(content);
-  CountingEnv env;
+  spktest::CountingEnv env;
   platform::ScopedEnv scoped(&env);
   std::vector<CString> names;
   ini_.GetSectionNames(names);

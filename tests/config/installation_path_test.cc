@@ -114,17 +114,6 @@ TEST_F(InstallationPathTest, SpecialOrHugeStoresAreNotRead) {
   EXPECT_EQ(std::filesystem::file_size(store), static_cast<uintmax_t>(platform::kMaxWholeFileBytes + 1));
 }
 
-// Counts whole-file reads through the default Env.
-class CountingEnv : public spktest::EnvWrapper {
- public:
-  CountingEnv() : EnvWrapper(platform::DefaultEnv()) {}
-  platform::Status ReadWholeFile(const CString& path, std::string* out) override {
-    ++reads;
-    return EnvWrapper::ReadWholeFile(path, out);
-  }
-  int reads = 0;
-};
-
 // The product key with thousands of values: read once, each value looked
 // up in one step. (Reading the store per value took minutes.)
 TEST_F(InstallationPathTest, AKeyWithThousandsOfValuesIsReadOnce) {
@@ -132,7 +121,7 @@ TEST_F(InstallationPathTest, AKeyWithThousandsOfValuesIsReadOnce) {
   for (int i = 0; i < 4000; ++i) store += "\"V" + std::to_string(i) + "\"=\"x\"\r\n";
   store += "\"Path\"=\"/opt/p\"\r\n";
   dir_.Write("registry.reg", store);
-  CountingEnv env;
+  spktest::CountingEnv env;
   platform::ScopedEnv scoped(&env);
   InstallationPath installation;
   EXPECT_EQ(installation.Directory(), "/opt/p");

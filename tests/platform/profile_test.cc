@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "support/TestEnv.h"
+#include "support/MemoryEnv.h"
 
 namespace platform {
 namespace {
@@ -94,19 +94,6 @@ TEST(ParseProfileTest, FileWithoutSectionsAndEncodings) {
   EXPECT_EQ(Value(utf8, "b", "k"), "\xEF\xBB\xBF");
 }
 
-// Serves file contents from a map; other paths are missing.
-class MapFileEnv : public spktest::EnvWrapper {
- public:
-  MapFileEnv() : EnvWrapper(DefaultEnv()) {}
-  Status ReadWholeFile(const CString& path, std::string* out) override {
-    auto it = files.find(path.str());
-    if (it == files.end()) return Status::kNotFound;
-    *out = it->second;
-    return Status::kOk;
-  }
-  std::map<std::string, std::string> files;
-};
-
 class ProfileCallsTest : public ::testing::Test {
  protected:
   ProfileCallsTest() : scoped_(&env_) {
@@ -114,7 +101,7 @@ class ProfileCallsTest : public ::testing::Test {
   }
   std::string Buf(uint32_t n) const { return std::string(buf_, n); }
 
-  MapFileEnv env_;
+  spktest::MemoryEnv env_;
   ScopedEnv scoped_;
   char buf_[80];
 };

@@ -424,17 +424,6 @@ TEST_F(RegistryFunctions, WritesKeepEveryOtherByte) {
   }
 }
 
-// Serves the store through the default Env and counts how often it is read.
-class CountingEnv : public spktest::EnvWrapper {
- public:
-  CountingEnv() : EnvWrapper(DefaultEnv()) {}
-  Status ReadWholeFile(const CString& path, std::string* out) override {
-    ++reads;
-    return EnvWrapper::ReadWholeFile(path, out);
-  }
-  int reads = 0;
-};
-
 // A key with thousands of values is read value by value through one open
 // handle; the store is read and parsed once for all of them. (Reading it
 // once per value made 4,000 values take minutes.)
@@ -445,7 +434,7 @@ TEST_F(RegistryFunctions, AKeysValuesAreEnumeratedFromOneRead) {
   // The same names again in another case: each replaces its value in place.
   for (int i = 0; i < kValues; ++i) store += "\"VALUE" + std::to_string(i) + "\"=dword:00000002\r\n";
   WriteStore(store);
-  CountingEnv env;
+  spktest::CountingEnv env;
   ScopedEnv scoped(&env);
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);

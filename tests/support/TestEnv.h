@@ -2,8 +2,10 @@
 //
 // EnvWrapper forwards every call to a target Env, so a test double
 // overrides only what it changes. FixedClockEnv pins the clock;
-// FaultInjectionEnv makes writes fail on demand. Install one with
-// platform::ScopedEnv for the duration of a test.
+// FaultInjectionEnv makes writes fail on demand; CountingEnv counts
+// whole-file reads. Install one with platform::ScopedEnv for the duration
+// of a test. (MemoryEnv.h holds the in-memory file tree, ChunkedFile.h a
+// file in memory read in short reads.)
 #pragma once
 
 #include <cstdint>
@@ -33,6 +35,18 @@ class FixedClockEnv : public EnvWrapper {
 
  private:
   platform::LocalTime now_;
+};
+
+// Forwards to a target Env (the default one unless given) and counts the
+// whole-file reads: for tests that a large input is read once per pass.
+class CountingEnv : public EnvWrapper {
+ public:
+  explicit CountingEnv(platform::Env* target = platform::DefaultEnv()) : EnvWrapper(target) {}
+  platform::Status ReadWholeFile(const CString& path, std::string* out) override {
+    ++reads;
+    return EnvWrapper::ReadWholeFile(path, out);
+  }
+  int reads = 0;
 };
 
 // Forwards to a target Env (the default one unless given) but fails on

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "text/VectorLevel.h"
+
 namespace {
 
 // What NeedleSet::Find must give: one plain search per needle.
@@ -88,7 +90,7 @@ TEST(NeedleSetTest, EdgeCases) {
       {"case matters", {"Error", "Fehler"}, "ERROR fehlerfrei", 0},
   };
   for (int level : kLevels) {
-    NeedleSet::LimitSearchForTesting(level);
+    LimitVectorLevelForTesting(level);
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.name) + ", level " + std::to_string(level));
       EXPECT_EQ(Make(c.needles).Find(c.text), c.want);
@@ -96,7 +98,7 @@ TEST(NeedleSetTest, EdgeCases) {
       EXPECT_EQ(Plain(c.needles, c.text), c.want);
     }
   }
-  NeedleSet::LimitSearchForTesting(2);
+  LimitVectorLevelForTesting(2);
 }
 
 TEST(NeedleSetTest, NeedlesBeyondSixtyFourAreIgnored) {
@@ -116,7 +118,7 @@ TEST(NeedleSetTest, SameAsOneSearchPerNeedle) {
   // A random position of a text of `size` bytes (size: one past the end).
   auto at = [&](size_t size) { return static_cast<size_t>(pick(0, static_cast<int>(size) - 1)); };
   for (int round = 0; round < 6000; ++round) {
-    NeedleSet::LimitSearchForTesting(kLevels[round % 3]);
+    LimitVectorLevelForTesting(kLevels[round % 3]);
     const std::string& alphabet = round % 2 ? wide : narrow;
     auto random = [&](int maxLength) {
       std::string s(static_cast<size_t>(pick(0, maxLength)), ' ');
@@ -139,7 +141,7 @@ TEST(NeedleSetTest, SameAsOneSearchPerNeedle) {
       ASSERT_EQ(First(set, text), PlainFirst(needles, text)) << "round " << round << ", text " << text;
     }
   }
-  NeedleSet::LimitSearchForTesting(2);
+  LimitVectorLevelForTesting(2);
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ struct FindingRecord {
   CString maximum;      // MaxLaufzeit, or empty
   CString runTime;      // run time in seconds, or empty
   CString text;         // the finding text
-  CString checkedFile;  // usually CheckedFileField(); empty for the job controller
+  CString checkedFile;  // usually CheckedFileField(scan.CheckedFileName()); empty for the job controller
 
   // The seven fields joined by ";", every field but `text` (which its
   // monitor has protected as far as it comes from a line) with its

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "monitors/frame/FindingRecord.h"
-#include "monitors/frame/LineReader.h"
+#include "platform/LineReader.h"
 #include "state/ProgramState.h"
 #include "text/NeedleSet.h"
 
@@ -68,8 +68,8 @@ bool ProtocolScan::Run() {
       WriteRunEntry("  Bearbeiten Protokolldatei '" + match.path + "'");
       if (onFileOpened && !onFileOpened(match)) continue;
 
-      LineReader reader(std::move(file),
-                        BlockSize() != 0 ? BlockSize() : LineReader::kDefaultBlockSize);
+      platform::LineReader reader(
+          std::move(file), BlockSize() != 0 ? BlockSize() : platform::LineReader::kDefaultBlockSize);
       reader_ = &reader;
       ReadLines(reader);
       if (onEndOfFile) onEndOfFile();
@@ -83,7 +83,7 @@ void ProtocolScan::HandEveryPieceForTesting(bool on) { HandEveryPiece() = on; }
 
 void ProtocolScan::BlockSizeForTesting(size_t bytes) { BlockSize() = bytes; }
 
-void ProtocolScan::ReadLines(LineReader& reader) {
+void ProtocolScan::ReadLines(platform::LineReader& reader) {
   std::string_view piece;
   // One ScanLine for the whole file: Fill assigns into its texts, which keep
   // their capacity, so a line costs no allocation.

@@ -43,8 +43,11 @@
 #include "platform/Env.h"
 #include "text/CString.h"
 
-class LineReader;
 class NeedleSet;
+
+namespace platform {
+class LineReader;
+}
 
 // One line handed to a monitor. Valid only during the callback.
 struct ScanLine {
@@ -147,7 +150,7 @@ class ProtocolScan {
   static void BlockSizeForTesting(size_t bytes);
 
  private:
-  void ReadLines(LineReader& reader);
+  void ReadLines(platform::LineReader& reader);
   // Sets `line` from `piece`, reusing the capacity of its texts.
   void Fill(std::string_view piece, ScanLine* line) const;
 
@@ -161,5 +164,5 @@ class ProtocolScan {
   CString checkedFileName_;
   Mode mode_ = Mode::kDated;
   const NeedleSet* words_ = nullptr;
-  LineReader* reader_ = nullptr;
+  platform::LineReader* reader_ = nullptr;
 };

@@ -2,16 +2,10 @@
 
 #include <climits>
 
-namespace {
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-}  // namespace
-
 int LeadingInteger(const CString& text) {
   std::string_view s = text.view();
   size_t i = 0;
-  while (i < s.size() && IsSpace(s[i])) ++i;
+  while (i < s.size() && CString::IsTrimmed(s[i])) ++i;
   bool negative = false;
   if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
     negative = s[i] == '-';

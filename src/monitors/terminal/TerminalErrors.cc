@@ -95,21 +95,17 @@ std::string_view WithoutLineEnd(std::string_view piece) {
 // the form's rules decide. The filter follows the state: before today only
 // dated lines; then the dated lines and those with the form's words; every
 // line while a terminal that did not answer waits to be reported.
-class ErrorPass {
+class ErrorPass : public TerminalPass {
  public:
   ErrorPass(const ErrorRules& rules, CString section)
-      : rules_(rules),
-        section_(std::move(section)),
-        reporter_(rules.errorTitle, kTerminalMonitorName),
-        marker_(rules.marker, rules.markedDate, rules.plainDate),
+      : TerminalPass(rules, std::move(section)),
+        rules_(rules),
         markedWords_(FilterWords(rules.markedForm, true)),
         plainWords_(FilterWords(rules.plainForm, true)),
         markedIdleWords_(FilterWords(rules.markedForm, false)),
-        plainIdleWords_(FilterWords(rules.plainForm, false)),
-        scan_(rules.header, rules.plainDate) {}
+        plainIdleWords_(FilterWords(rules.plainForm, false)) {}
 
   bool Run() {
-    scan_.onEntry = [this](const CString&) { marker_.NewEntry(); };
     scan_.onFileOpened = [this](const platform::FoundFile& match) {
       marker_.Open(match.path, scan_);
       form_ = marker_.Seen() ? &rules_.markedForm : &rules_.plainForm;
@@ -188,24 +184,18 @@ class ErrorPass {
 
   void Report(const CString& findingText) {
     FindingRecord record;
-    record.section = section_;
     record.type = State().MonitorSettings.Typ2;
     // The terminal name and the text both come from protocol lines: their
     // semicolons are protected, so that the record keeps its seven fields.
     record.text = ProtectSemicolons(terminal_) + " - " + ProtectSemicolons(findingText);
-    record.checkedFile = CheckedFileField(scan_.CheckedFileName());
-    reporter_.Report(record);
+    ReportFinding(record);
   }
 
   const ErrorRules& rules_;
-  const CString section_;
-  FindingReporter reporter_;
-  EntryMarker marker_;
   DatedWords markedWords_;
   DatedWords plainWords_;
   DatedWords markedIdleWords_;  // without the end of an exchange
   DatedWords plainIdleWords_;
-  ProtocolScan scan_;
 
   // The form and filter words of the file being read.
   const LineForm* form_ = nullptr;

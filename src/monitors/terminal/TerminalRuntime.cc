@@ -60,20 +60,15 @@ bool HasUnless(const CString& text, const char* word, const char* exclusion) {
 // The filter follows the state: before a run only dated lines matter (the
 // one before the first is LastSkipped); in a run the dated, terminal and
 // end lines.
-class RunPairing {
+class RunPairing : public TerminalPass {
  public:
   RunPairing(const RuntimeRules& rules, CString section)
-      : rules_(rules),
-        section_(std::move(section)),
-        reporter_(rules.errorTitle, kTerminalMonitorName),
-        marker_(rules.marker, rules.markedDate, rules.plainDate),
-        scan_(rules.header, rules.plainDate) {}
+      : TerminalPass(rules, std::move(section)), rules_(rules) {}
 
   bool Run() {
     MonitorSettingsRecord& settings = State().MonitorSettings;
     if (settings.MinLaufzeit.IsEmpty()) settings.MinLaufzeit = rules_.defaultMinimum;
     if (settings.MaxLaufzeit.IsEmpty()) settings.MaxLaufzeit = rules_.defaultMaximum;
-    scan_.onEntry = [this](const CString&) { marker_.NewEntry(); };
     scan_.onFileOpened = [this](const platform::FoundFile& match) { return Open(match); };
     scan_.onLine = [this](ScanLine& line) { Handle(line); };
     scan_.onEndOfFile = [this]() {
@@ -153,7 +148,6 @@ class RunPairing {
     }
     if (verdict == nullptr) return;
     FindingRecord record;
-    record.section = section_;
     record.type = settings.Typ1;
     record.minimum = settings.MinLaufzeit;
     record.maximum = settings.MaxLaufzeit;
@@ -162,17 +156,12 @@ class RunPairing {
     // semicolon in them is protected, so that the record keeps its seven
     // fields.
     record.text = ProtectSemicolons(terminal_ + " - " + DottedStamp(lineStamp_)) + verdict;
-    record.checkedFile = CheckedFileField(scan_.CheckedFileName());
-    reporter_.Report(record);
+    ReportFinding(record);
   }
 
   const RuntimeRules& rules_;
-  const CString section_;
-  FindingReporter reporter_;
-  EntryMarker marker_;
   DatedWords words_{{kTerminalTag, kEndWord}};
   const NeedleSet* runWords_ = nullptr;
-  ProtocolScan scan_;
 
   // Per file, and cleared after each end line.
   bool dateSeen_ = false;

@@ -8,8 +8,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/ProtocolScan.h"
 #include "text/CString.h"
 #include "text/NeedleSet.h"
@@ -88,6 +90,39 @@ class DatedWords {
  private:
   std::vector<std::string> words_;
   std::map<std::string, std::unique_ptr<NeedleSet>> sets_;
+};
+
+// What a pass over a terminal section's files holds, whatever it looks for:
+// the section, its finding reporter, the entry marker and the scan, which
+// starts each Datei entry unmarked. `Rules` (a monitor's table row) gives
+// errorTitle, marker, markedDate, plainDate and header.
+class TerminalPass {
+ public:
+  TerminalPass(const TerminalPass&) = delete;
+  TerminalPass& operator=(const TerminalPass&) = delete;
+
+ protected:
+  template <typename Rules>
+  TerminalPass(const Rules& rules, CString section)
+      : section_(std::move(section)),
+        reporter_(rules.errorTitle, kTerminalMonitorName),
+        marker_(rules.marker, rules.markedDate, rules.plainDate),
+        scan_(rules.header, rules.plainDate) {
+    scan_.onEntry = [this](const CString&) { marker_.NewEntry(); };
+  }
+  virtual ~TerminalPass() = default;
+
+  // Reports `record` with the section and the checked file filled in.
+  void ReportFinding(FindingRecord& record) {
+    record.section = section_;
+    record.checkedFile = CheckedFileField(scan_.CheckedFileName());
+    reporter_.Report(record);
+  }
+
+  const CString section_;
+  FindingReporter reporter_;
+  EntryMarker marker_;
+  ProtocolScan scan_;
 };
 
 // Whether `text` contains `word` (case-sensitive).

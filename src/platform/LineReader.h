@@ -1,10 +1,12 @@
-// Reads a watched protocol file as the C runtime's fgets into a 1000-byte
-// buffer in text mode would: a CR LF pair reads as one LF, a lone CR stays,
-// and one read gives at most 999 characters counted after that translation,
-// so a longer line arrives as consecutive pieces, each one "line" to the
-// monitors. A piece ends with its LF when the LF fit into it: a line of 999
-// characters and its LF gives the 999 characters and then a piece "\n"; 998
-// characters, CR and LF give one piece of 998 characters and "\n".
+// Reads a file as the C runtime's fgets into a fixed buffer in text mode
+// would: a CR LF pair reads as one LF, a lone CR stays, and one read gives at
+// most maxPiece characters (the buffer's size less one: 999 for the watched
+// protocol files, 399 for the credentials file) counted after that
+// translation, so a longer line arrives as consecutive pieces, each one
+// "line" to its reader. A piece ends with its LF when the LF fit into it:
+// with 999, a line of 999 characters and its LF gives the 999 characters and
+// then a piece "\n"; 998 characters, CR and LF give one piece of 998
+// characters and "\n". This is the program's one implementation of that rule.
 //
 // The reader works in large blocks and hands out views into its buffer (valid
 // until the next call), so a file of any size is read with bounded memory
@@ -30,15 +32,22 @@
 
 class NeedleSet;
 
+namespace platform {
+
 class LineReader {
  public:
+  // The pieces of the watched protocol files: fgets into 1000 bytes.
   static constexpr size_t kMaxPiece = 999;
+  // The largest maxPiece a reader takes.
+  static constexpr size_t kLongestPiece = 4095;
   static constexpr size_t kDefaultBlockSize = size_t{1} << 20;
 
   // blockSize: how many bytes one Read asks for (at least 1; tests use tiny
   // blocks to put CR LF pairs and pieces across block boundaries).
-  explicit LineReader(std::unique_ptr<platform::ReadableFile> file,
-                      size_t blockSize = kDefaultBlockSize);
+  // maxPiece: the fgets buffer's size less one, at most kLongestPiece; 0 (a
+  // buffer of one byte) reads nothing at all.
+  explicit LineReader(std::unique_ptr<ReadableFile> file, size_t blockSize = kDefaultBlockSize,
+                      size_t maxPiece = kMaxPiece);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
@@ -49,9 +58,10 @@ class LineReader {
 
   // The next piece that contains `needle`, skipping the pieces before it;
   // the same result as calling Next until a piece contains the needle, only
-  // faster (the block is searched for the needle first). A needle that
-  // straddles a piece boundary is not found, as with Next. The needle must
-  // hold neither CR nor LF. An empty needle is in every piece.
+  // faster (the block is searched for the needle first, with the vectors
+  // VectorLevel allows). A needle that straddles a piece boundary is not
+  // found, as with Next. The needle must hold neither CR nor LF. An empty
+  // needle is in every piece.
   bool NextContaining(std::string_view needle, std::string_view* piece);
 
   // The next piece that contains one of the needles of the set; the same
@@ -68,12 +78,9 @@ class LineReader {
   // call of any method but this one.
   bool LastSkipped(std::string_view* piece);
 
-  // Tests: limits the needle search of all readers to the portable code (0)
-  // or to 16-byte vectors (1); 2, the default, allows the widest vectors
-  // the processor has. The results are the same; only the speed differs.
-  static void LimitSearchForTesting(int level);
-
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+}  // namespace platform

@@ -1,4 +1,4 @@
-#include "monitors/frame/LineReader.h"
+#include "platform/LineReader.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,30 +6,25 @@
 #include <string>
 
 #include "text/NeedleSet.h"
+#include "text/VectorLevel.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define SPK_LINE_READER_X86 1
+#if SPK_X86_VECTORS
 #include <immintrin.h>
 #endif
 
+namespace platform {
+
 namespace {
 
-// Bytes needed from a piece's start to decide where it ends: 999 characters
-// and, when the 999th is a CR, the byte after it (an LF there makes the CR LF
-// pair the piece's final "\n").
-constexpr size_t kLookahead = LineReader::kMaxPiece + 1;
-
-// Needle search: the first occurrence of `needle` (at least two bytes) in
+// Needle searches: the first occurrence of `needle` (at least two bytes) in
 // [begin, end), or null.
-using Finder = const char* (*)(const char* begin, const char* end, std::string_view needle);
-
 const char* FindPortable(const char* begin, const char* end, std::string_view needle) {
   std::string_view text(begin, static_cast<size_t>(end - begin));
   size_t found = text.find(needle);
   return found == std::string_view::npos ? nullptr : begin + found;
 }
 
-#if SPK_LINE_READER_X86
+#if SPK_X86_VECTORS
 // The vector searches test 16 or 64 candidate positions at once for the
 // needle's first, second and last byte and compare the rest only where all
 // three match; the second byte keeps candidates rare for keys such as dates,
@@ -94,23 +89,16 @@ __attribute__((target("avx2"))) const char* FindAvx2(const char* begin, const ch
 }
 #endif
 
-// The widest search this processor has, at most `level` (0 portable, 1
-// 16-byte vectors, 2 32-byte vectors).
-Finder ChooseFinder(int level) {
-#if SPK_LINE_READER_X86
-  __builtin_cpu_init();
-  if (level >= 2 && __builtin_cpu_supports("avx2")) return FindAvx2;
-  if (level >= 1) return FindSse2;
+// The widest search VectorLevel allows.
+const char* FindNeedle(const char* begin, const char* end, std::string_view needle) {
+#if SPK_X86_VECTORS
+  switch (VectorLevel()) {
+    case 2: return FindAvx2(begin, end, needle);
+    case 1: return FindSse2(begin, end, needle);
+    default: break;
+  }
 #endif
-  (void)level;
-  return FindPortable;
-}
-
-// The search in force; chosen on first use, so that no order of static
-// initialisation can meet it unset.
-Finder& ActiveFinder() {
-  static Finder finder = ChooseFinder(2);
-  return finder;
+  return FindPortable(begin, end, needle);
 }
 
 // The last LF in [begin, end), or null.
@@ -125,14 +113,12 @@ const char* FindLastLf(const char* begin, const char* end) {
 #endif
 }
 
-}  // namespace
-
 // Room in front of the block for the unfinished piece carried over from the
-// previous block (always fewer than kLookahead bytes). Every block is read
+// previous block (always fewer than lookahead bytes). Every block is read
 // to the same page-aligned place behind it: the kernel's copy into a
 // misaligned buffer measured three times slower than into an aligned one.
 constexpr size_t kHeadRoom = 4096;
-static_assert(kHeadRoom >= kLookahead);
+static_assert(kHeadRoom >= LineReader::kLongestPiece + 1);
 
 // What a block search looks for: one needle (the fastest search) or any
 // needle of a set.
@@ -146,21 +132,29 @@ struct Search {
   const char* Find(const char* from, const char* to, size_t* length) const {
     if (set == nullptr) {
       *length = needle.size();
-      return ActiveFinder()(from, to, needle);
+      return FindNeedle(from, to, needle);
     }
     size_t at = set->FindFirst(std::string_view(from, static_cast<size_t>(to - from)), length);
     return at == std::string_view::npos ? nullptr : from + at;
   }
 };
 
+}  // namespace
+
 struct LineReader::Impl {
-  std::unique_ptr<platform::ReadableFile> file;
+  std::unique_ptr<ReadableFile> file;
   size_t blockSize;
+  size_t maxPiece;
+  // Bytes needed from a piece's start to decide where it ends: maxPiece
+  // characters and, when the last of them is a CR, the byte after it (an LF
+  // there makes the CR LF pair the piece's final "\n").
+  size_t lookahead;
   std::unique_ptr<char[]> storage;
   char* buf;       // page-aligned start within storage
   size_t pos = 0;  // start of the next piece; always a piece boundary
   size_t end = 0;  // end of the bytes read so far
-  bool eof = false;
+  bool eof;        // from the start when maxPiece is 0: fgets reads nothing
+                   // into a buffer of one byte
   bool failed = false;
 
   // The pieces that a search passes over. Bytes from skipFrom up to pos
@@ -174,15 +168,18 @@ struct LineReader::Impl {
   bool savedValid = false;
   std::string saved;
 
-  Impl(std::unique_ptr<platform::ReadableFile> f, size_t block)
+  Impl(std::unique_ptr<ReadableFile> f, size_t block, size_t piece)
       : file(std::move(f)),
         blockSize(std::max<size_t>(block, 1)),
+        maxPiece(std::min(piece, kLongestPiece)),
+        lookahead(maxPiece + 1),
         storage(new char[kHeadRoom + blockSize + 4095]),
-        buf(reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(storage.get()) + 4095) & ~uintptr_t{4095})) {}
+        buf(reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(storage.get()) + 4095) & ~uintptr_t{4095})),
+        eof(maxPiece == 0) {}
 
   // Copies the last piece of [from, to) into `saved` as Next would give it.
   // Both ends are piece boundaries and the region is not empty. Within a
-  // line the pieces are 999 characters from its start (or from `from`, a
+  // line the pieces are maxPiece characters from its start (or from `from`, a
   // boundary); only a final CR LF reads as one character.
   void SaveLastPiece(size_t from, size_t to) {
     const char* a = buf + from;
@@ -191,7 +188,7 @@ struct LineReader::Impl {
     const char* lineStart = lf != nullptr ? lf + 1 : a;
     const bool crlf = b - lineStart >= 2 && b[-1] == '\n' && b[-2] == '\r';
     const size_t chars = static_cast<size_t>(b - lineStart) - (crlf ? 1 : 0);
-    const char* pieceStart = lineStart + (chars - 1) / kMaxPiece * kMaxPiece;
+    const char* pieceStart = lineStart + (chars - 1) / maxPiece * maxPiece;
     if (crlf) {
       saved.assign(pieceStart, static_cast<size_t>(b - 2 - pieceStart));
       saved += '\n';
@@ -211,7 +208,7 @@ struct LineReader::Impl {
     }
   }
 
-  // Moves the unread rest (fewer than kLookahead bytes: callers read more
+  // Moves the unread rest (fewer than lookahead bytes: callers read more
   // only when the rest does not make a piece) to just before the block and
   // reads the next block behind it. False when nothing more can come (end
   // of file or a read error).
@@ -256,7 +253,7 @@ struct LineReader::Impl {
       if (failed) return false;
       char* start = buf + pos;
       size_t avail = end - pos;
-      size_t span = std::min(avail, kLookahead);
+      size_t span = std::min(avail, lookahead);
       auto* lf = static_cast<char*>(std::memchr(start, '\n', span));
       if (lf != nullptr) {
         size_t raw = static_cast<size_t>(lf - start) + 1;  // with the LF
@@ -268,19 +265,20 @@ struct LineReader::Impl {
           pos += raw;
           return true;
         }
-        if (raw <= kMaxPiece) {
+        if (raw <= maxPiece) {
           *piece = std::string_view(start, raw);
           pos += raw;
           return true;
         }
-        // The LF is the 1000th byte and does not fit: 999 characters now.
-        *piece = std::string_view(start, kMaxPiece);
-        pos += kMaxPiece;
+        // The LF comes right after maxPiece characters and does not fit:
+        // those characters now.
+        *piece = std::string_view(start, maxPiece);
+        pos += maxPiece;
         return true;
       }
-      if (avail >= kLookahead) {
-        *piece = std::string_view(start, kMaxPiece);
-        pos += kMaxPiece;
+      if (avail >= lookahead) {
+        *piece = std::string_view(start, maxPiece);
+        pos += maxPiece;
         return true;
       }
       if (!ReadMore()) {
@@ -296,7 +294,7 @@ struct LineReader::Impl {
 
   // Searches the buffered bytes for the needle first and only then works
   // out the piece around the first hit. pos is a piece boundary; from a
-  // line's start (or from pos) the pieces of that line are 999 bytes each
+  // line's start (or from pos) the pieces of that line are maxPiece bytes each
   // until its last piece, because the only CR LF of a line is at its end.
   bool FindPieceWith(const Search& search, std::string_view* piece) {
     const size_t longest = search.maxLength;
@@ -311,22 +309,22 @@ struct LineReader::Impl {
         const char* from = base + pos;
         const char* lf = FindLastLf(from, hit);
         const char* lineStart = lf != nullptr ? lf + 1 : from;
-        const char* pieceStart = lineStart + (hit - lineStart) / kMaxPiece * kMaxPiece;
-        if (hit + length <= pieceStart + kMaxPiece) {
+        const char* pieceStart = lineStart + (hit - lineStart) / maxPiece * maxPiece;
+        if (hit + length <= pieceStart + maxPiece) {
           // No LF lies between pieceStart and the hit's end, so the piece
           // that begins there holds the whole hit, whatever its end.
           pos = static_cast<size_t>(pieceStart - base);
           NoteSkippedBefore(pos);
           return CutPiece(piece);
         }
-        // The hit straddles the end of a full 999-character piece: that
+        // The hit straddles the end of a full maxPiece-character piece: that
         // piece is not final (the next byte is a needle byte, not an LF).
         // No needle begins in it before the hit, and none that begins at the
         // hit fits; one needle alone cannot fit later in the piece either,
         // so its search goes on at the piece's end. A set goes on after the
         // hit, where a shorter needle may still fit.
         if (search.set == nullptr) {
-          pos = static_cast<size_t>(pieceStart + kMaxPiece - base);
+          pos = static_cast<size_t>(pieceStart + maxPiece - base);
           hit = search.Find(base + pos, to, &length);
         } else {
           pos = static_cast<size_t>(pieceStart - base);
@@ -336,13 +334,13 @@ struct LineReader::Impl {
       // No piece that begins in the buffer holds the needle, except maybe
       // the unfinished last one. Keep the bytes from the last piece
       // boundary that lies before the end of the buffer: after an LF, or at
-      // 999-byte steps from the last line's start (a boundary right at the
+      // maxPiece-byte steps from the last line's start (a boundary right at the
       // end could still turn out to split a CR LF pair).
       const char* from = base + pos;
       const char* lf = FindLastLf(from, to);
       const char* lineStart = lf != nullptr ? lf + 1 : from;
       if (to > lineStart) {
-        lineStart += (to - lineStart - 1) / kMaxPiece * kMaxPiece;
+        lineStart += (to - lineStart - 1) / maxPiece * maxPiece;
       }
       pos = static_cast<size_t>(lineStart - base);
       // The kept bytes were searched, but for the last longest - 1 of them,
@@ -370,8 +368,8 @@ struct LineReader::Impl {
   }
 };
 
-LineReader::LineReader(std::unique_ptr<platform::ReadableFile> file, size_t blockSize)
-    : impl_(std::make_unique<Impl>(std::move(file), blockSize)) {}
+LineReader::LineReader(std::unique_ptr<ReadableFile> file, size_t blockSize, size_t maxPiece)
+    : impl_(std::make_unique<Impl>(std::move(file), blockSize, maxPiece)) {}
 
 LineReader::~LineReader() = default;
 
@@ -423,4 +421,4 @@ bool LineReader::NextContainingAny(const NeedleSet& needles, std::string_view* p
 
 bool LineReader::LastSkipped(std::string_view* piece) { return impl_->LastSkipped(piece); }
 
-void LineReader::LimitSearchForTesting(int level) { ActiveFinder() = ChooseFinder(level); }
+}  // namespace platform

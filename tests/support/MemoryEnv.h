@@ -1,20 +1,19 @@
-// An Env over files held in memory, for the fuzz targets: no file system,
-// no clock, no processes, so that an input's run depends on its bytes alone
-// and costs microseconds.
+// An Env over files held in memory, for the unit tests and the fuzz
+// targets: no file system, no clock, no processes, so that a run depends on
+// the files and values set here alone and costs microseconds. Header only:
+// the fuzz targets use it without GoogleTest.
 #pragma once
 
-#include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Env.h"
 
-namespace spkfuzz {
+namespace spktest {
 
 class MemoryEnv : public platform::Env {
  public:
@@ -59,7 +58,7 @@ class MemoryEnv : public platform::Env {
     return WriteFileAtomically(path, data);
   }
   bool IsWritable(const CString&) override { return true; }
-  // Exact names only: the targets name their files without wildcards.
+  // Exact names only: its users name their files without wildcards.
   std::vector<platform::FoundFile> FindFiles(const CString& pattern) override {
     std::vector<platform::FoundFile> found;
     auto it = files.find(pattern.str());
@@ -118,11 +117,4 @@ class MemoryEnv : public platform::Env {
     std::string* bytes_;
   };
 };
-
-// Stops the run: libFuzzer reports the input that got here.
-[[noreturn]] inline void Fail(const char* what) {
-  std::fprintf(stderr, "fuzz invariant broken: %s\n", what);
-  std::abort();
-}
-
-}  // namespace spkfuzz
+}  // namespace spktest

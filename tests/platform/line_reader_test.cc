@@ -1,66 +1,26 @@
-#include "monitors/frame/LineReader.h"
+#include "platform/LineReader.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "support/ChunkedFile.h"
 #include "text/NeedleSet.h"
+#include "text/VectorLevel.h"
 
+namespace platform {
 namespace {
 
-// A file held in memory. Each Read hands out at most maxChunk bytes (short
-// reads happen on real files too) and fails with -1 once the offset reaches
-// failAt.
-class StringFile : public platform::ReadableFile {
- public:
-  struct Stats {
-    size_t offset = 0;
-    size_t largestRequest = 0;
-  };
-  StringFile(std::string data, size_t maxChunk, size_t failAt, Stats* stats)
-      : data_(std::move(data)), maxChunk_(maxChunk), failAt_(failAt), stats_(stats) {}
+using spktest::ChunkedFile;
 
-  long Read(char* buf, size_t n) override {
-    stats_->largestRequest = std::max(stats_->largestRequest, n);
-    size_t& off = stats_->offset;
-    if (off >= failAt_) return -1;
-    size_t count = std::min({n, maxChunk_, data_.size() - off, failAt_ - off});
-    std::copy_n(data_.data() + off, count, buf);
-    off += count;
-    return static_cast<long>(count);
-  }
-
- private:
-  std::string data_;
-  size_t maxChunk_;
-  size_t failAt_;
-  Stats* stats_;
-};
-
-// fgets(buf, 1000, fp) on a text-mode stream, one character at a time: CR LF
-// reads as LF, a lone CR stays, a read ends after its LF or its 999th
-// character.
+// fgets(buf, 1000, fp) on a text-mode stream.
 std::vector<std::string> ReferencePieces(const std::string& raw) {
-  std::string text;
-  for (size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
-    text += raw[i];
-  }
-  std::vector<std::string> pieces;
-  std::string current;
-  for (char c : text) {
-    current += c;
-    if (c == '\n' || current.size() == 999) {
-      pieces.push_back(current);
-      current.clear();
-    }
-  }
-  if (!current.empty()) pieces.push_back(current);
-  return pieces;
+  return spktest::FgetsPieces(raw, LineReader::kMaxPiece);
 }
 
 std::string Repeat(std::string_view unit, size_t length) {
@@ -148,10 +108,46 @@ const ReadShape kShapes[] = {
     {1, 1}, {7, 7}, {7, 3}, {999, 999}, {1000, 1000}, {1001, 1001}, {4096, 100}, {LineReader::kDefaultBlockSize, SIZE_MAX},
 };
 
-std::unique_ptr<LineReader> Open(const std::string& data, ReadShape shape, StringFile::Stats* stats,
+std::unique_ptr<LineReader> Open(const std::string& data, ReadShape shape, ChunkedFile::Stats* stats,
                                  size_t failAt = SIZE_MAX) {
-  return std::make_unique<LineReader>(std::make_unique<StringFile>(data, shape.maxChunk, failAt, stats),
+  return std::make_unique<LineReader>(std::make_unique<ChunkedFile>(data, shape.maxChunk, failAt, stats),
                                       shape.blockSize);
+}
+
+// One call of a mixed walk: the call, and the pieces at which it may stop
+// (any, when `holds` is empty).
+struct Step {
+  std::function<bool(LineReader&, std::string_view*)> call;
+  std::function<bool(const std::string&)> holds;
+};
+
+// Walks `reader` with the calls `pick` chooses against fgets' pieces: each
+// call stops at the first piece from the current one that its step holds
+// (none at the end), and LastSkipped gives the piece before it whenever the
+// call passed over any.
+void WalkMixed(LineReader& reader, const std::vector<std::string>& expected,
+               const std::function<Step()>& pick) {
+  size_t index = 0;
+  for (;;) {
+    const Step step = pick();
+    const size_t from = index;
+    while (index < expected.size() && step.holds && !step.holds(expected[index])) ++index;
+    std::string_view piece;
+    const bool ok = step.call(reader, &piece);
+    std::string_view skipped;
+    const bool hasSkipped = reader.LastSkipped(&skipped);
+    ASSERT_EQ(hasSkipped, index > from) << "piece " << index;
+    if (hasSkipped) {
+      ASSERT_EQ(std::string(skipped), expected[index - 1]) << "piece " << index;
+    }
+    if (index == expected.size()) {
+      EXPECT_FALSE(ok);
+      return;
+    }
+    ASSERT_TRUE(ok) << "piece " << index;
+    ASSERT_EQ(std::string(piece), expected[index]) << "piece " << index;
+    ++index;
+  }
 }
 
 // Next yields exactly fgets' pieces; NextContaining, alone or mixed with
@@ -160,8 +156,8 @@ std::unique_ptr<LineReader> Open(const std::string& data, ReadShape shape, Strin
 // first piece never needs more than a block and a piece read ahead.
 class LineReaderTest : public ::testing::TestWithParam<int> {
  protected:
-  void SetUp() override { LineReader::LimitSearchForTesting(GetParam()); }
-  void TearDown() override { LineReader::LimitSearchForTesting(2); }
+  void SetUp() override { LimitVectorLevelForTesting(GetParam()); }
+  void TearDown() override { LimitVectorLevelForTesting(2); }
 };
 
 std::string SearchName(const ::testing::TestParamInfo<int>& info) {
@@ -181,7 +177,7 @@ TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
       if (shape.blockSize == 1 && input.data.size() > 3000) continue;
       SCOPED_TRACE(input.name + ", block " + std::to_string(shape.blockSize) + ", chunk " +
                    std::to_string(std::min<size_t>(shape.maxChunk, 1 << 30)));
-      StringFile::Stats stats;
+      ChunkedFile::Stats stats;
       auto reader = Open(input.data, shape, &stats);
       std::vector<std::string> got;
       std::string_view piece;
@@ -200,7 +196,7 @@ TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
         std::vector<std::string> want;
         for (const std::string& p : expected)
           if (p.find(needle) != std::string::npos) want.push_back(p);
-        StringFile::Stats s;
+        ChunkedFile::Stats s;
         auto r = Open(input.data, shape, &s);
         std::vector<std::string> found;
         while (r->NextContaining(needle, &piece)) found.emplace_back(piece);
@@ -209,24 +205,14 @@ TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
       }
 
       // A random mix of both calls against the same walk over the pieces.
-      StringFile::Stats s;
+      ChunkedFile::Stats s;
       auto r = Open(input.data, shape, &s);
-      size_t index = 0;
-      for (;;) {
-        bool useNeedle = rng() % 2 == 0;
+      WalkMixed(*r, expected, [&]() -> Step {
+        if (rng() % 2 != 0) return {[](LineReader& lr, std::string_view* p) { return lr.Next(p); }, nullptr};
         const std::string& needle = kNeedles[rng() % std::size(kNeedles)];
-        if (useNeedle) {
-          while (index < expected.size() && expected[index].find(needle) == std::string::npos) ++index;
-        }
-        bool ok = useNeedle ? r->NextContaining(needle, &piece) : r->Next(&piece);
-        if (index == expected.size()) {
-          EXPECT_FALSE(ok);
-          break;
-        }
-        ASSERT_TRUE(ok) << "piece " << index;
-        ASSERT_EQ(std::string(piece), expected[index]) << "piece " << index;
-        ++index;
-      }
+        return {[&needle](LineReader& lr, std::string_view* p) { return lr.NextContaining(needle, p); },
+                [&needle](const std::string& p) { return p.find(needle) != std::string::npos; }};
+      });
     }
   }
 }
@@ -236,7 +222,6 @@ TEST_P(LineReaderTest, PiecesAreThoseOfTextModeFgets) {
 // the end) when any was passed over; the calls may alternate with Next and
 // with single-needle searches.
 TEST_P(LineReaderTest, SetSearchAndLastSkippedFollowThePieces) {
-  NeedleSet::LimitSearchForTesting(GetParam());
   const std::vector<std::vector<std::string>> kSets = {
       {"ab", "NEEDLE"}, {"b", "x ab"}, {"abcdefghijabcdefghij", "ab", "\xE4x"}, {"zzz"}, {"ab", ""}};
   std::mt19937 rng(11);
@@ -245,43 +230,26 @@ TEST_P(LineReaderTest, SetSearchAndLastSkippedFollowThePieces) {
     for (ReadShape shape : kShapes) {
       if (shape.blockSize == 1 && input.data.size() > 3000) continue;
       SCOPED_TRACE(input.name + ", block " + std::to_string(shape.blockSize));
-      StringFile::Stats stats;
+      ChunkedFile::Stats stats;
       auto reader = Open(input.data, shape, &stats);
-      size_t index = 0;
-      for (;;) {
+      WalkMixed(*reader, expected, [&]() -> Step {
         const int kind = static_cast<int>(rng() % 4);  // 0 Next, 1 one needle, 2-3 a set
         const std::vector<std::string>& words = kSets[rng() % kSets.size()];
-        std::vector<std::string_view> views(words.begin(), words.end());
-        const NeedleSet set(views);
-        auto holds = [&](const std::string& p) {
+        if (kind == 0) return {[](LineReader& lr, std::string_view* p) { return lr.Next(p); }, nullptr};
+        auto holds = [&words, kind](const std::string& p) {
           if (kind == 1) return p.find(words[0]) != std::string::npos;
           for (const std::string& w : words)
             if (p.find(w) != std::string::npos) return true;
-          return kind == 0;
+          return false;
         };
-        const size_t from = index;
-        while (index < expected.size() && !holds(expected[index])) ++index;
-        std::string_view piece;
-        const bool ok = kind == 0   ? reader->Next(&piece)
-                        : kind == 1 ? reader->NextContaining(words[0], &piece)
-                                    : reader->NextContainingAny(set, &piece);
-        std::string_view skipped;
-        const bool hasSkipped = reader->LastSkipped(&skipped);
-        ASSERT_EQ(hasSkipped, index > from) << "piece " << index;
-        if (hasSkipped) {
-          ASSERT_EQ(std::string(skipped), expected[index - 1]) << "piece " << index;
+        if (kind == 1) {
+          return {[&words](LineReader& lr, std::string_view* p) { return lr.NextContaining(words[0], p); }, holds};
         }
-        if (index == expected.size()) {
-          EXPECT_FALSE(ok);
-          break;
-        }
-        ASSERT_TRUE(ok) << "piece " << index;
-        ASSERT_EQ(std::string(piece), expected[index]) << "piece " << index;
-        ++index;
-      }
+        auto set = std::make_shared<NeedleSet>(std::vector<std::string_view>(words.begin(), words.end()));
+        return {[set](LineReader& lr, std::string_view* p) { return lr.NextContainingAny(*set, p); }, holds};
+      });
     }
   }
-  NeedleSet::LimitSearchForTesting(2);
 }
 
 // A read that fails mid-file ends reading: what came before it is a prefix
@@ -296,7 +264,7 @@ TEST(LineReaderErrorTest, ReadErrorEndsReading) {
       for (bool useNeedle : {false, true}) {
         SCOPED_TRACE("fail at " + std::to_string(failAt) + ", block " + std::to_string(shape.blockSize) +
                      (useNeedle ? ", NextContaining" : ", Next"));
-        StringFile::Stats stats;
+        ChunkedFile::Stats stats;
         auto reader = Open(data, shape, &stats, failAt);
         std::string_view piece;
         std::vector<std::string> got;
@@ -315,4 +283,42 @@ TEST(LineReaderErrorTest, ReadErrorEndsReading) {
   }
 }
 
+// Buffers of other sizes: the credentials file's 400 bytes, the smallest
+// ones, and one of a byte, into which fgets reads nothing.
+TEST(LineReaderPieceSizeTest, ReadsLikeTextModeFgetsOfAnyBuffer) {
+  const std::string a400(400, 'k');
+  const std::string x4094(4094, 'x');
+  struct Case {
+    std::string data;
+    size_t maxPiece;
+    std::vector<std::string> pieces;
+  };
+  const std::vector<Case> cases = {
+      {"one\r\ntwo\nthree", 399, {"one\n", "two\n", "three"}},
+      {"lone\rCR\r\n", 399, {"lone\rCR\n"}},
+      {"end\r", 399, {"end\r"}},
+      {"\r\r\n\n", 399, {"\r\n", "\n"}},
+      {"", 399, {}},
+      {a400 + "\n", 399, {std::string(399, 'k'), "k\n"}},
+      {a400 + "\r\n", 400, {a400, "\n"}},
+      {x4094 + "\r\nnext\r\n", LineReader::kLongestPiece, {x4094 + "\n", "next\n"}},
+      {"abc\n", 1, {"a", "b", "c", "\n"}},
+      // A piece boundary right before the LF: the CR LF still reads as one LF.
+      {"ab\r\ncd", 2, {"ab", "\n", "cd"}},
+      {"abc", 0, {}},
+  };
+  for (const Case& c : cases) {
+    for (ReadShape shape : kShapes) {
+      SCOPED_TRACE("data size " + std::to_string(c.data.size()) + ", piece " + std::to_string(c.maxPiece) +
+                   ", block " + std::to_string(shape.blockSize));
+      LineReader reader(std::make_unique<ChunkedFile>(c.data, shape.maxChunk), shape.blockSize, c.maxPiece);
+      std::vector<std::string> got;
+      std::string_view piece;
+      while (reader.Next(&piece)) got.emplace_back(piece);
+      EXPECT_EQ(got, c.pieces);
+    }
+  }
+}
+
 }  // namespace
+}  // namespace platform
