@@ -1,5 +1,6 @@
 #include "config/CredentialsFile.h"
 
+#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -63,6 +64,23 @@ CString CredentialsFile::GetDecrypted(const char* key) const {
   CString raw = GetValue(key);
   if (raw.IsEmpty()) return CString();
   return DecryptValue(raw);
+}
+
+bool IsKnownDbSystem(const CString& value) {
+  for (const char* system : kDbSystems) {
+    if (value == system) return true;
+  }
+  return false;
+}
+
+CString DbSystemList(const char* conjunction) {
+  CString list;
+  const size_t count = std::size(kDbSystems);
+  for (size_t i = 0; i < count; ++i) {
+    list += CString(i == 0 ? "" : i + 1 == count ? CString(" ") + conjunction + " " : CString(", ")) +
+            kDbSystems[i];
+  }
+  return list;
 }
 
 CString CredentialsFile::GetDbSystem() const { return GetDecrypted("DB_SYSTEM"); }

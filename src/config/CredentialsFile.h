@@ -13,6 +13,16 @@
 #include "platform/Env.h"
 #include "text/CString.h"
 
+// The database systems DB_SYSTEM may name, exactly so (upper case).
+inline constexpr const char* kDbSystems[] = {"ORACLE", "MSSQL", "MYSQL"};
+
+// True when `value` is one of kDbSystems, in exactly that case.
+bool IsKnownDbSystem(const CString& value);
+
+// kDbSystems as text, the last joined with `conjunction`: "ORACLE, MSSQL or
+// MYSQL".
+CString DbSystemList(const char* conjunction);
+
 class CredentialsFile {
  public:
   CredentialsFile() = default;

@@ -23,8 +23,14 @@ bool RecordDownload(CString name) {
   g_calls.push_back("DL:" + name.str());
   return false;
 }
-const DispatchEntry kTable[] = {{"JOBCONTROLLER", RecordJob},
-                                {"TERMINAL DOWNLOAD", RecordDownload}};
+SectionSpec Row(const char* key, SectionFunction handler) {
+  SectionSpec row{};
+  row.key = key;
+  row.handler = handler;
+  return row;
+}
+const SectionSpec kTable[] = {Row("JOBCONTROLLER", ByName<RecordJob>),
+                              Row("TERMINAL DOWNLOAD", ByName<RecordDownload>)};
 
 class MonitorRunTest : public ::testing::Test {
  protected:

@@ -6,7 +6,8 @@
 // a torn record, and lost findings or notifications are reported once on
 // standard error.
 //
-// The monitors come from kMonitors: adding one is a row there.
+// The sections come from the catalogue, in its order: those with a protocol
+// in kMonitors, and the drive check.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "app/RunSequence.h"
+#include "app/SectionCatalogue.h"
 #include "config/Blowfish.h"
 #include "config/InstallationPath.h"
 #include "db/SqlClient.h"
@@ -30,8 +32,8 @@
 namespace spktest {
 namespace {
 
-// A monitor section of the installation and a protocol with findings for
-// it (dated 7 December 2026, the pass's day). The sections stand for the
+// A protocol with findings for a catalogue section (dated 7 December 2026,
+// the pass's day). The sections stand for the
 // ways a pass reaches the platform: the dated-line scan, the scan that looks
 // back one line, both notification files, and (below) the drive check's
 // free-space query. Every pass here inserts its message rows, so each
@@ -58,6 +60,13 @@ const MonitorRow kMonitors[] = {
 };
 
 const char kLog[] = "inst/htdocs/PELDAVORN/peldavorn_php/log";
+
+const MonitorRow* ProtocolFor(const std::string& section) {
+  for (const MonitorRow& m : kMonitors) {
+    if (section == m.section) return &m;
+  }
+  return nullptr;
+}
 
 // Refuses every write outside the installation, so that a pass whose
 // registry store could not be read (and whose log directory is therefore
@@ -124,14 +133,18 @@ class FaultSweepTest : public ::testing::Test {
     dir.Write("registry.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN]\r\n"
                               "\"Path\"=\"" + dir.path() + "/inst\"\r\n\r\n");
     std::string ini = "[SPEKOLAR]\nE-Mail=admin@example.org\n";
-    for (const MonitorRow& m : kMonitors) {
-      dir.Write(std::string("protocols/") + m.file, m.protocol);
-      ini += std::string("[") + m.section + "]\nTyp=1,2\nMeldungstyp=" + m.meldungstyp +
-             "\nDatei=" + dir.path() + "/protocols/" + m.file + ",missing.log\n";
+    for (const SectionSpec& section : SectionCatalogue()) {
+      const std::string head = std::string("[") + section.key + "]\n";
+      if ((section.keys & kKeyId) != 0) {
+        // A drive that can never have the minimum free, and one that is gone.
+        ini += head + "MinGroesse=999999999MB\nMeldungstyp=E-MAIL\nID=" + dir.path() + "," +
+               dir.path() + "/gone\n";
+      } else if (const MonitorRow* m = ProtocolFor(section.key)) {
+        dir.Write(std::string("protocols/") + m->file, m->protocol);
+        ini += head + "Typ=1,2\nMeldungstyp=" + m->meldungstyp + "\nDatei=" + dir.path() +
+               "/protocols/" + m->file + ",missing.log\n";
+      }
     }
-    // A drive that can never have the minimum free, and one that is gone.
-    ini += "[LAUFWERK]\nMinGroesse=999999999MB\nMeldungstyp=E-MAIL\nID=" + dir.path() + "," +
-           dir.path() + "/gone\n";
     dir.Write("work/settings/Spekolar.ini", ini);
     std::string credentials;
     auto line = [&credentials](const char* key, const std::string& value) {
@@ -231,6 +244,7 @@ TEST_F(FaultSweepTest, EveryOperationFailingInTurn) {
     // The pass found something in every section, wrote it, and mailed it.
     const std::string findings = dir.Read(std::string(kLog) + "/SPEKOLAR.TXT");
     for (const MonitorRow& m : kMonitors) {
+      ASSERT_NE(FindSection(m.section), nullptr) << m.section;
       EXPECT_NE(findings.find(std::string(";") + m.section + ";"), std::string::npos) << m.section;
     }
     EXPECT_NE(findings.find(";LAUFWERK;3;"), std::string::npos);
