@@ -23,14 +23,9 @@ bool RecordDownload(CString name) {
   g_calls.push_back("DL:" + name.str());
   return false;
 }
-SectionSpec Row(const char* key, SectionFunction handler) {
-  SectionSpec row{};
-  row.key = key;
-  row.handler = handler;
-  return row;
-}
-const SectionSpec kTable[] = {Row("JOBCONTROLLER", ByName<RecordJob>),
-                              Row("TERMINAL DOWNLOAD", ByName<RecordDownload>)};
+const SectionSpec kTable[] = {
+    {"JOBCONTROLLER", "", "", "", nullptr, nullptr, ByName<RecordJob>, 0, {}, false},
+    {"TERMINAL DOWNLOAD", "", "", "", nullptr, nullptr, ByName<RecordDownload>, 0, {}, false}};
 
 class MonitorRunTest : public ::testing::Test {
  protected:

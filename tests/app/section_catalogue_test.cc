@@ -9,9 +9,9 @@
 
 namespace {
 
-// Every row can be dispatched and checked: a unique upper-case key, its
-// texts, a handler or at least one monitor (not both), and only keys the
-// settings schema knows, Meldungstyp among them.
+// Every row can be dispatched and checked: a unique upper-case key found as
+// a whole, its texts, a handler or monitors (not both, Typ read only with
+// monitors), and only keys the settings schema knows, Meldungstyp among them.
 TEST(SectionCatalogueTest, EveryRowIsComplete) {
   unsigned schemaBits = 0;
   for (const SettingKey& key : kMonitorSettingsKeys) schemaBits |= key.bit;
@@ -23,35 +23,28 @@ TEST(SectionCatalogueTest, EveryRowIsComplete) {
     EXPECT_EQ(upper, row.key);
     EXPECT_TRUE(keys.insert(row.key).second);
     EXPECT_EQ(FindSection(row.key), &row);
-    EXPECT_NE(*row.protocolName, '\0');
-    EXPECT_NE(*row.monitorName, '\0');
-    EXPECT_NE(*row.errorTitle, '\0');
+    EXPECT_TRUE(*row.protocolName && *row.monitorName && *row.errorTitle);
     const bool monitors = row.type1 != nullptr || row.type2 != nullptr;
     EXPECT_NE(row.handler != nullptr, monitors);
+    EXPECT_EQ((row.keys & kKeyTyp) != 0, monitors);
     EXPECT_EQ(row.keys & ~schemaBits, 0u);
     EXPECT_NE(row.keys & kKeyMeldungstyp, 0u);
-    EXPECT_EQ((row.keys & kKeyTyp) != 0, monitors);
   }
   EXPECT_EQ(keys.size(), 11u);
+  EXPECT_EQ(FindSection("TERMINAL DOWNLOAD"), &SectionCatalogue()[3]);
+  EXPECT_EQ(FindSection("GRUPPE4"), &SectionCatalogue()[10]);
+  for (const char* other : {"Terminal Download", "GRUPPE 1", "NOPE"}) EXPECT_EQ(FindSection(other), nullptr);
 }
 
-// Names compare as a whole and in upper case only; the rows keep their order
-// and their texts.
-TEST(SectionCatalogueTest, KeysAndTexts) {
-  EXPECT_EQ(FindSection("TERMINAL DOWNLOAD"), &SectionCatalogue()[3]);
-  EXPECT_EQ(FindSection("Terminal Download"), nullptr);
-  EXPECT_EQ(FindSection("GRUPPE 1"), nullptr);
-  EXPECT_EQ(FindSection("GRUPPE4"), &SectionCatalogue()[10]);
+TEST(SectionCatalogueTest, SharedTexts) {
   const SectionSpec& down = *FindSection("TERMINAL DOWNLOAD");
   const SectionSpec& up = *FindSection("TERMINAL UPLOAD");
   EXPECT_STREQ(down.monitorName, "Terminal Manager");
   EXPECT_STREQ(up.monitorName, "Terminal Manager");
   EXPECT_STREQ(down.errorTitle, "Terminal-Download-Fehler");
   EXPECT_STREQ(up.errorTitle, "Terminal-Upload-Fehler");
-  const SectionSpec& lug = *FindSection("LUG");
-  EXPECT_STREQ(lug.monitorName, "Lohn und Gehalt");
-  EXPECT_STREQ(lug.errorTitle, "LuG-Fehler");
-  EXPECT_EQ(FindSection("NOPE"), nullptr);
+  EXPECT_STREQ(FindSection("LUG")->monitorName, "Lohn und Gehalt");
+  EXPECT_STREQ(FindSection("LUG")->errorTitle, "LuG-Fehler");
 }
 
 }  // namespace
