@@ -18,6 +18,7 @@
 #include "platform/System.h"
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"
+#include "text/NameList.h"
 
 namespace cli {
 
@@ -39,11 +40,7 @@ CString ContentKeyList() {
   for (const SettingKey& key : kMonitorSettingsKeys) {
     if (key.content) names.push_back(key.name);
   }
-  CString list;
-  for (size_t i = 0; i < names.size(); ++i) {
-    list += CString(i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
-  }
-  return list;
+  return JoinNames(names, "and");
 }
 
 CString Upper(CString text) {
@@ -530,7 +527,7 @@ void Checker::Credentials(const char* argument) {
     if (key.secret) {
       Ok(label + ": found and decrypted");
     } else if (CString(key.name) == "DB_SYSTEM" && !IsKnownDbSystem(value)) {
-      Error(label + ": '" + value + "' is none of " + DbSystemList("and") + " (exact case)");
+      Error(label + ": '" + value + "' is none of " + JoinNames(kDbSystems, "and") + " (exact case)");
     } else {
       Ok(label + ": found and decrypted: " + value);
     }

@@ -1,6 +1,5 @@
 #include "config/CredentialsFile.h"
 
-#include <iterator>
 #include <memory>
 #include <string>
 #include <utility>
@@ -71,16 +70,6 @@ bool IsKnownDbSystem(const CString& value) {
     if (value == system) return true;
   }
   return false;
-}
-
-CString DbSystemList(const char* conjunction) {
-  CString list;
-  const size_t count = std::size(kDbSystems);
-  for (size_t i = 0; i < count; ++i) {
-    list += CString(i == 0 ? "" : i + 1 == count ? CString(" ") + conjunction + " " : CString(", ")) +
-            kDbSystems[i];
-  }
-  return list;
 }
 
 CString CredentialsFile::GetDbSystem() const { return GetDecrypted("DB_SYSTEM"); }

@@ -19,10 +19,6 @@ inline constexpr const char* kDbSystems[] = {"ORACLE", "MSSQL", "MYSQL"};
 // True when `value` is one of kDbSystems, in exactly that case.
 bool IsKnownDbSystem(const CString& value);
 
-// kDbSystems as text, the last joined with `conjunction`: "ORACLE, MSSQL or
-// MYSQL".
-CString DbSystemList(const char* conjunction);
-
 class CredentialsFile {
  public:
   CredentialsFile() = default;

@@ -11,6 +11,7 @@
 
 #include "config/Blowfish.h"
 #include "config/CredentialsFile.h"
+#include "text/NameList.h"
 
 #ifndef SPEKOLAR_VERSION
 #define SPEKOLAR_VERSION "unknown"
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0) {
       std::fputs(kUsage, stdout);
       std::fputs(kHelpHead, stdout);
-      std::fputs(DbSystemList("or").c_str(), stdout);
+      std::fputs(JoinNames(kDbSystems, "or").c_str(), stdout);
       std::fputs(kHelp, stdout);
       return 0;
     }
