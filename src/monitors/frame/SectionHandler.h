@@ -11,7 +11,9 @@
 // catalogue (src/app/SectionCatalogue.cc), which joins the section's texts,
 // keys and monitors; the monitors live in their own folders. The dispatch,
 // --check, --plugin, --report, the fuzz target and the fault sweep all walk
-// that catalogue.
+// that catalogue. A monitor that needs only the section name goes into its
+// row as ByName<CheckX>; one that uses its row's names (the groups, LAUFWERK)
+// takes the row. A monitor that does not exist yet is nullptr and not run.
 #pragma once
 
 #include "text/CString.h"
