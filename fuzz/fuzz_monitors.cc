@@ -3,21 +3,15 @@
 // finding record has seven fields, the first the section's; and the pass
 // that filters its lines finds what a pass handed every line finds.
 //
-// Adding a monitor is one row in kMonitors.
+// The sections are the catalogue's: every row the frame's handler runs.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/SectionCatalogue.h"
 #include "fuzz/Fail.h"
-#include "monitors/frame/JobController.h"
 #include "monitors/frame/ProtocolScan.h"
-#include "monitors/frame/SectionHandler.h"
-#include "monitors/groups/GroupMonitors.h"
-#include "monitors/process/ComputationPrograms.h"
-#include "monitors/process/DailyClosing.h"
-#include "monitors/process/Payroll.h"
-#include "monitors/terminal/TerminalMonitors.h"
 #include "state/ProgramState.h"
 #include "support/MemoryEnv.h"
 #include "support/Records.h"
@@ -26,18 +20,17 @@ using spkfuzz::Fail;
 
 namespace {
 
-constexpr SectionSpec kMonitors[] = {
-    MakeSectionSpec("JOBCONTROLLER", CheckJobControllerRuntime, CheckJobControllerErrors),
-    MakeSectionSpec("TAGESABSCHLUSS", CheckDailyClosingRuntime, CheckDailyClosingErrors),
-    MakeSectionSpec("RECHENPROGRAMME", CheckComputationProgramRuntime, CheckComputationProgramErrors),
-    MakeSectionSpec("TERMINAL DOWNLOAD", CheckTerminalDownloadRuntime, CheckTerminalDownloadErrors),
-    MakeSectionSpec("TERMINAL UPLOAD", CheckTerminalUploadRuntime, CheckTerminalUploadErrors),
-    MakeSectionSpec("LUG", CheckPayrollRuntime, CheckPayrollErrors),
-    MakeSectionSpec("GRUPPE1", CheckGroupRuntime, CheckGroupErrors),
-    MakeSectionSpec("GRUPPE2", CheckGroupRuntime, CheckGroupErrors),
-    MakeSectionSpec("GRUPPE3", CheckGroupRuntime, CheckGroupErrors),
-    MakeSectionSpec("GRUPPE4", CheckGroupRuntime, CheckGroupErrors),
-};
+// The catalogue's sections that run monitors (LAUFWERK reads no protocol).
+const std::vector<const SectionSpec*>& Monitored() {
+  static const std::vector<const SectionSpec*> sections = [] {
+    std::vector<const SectionSpec*> rows;
+    for (const SectionSpec& row : SectionCatalogue()) {
+      if (row.handler == nullptr) rows.push_back(&row);
+    }
+    return rows;
+  }();
+  return sections;
+}
 
 const char kLogDir[] = "C:\\log";
 // The protocol's name chooses how some monitors read it: the markers of
@@ -79,10 +72,11 @@ std::string Pass(const SectionSpec& section, const char* protocol, const std::st
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (size < 2) return 0;
-  const SectionSpec& section = kMonitors[bytes[0] % std::size(kMonitors)];
+  const std::vector<const SectionSpec*>& monitored = Monitored();
+  const SectionSpec& section = *monitored[bytes[0] % monitored.size()];
   // The rest of byte 0: the block size of the reads, from one byte up.
   static const size_t kBlocks[] = {1, 3, 64, 999, 1000, 1001, 4096};
-  const size_t block = kBlocks[bytes[0] / std::size(kMonitors) % std::size(kBlocks)];
+  const size_t block = kBlocks[bytes[0] / monitored.size() % std::size(kBlocks)];
   // Byte 1: how many of the next bytes are MinLaufzeit and MaxLaufzeit, and
   // the protocol's name.
   const size_t limitBytes = std::min<size_t>(bytes[1] % 9, size - 2);

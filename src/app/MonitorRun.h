@@ -3,39 +3,27 @@
 // RunMonitors lists the sections in file order, reads the mail recipient,
 // and for every section but SPEKOLAR fills the program-wide MonitorSettings
 // (ReadMonitorSettings) and, when the section has content, hands it to the
-// handler for its upper-cased name (DispatchSection). Nothing here fails: a
-// missing key reads as empty, a section without content or without a
-// handler is skipped silently.
+// handler of its catalogue row (DispatchSection). Nothing here fails: a
+// missing key reads as empty, a section without content or without a row is
+// skipped silently.
 #pragma once
 
 #include <span>
 
+#include "app/SectionCatalogue.h"
 #include "config/IniFile.h"
 #include "text/CString.h"
-
-// A section handler takes the upper-cased section name; its result is
-// ignored.
-using SectionHandlerFunction = bool (*)(CString upperName);
-
-struct DispatchEntry {
-  const char* name;  // upper case, compared as a whole
-  SectionHandlerFunction handler;
-};
 
 // Recipient used when section SPEKOLAR has no E-Mail key.
 extern const char kDefaultMailRecipient[];
 
-// The eleven monitor sections in the order in which names are compared.
-std::span<const DispatchEntry> DefaultDispatchTable();
+void RunMonitors(IniFile& ini, std::span<const SectionSpec> catalogue = SectionCatalogue());
 
-void RunMonitors(IniFile& ini, std::span<const DispatchEntry> table = DefaultDispatchTable());
-
-// Fills State().MonitorSettings from the section as written in the file.
-// True when any of Datei, Meldungstyp, MinLaufzeit, MaxLaufzeit, MinGroesse
-// and ID is not empty (Typ alone is no content).
+// Fills State().MonitorSettings from the section as written in the file,
+// every key of kMonitorSettingsKeys. True when a key that counts as content
+// (any but Typ) is not empty.
 bool ReadMonitorSettings(IniFile& ini, const CString& sectionName);
 
-// Upper-cases the name and calls the first handler whose name equals it.
-// True when a handler exists.
-bool DispatchSection(CString sectionName,
-                     std::span<const DispatchEntry> table = DefaultDispatchTable());
+// Upper-cases the name and runs the row whose key equals it: its own handler,
+// or else the frame's section handler. True when a row exists.
+bool DispatchSection(CString sectionName, std::span<const SectionSpec> catalogue = SectionCatalogue());

@@ -18,11 +18,11 @@
 #include "state/ReportedFindings.h"
 
 const char kConfigFilePath[] = "../settings/Spekolar.ini";
+const char kMailInterpreterVariable[] = "peldavorn_php_bin";
 
 namespace {
 
 const int32_t kProtocolMaxSize = 1000000;
-const char kMailInterpreter[] = "peldavorn_php_bin";
 
 // Writes a line of the pass's own (Windows-1252) to the operator's console
 // in its encoding (the options' consoleText).
@@ -241,17 +241,20 @@ int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
   return exitCode;
 }
 
+CString MailScriptPath(const CString& logDirectory) {
+  return logDirectory.Left(logDirectory.GetLength() - 3) + "common\\Classes\\phpMailer2\\sendmail_Spk.php";
+}
+
 CString MailCommand(const CString& logDirectory) {
   if (logDirectory.Find("log") < 0) return CString();
   platform::Env* env = platform::GetEnv();
   std::string interpreter;
-  const bool quoteInterpreter = env->GetVariable(kMailInterpreter, &interpreter) &&
+  const bool quoteInterpreter = env->GetVariable(kMailInterpreterVariable, &interpreter) &&
                                 NeedsQuotes(interpreter) &&
                                 !env->FindFiles(CString(interpreter)).empty();
-  CString program = CString("%") + kMailInterpreter + "%";
+  CString program = CString("%") + kMailInterpreterVariable + "%";
   if (quoteInterpreter) program = Quoted(program);
-  CString script = logDirectory.Left(logDirectory.GetLength() - 3) +
-                   "common\\Classes\\phpMailer2\\sendmail_Spk.php";
+  CString script = MailScriptPath(logDirectory);
   if (NeedsQuotes(script.view())) script = Quoted(script);
   return program + " " + script;
 }

@@ -67,10 +67,18 @@ inline constexpr char kReportedFileName[] = "SPEKOLAR.GEMELDET";
 int RunSpekolar(int argc, char** argv, const InstallationPath& installation,
                 const RunOptions& options = RunOptions());
 
+// The environment variable that names the mail script's interpreter; the
+// command processor expands it.
+extern const char kMailInterpreterVariable[];
+
+// The mail script's path for the log directory: the directory without its
+// last three characters ("log"), then
+// "common\Classes\phpMailer2\sendmail_Spk.php".
+CString MailScriptPath(const CString& logDirectory);
+
 // The mail script's command line for the log directory: empty when the
 // directory holds no "log"; otherwise "%peldavorn_php_bin% " and the
-// script's path (the directory without its last three characters, then
-// "common\Classes\phpMailer2\sendmail_Spk.php"). A script path that holds
+// script's path (MailScriptPath). A script path that holds
 // blanks or characters the command processor would split at or interpret
 // ("(x86)", "&", ...) is put in double quotes; so is the interpreter
 // reference when the variable's value is one such path, the path of a file

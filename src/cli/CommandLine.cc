@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/ShiftedClock.h"
+#include "config/InstallationPath.h"
 #include "platform/System.h"
 
 #ifndef SPEKOLAR_VERSION
@@ -19,16 +20,21 @@ namespace {
 // option's line holds its name and a short description, and the manual
 // page says the rest. The monitor configuration's path and the registry
 // are named as the system knows them.
-const char* const kDescription =
-    platform::kWindows
-        ? "Watches the protocol files of the PELDAVORN batch processes; one start is one\n"
-          "pass over ..\\settings\\Spekolar.ini (relative to the working directory, the\n"
-          "task's \"Start in\" folder). The installation directory is \"Path\" of the\n"
-          "registry key HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN."
-        : "Watches the protocol files of the PELDAVORN batch processes; one start is one\n"
-          "pass over ../settings/Spekolar.ini (relative to the working directory). The\n"
-          "installation directory is \"Path\" of HKEY_LOCAL_MACHINE\\Software\\KORVANE\\\n"
-          "PELDAVORN in /etc/peldavorn/registry.reg (or the file SPEKOLAR_REGISTRY names).";
+std::string Description() {
+  const std::string key = std::string("HKEY_LOCAL_MACHINE\\") + InstallationPath::KeyPath();
+  if (platform::kWindows) {
+    return "Watches the protocol files of the PELDAVORN batch processes; one start is one\n"
+           "pass over ..\\settings\\Spekolar.ini (relative to the working directory, the\n"
+           "task's \"Start in\" folder). The installation directory is \"Path\" of the\n"
+           "registry key " + key + ".";
+  }
+  // The key breaks after its last backslash to fit the line.
+  const size_t cut = key.rfind('\\') + 1;
+  return "Watches the protocol files of the PELDAVORN batch processes; one start is one\n"
+         "pass over ../settings/Spekolar.ini (relative to the working directory). The\n"
+         "installation directory is \"Path\" of " + key.substr(0, cut) + "\n" + key.substr(cut) +
+         " in /etc/peldavorn/registry.reg (or the file SPEKOLAR_REGISTRY names).";
+}
 
 // Exit codes as the system hands them on: Windows passes the whole number
 // (%ERRORLEVEL%), a Linux shell only its last 8 bits.
@@ -88,7 +94,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   std::string date;
   std::string reportTo;
 
-  CLI::App app(kDescription, "spekolar");
+  CLI::App app(Description(), "spekolar");
   app.formatter(std::make_shared<UsageFormatter>());
   app.footer(kFooter);
   app.set_version_flag("--version", VersionText(), "Print the version and exit");

@@ -8,28 +8,41 @@
 
 #include "app/MonitorRun.h"
 #include "app/RunSequence.h"
+#include "app/SectionCatalogue.h"
 #include "config/CredentialsFile.h"
 #include "config/IniFile.h"
 #include "config/InstallationPath.h"
+#include "config/MonitorSettings.h"
 #include "db/DbSession.h"
 #include "monitors/frame/RunTime.h"
-#include "monitors/frame/SectionHandler.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"
+#include "text/NameList.h"
 
 namespace cli {
 
 namespace {
 
-// The keys ReadMonitorSettings reads from a monitor section.
-const char* const kMonitorKeys[] = {"Typ",         "Datei",       "Meldungstyp", "MinLaufzeit",
-                                    "MaxLaufzeit", "MinGroesse", "ID"};
 const char* const kSpekolarKeys[] = {"E-Mail"};
 const char* const kMeldungstypen[] = {"FENSTER", "E-MAIL"};
-const char kMailInterpreter[] = "peldavorn_php_bin";
-const char kMailScript[] = "common\\Classes\\phpMailer2\\sendmail_Spk.php";
+
+// The names of the monitor sections' keys, for the nearest-name hints.
+std::vector<const char*> MonitorKeyNames() {
+  std::vector<const char*> names;
+  for (const SettingKey& key : kMonitorSettingsKeys) names.push_back(key.name);
+  return names;
+}
+
+// "A, B and C" of the keys whose value makes a section worth handling.
+CString ContentKeyList() {
+  std::vector<const char*> names;
+  for (const SettingKey& key : kMonitorSettingsKeys) {
+    if (key.content) names.push_back(key.name);
+  }
+  return JoinNames(names, "and");
+}
 
 CString Upper(CString text) {
   text.MakeUpper();
@@ -76,17 +89,6 @@ CString OneLine(CString text) {
   return text.Trim();
 }
 
-std::vector<CString> SplitAtCommas(const CString& text) {
-  std::vector<CString> pieces;
-  CString rest = text;
-  for (int comma = rest.Find(','); comma >= 0; comma = rest.Find(',')) {
-    pieces.push_back(rest.Left(comma));
-    rest = rest.Mid(comma + 1);
-  }
-  pieces.push_back(rest);
-  return pieces;
-}
-
 class Checker {
  public:
   Checker(std::FILE* out, ConsoleEncoding encoding) : out_(out), encoding_(encoding) {}
@@ -108,7 +110,7 @@ class Checker {
 
   void SpekolarSection(IniFile& ini, const CString& name);
   void MonitorSection(IniFile& ini, const CString& name, std::set<std::string>* seen);
-  void Keys(IniFile& ini, const CString& name, bool drives);
+  void Keys(IniFile& ini, const CString& name, const SectionSpec& section);
   CString Notification(const CString& label);
   void Number(const CString& label, const char* key, const CString& value, const char* unit);
   void FileSlots(const CString& label);
@@ -139,7 +141,7 @@ void Checker::User() {
 void Checker::Registry() {
   InstallationPath installation{InstallationPath::ReadOnly{}};
   const platform::Status status = installation.StoreStatus();
-  const CString key = "HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN";
+  const CString key = CString("HKEY_LOCAL_MACHINE\\") + InstallationPath::KeyPath();
   // Windows reads the system's registry; Linux a store file standing in
   // for it, which the operator must be able to find from the text.
   const CString where = platform::kWindows
@@ -272,9 +274,7 @@ void Checker::SpekolarSection(IniFile& ini, const CString& name) {
       recipient = true;
       continue;
     }
-    bool monitorKey = false;
-    for (const char* known : kMonitorKeys) monitorKey = monitorKey || SameName(key, known);
-    if (monitorKey) {
+    if (FindSettingKey(key.view()) != nullptr) {
       Error(label + " key '" + key + "' is read by no monitor: [SPEKOLAR] holds none");
     } else {
       const char* nearest = NearestName(key.view(), kSpekolarKeys);
@@ -292,13 +292,10 @@ void Checker::SpekolarSection(IniFile& ini, const CString& name) {
 void Checker::MonitorSection(IniFile& ini, const CString& name, std::set<std::string>* seen) {
   const CString label = "[" + name + "]";
   const CString upper = Upper(name);
-  std::vector<const char*> known;
-  bool handled = false;
-  for (const DispatchEntry& entry : DefaultDispatchTable()) {
-    known.push_back(entry.name);
-    handled = handled || upper == entry.name;
-  }
-  if (!handled) {
+  const SectionSpec* section = FindSection(upper.view());
+  if (section == nullptr) {
+    std::vector<const char*> known;
+    for (const SectionSpec& row : SectionCatalogue()) known.push_back(row.key);
     known.push_back("SPEKOLAR");
     const char* nearest = NearestName(name.view(), known);
     Error(label + " matches no monitor and is skipped" +
@@ -309,18 +306,16 @@ void Checker::MonitorSection(IniFile& ini, const CString& name, std::set<std::st
     Error(label + " appears again: it runs once more, with the keys of its first occurrence");
     return;
   }
-  const bool drives = upper == "LAUFWERK";
-  Keys(ini, name, drives);
+  Keys(ini, name, *section);
   if (!ReadMonitorSettings(ini, name)) {
-    Error(label +
-          " has none of Datei, Meldungstyp, MinLaufzeit, MaxLaufzeit, MinGroesse and ID: it is "
-          "skipped");
+    Error(label + " has none of " + ContentKeyList() + ": it is skipped");
     return;
   }
   const MonitorSettingsRecord& m = State().MonitorSettings;
-  const SectionTexts* texts = FindSectionTexts(upper.view());
   const CString notification = Notification(label);
-  if (drives) {
+  // A section that reads drives is checked for them; the others for their
+  // monitors, numbers and files.
+  if ((section->keys & kKeyId) != 0) {
     Drives(label, notification, ini.GetString(name.c_str(), "ID", ""));
     return;
   }
@@ -332,37 +327,34 @@ void Checker::MonitorSection(IniFile& ini, const CString& name, std::set<std::st
     CString monitors;
     if (!m.Typ1.IsEmpty()) monitors = "Typ 1 (Laufzeit)";
     if (!m.Typ2.IsEmpty()) monitors += CString(monitors.IsEmpty() ? "" : " and ") + "Typ 2 (Fehlermeldungen)";
-    Ok(label + " " + texts->monitorName + ": " + monitors + ", " + notification);
+    Ok(label + " " + section->monitorName + ": " + monitors + ", " + notification);
   }
-  Number(label, "MinLaufzeit", m.MinLaufzeit, "seconds");
-  Number(label, "MaxLaufzeit", m.MaxLaufzeit, "seconds");
-  FileSlots(label);
+  for (const SettingKey& key : kMonitorSettingsKeys) {
+    if (key.parse == SettingParse::kNumber && (section->keys & key.bit) != 0) {
+      Number(label, key.name, m.*key.field, key.unit);
+    }
+  }
+  if ((section->keys & kKeyDatei) != 0) FileSlots(label);
 }
 
-void Checker::Keys(IniFile& ini, const CString& name, bool drives) {
+void Checker::Keys(IniFile& ini, const CString& name, const SectionSpec& section) {
   const CString label = "[" + name + "]";
   std::vector<CString> keys;
   ini.GetKeyNames(name, keys);
   std::set<std::string> seen;
   for (const CString& key : keys) {
-    const char* known = nullptr;
-    for (const char* candidate : kMonitorKeys) {
-      if (SameName(key, candidate)) known = candidate;
-    }
+    const SettingKey* known = FindSettingKey(key.view());
     if (known == nullptr) {
-      const char* nearest = NearestName(key.view(), kMonitorKeys);
+      const char* nearest = NearestName(key.view(), MonitorKeyNames());
       Error(label + " key '" + key + "' is read by no monitor" +
             (nearest ? CString("; did you mean ") + nearest + "?" : CString()));
       continue;
     }
-    if (!seen.insert(known).second) {
+    if (!seen.insert(known->name).second) {
       Error(label + " key '" + key + "' appears again: only its first value counts");
       continue;
     }
-    const CString k(known);
-    const bool unused = drives ? (k == "Typ" || k == "Datei" || k == "MinLaufzeit" || k == "MaxLaufzeit")
-                               : (k == "MinGroesse" || k == "ID");
-    if (unused) {
+    if ((section.keys & known->bit) == 0) {
       Note(label + " key '" + key + "' is not used by this section's monitors");
     }
   }
@@ -446,14 +438,14 @@ void Checker::FileSlots(const CString& label) {
 void Checker::Drives(const CString& label, const CString& notification, const CString& id) {
   platform::Env* env = platform::GetEnv();
   const MonitorSettingsRecord& m = State().MonitorSettings;
-  CString minimumText = m.MinGroesse;
-  const int cut = minimumText.Find('M');
-  if (cut >= 0) minimumText = minimumText.Left(cut);
+  const CString minimumText = MegabytesOf(m.MinGroesse);
   const int minimum = LeadingInteger(minimumText);
   if (m.MinGroesse.IsEmpty()) {
     Error(label + " has no MinGroesse: no drive is ever reported");
   } else if (!IsNumber(CString(CString::Trimmed(minimumText.view())))) {
-    Error(label + " MinGroesse '" + m.MinGroesse + CString::Formatted("' is not a number of megabytes: it is read as %d", minimum));
+    const SettingKey& key = *FindSettingKey("MinGroesse");
+    Error(label + " " + key.name + " '" + m.MinGroesse + "' is not a number of " + key.unit +
+          CString::Formatted(": it is read as %d", minimum));
   } else if (minimum == 0) {
     Error(label + " MinGroesse 0: no drive is ever reported");
   }
@@ -535,8 +527,8 @@ void Checker::Credentials(const char* argument) {
     }
     if (key.secret) {
       Ok(label + ": found and decrypted");
-    } else if (CString(key.name) == "DB_SYSTEM" && !(value == "ORACLE" || value == "MSSQL" || value == "MYSQL")) {
-      Error(label + ": '" + value + "' is none of ORACLE, MSSQL and MYSQL (exact case)");
+    } else if (CString(key.name) == "DB_SYSTEM" && !IsKnownDbSystem(value)) {
+      Error(label + ": '" + value + "' is none of " + JoinNames(kDbSystems, "and") + " (exact case)");
     } else {
       Ok(label + ": found and decrypted: " + value);
     }
@@ -584,7 +576,7 @@ void Checker::Mail() {
     }
   };
   std::string interpreter;
-  const bool defined = env->GetVariable(kMailInterpreter, &interpreter);
+  const bool defined = env->GetVariable(kMailInterpreterVariable, &interpreter);
   const CString command = MailCommand(logDirectory_);
   if (command.IsEmpty()) {
     problem("mail command: empty, as the log directory holds no \"log\"");
@@ -594,18 +586,18 @@ void Checker::Mail() {
   for (const CString& section : mailSections_) users += (users.IsEmpty() ? "" : ", ") + section;
   Ok("mail command: " + command + (used ? " (for " + users + ")" : CString(" (run only after e-mail text)")));
   if (!defined) {
-    problem(CString("mail: %") + kMailInterpreter + "% is not set");
+    problem(CString("mail: %") + kMailInterpreterVariable + "% is not set");
   } else {
     CString program;
     const platform::Status status = env->ResolveCommand(command, &program);
     if (status == platform::Status::kOk) {
-      Ok(CString("mail: ") + kMailInterpreter + " = " + CString(interpreter) + ": runs " + program);
+      Ok(CString("mail: ") + kMailInterpreterVariable + " = " + CString(interpreter) + ": runs " + program);
     } else {
-      problem(CString("mail: ") + kMailInterpreter + " = " + CString(interpreter) +
+      problem(CString("mail: ") + kMailInterpreterVariable + " = " + CString(interpreter) +
               ": names no program that can be run (" + StatusText(status) + ")");
     }
   }
-  const CString script = logDirectory_.Left(logDirectory_.GetLength() - 3) + kMailScript;
+  const CString script = MailScriptPath(logDirectory_);
   if (env->FindFiles(script).empty()) problem("mail: script " + script + " not found");
 }
 

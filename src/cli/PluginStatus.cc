@@ -1,5 +1,7 @@
 #include "cli/PluginStatus.h"
 
+#include "app/SectionCatalogue.h"
+
 namespace cli {
 
 namespace {
@@ -22,8 +24,8 @@ std::string OneLine(const CString& entry) {
 }  // namespace
 
 bool IsWarningSection(const CString& upperName) {
-  return upperName == "LAUFWERK" || upperName == "TERMINAL DOWNLOAD" ||
-         upperName == "TERMINAL UPLOAD";
+  const SectionSpec* section = FindSection(upperName.view());
+  return section != nullptr && section->severity == FindingSeverity::kWarning;
 }
 
 void FindingCounter::SectionBegins(const CString& upperName) {

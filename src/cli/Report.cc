@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/RunSequence.h"
+#include "app/SectionCatalogue.h"
 #include "cli/CommandLine.h"
 #include "cli/DryRun.h"
 #include "cli/ShiftedClock.h"
@@ -20,6 +21,7 @@ namespace {
 
 const int64_t kDaySeconds = 24 * 60 * 60;
 
+// The section whose longest run the summary names.
 const char kClosingSection[] = "TAGESABSCHLUSS";
 
 // Above this many runs in a chart its points carry no tooltip.
@@ -415,10 +417,8 @@ void ReportCollector::TerminalNoAnswer(const CString& terminal) {
 bool IsRunTimeSection(const CString& upperName) { return RunTimeMonitorName(upperName) != nullptr; }
 
 const char* RunTimeMonitorName(const CString& upperName) {
-  if (upperName == kClosingSection) return "Tagesabschluss";
-  if (upperName == "TERMINAL DOWNLOAD") return "Terminal Download";
-  if (upperName == "TERMINAL UPLOAD") return "Terminal Upload";
-  return nullptr;
+  const SectionSpec* section = FindSection(upperName.view());
+  return section != nullptr && section->measuresRuns ? section->protocolName : nullptr;
 }
 
 std::string GermanDay(const platform::LocalTime& day) {

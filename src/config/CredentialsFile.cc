@@ -70,6 +70,13 @@ CString CredentialsFile::GetDecrypted(const char* key) const {
   return DecryptValue(raw);
 }
 
+bool IsKnownDbSystem(const CString& value) {
+  for (const char* system : kDbSystems) {
+    if (value == system) return true;
+  }
+  return false;
+}
+
 CString CredentialsFile::GetDbSystem() const { return GetDecrypted("DB_SYSTEM"); }
 CString CredentialsFile::GetDatabase() const { return GetDecrypted("DATABASE"); }
 CString CredentialsFile::GetLogin() const { return GetDecrypted("LOGIN"); }

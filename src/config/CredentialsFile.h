@@ -13,6 +13,12 @@
 #include "platform/Env.h"
 #include "text/CString.h"
 
+// The database systems DB_SYSTEM may name, exactly so (upper case).
+inline constexpr const char* kDbSystems[] = {"ORACLE", "MSSQL", "MYSQL"};
+
+// True when `value` is one of kDbSystems, in exactly that case.
+bool IsKnownDbSystem(const CString& value);
+
 class CredentialsFile {
  public:
   CredentialsFile() = default;

@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "config/Blowfish.h"
+#include "config/CredentialsFile.h"
+#include "text/NameList.h"
 
 #ifndef SPEKOLAR_VERSION
 #define SPEKOLAR_VERSION "unknown"
@@ -19,11 +21,14 @@ namespace {
 
 const char kUsage[] = "usage: spekolar-encrypt [--help | --version | [--] TEXT]\n";
 
-const char kHelp[] =
+const char kHelpHead[] =
     "Prints TEXT encrypted as a database access value of the product's configuration file\n"
     "(peldavorn.ini), one line of upper-case hexadecimal under the key this program was\n"
     "built with. The configuration file holds one line per value:\n"
-    "    PELDAVORN;DB_SYSTEM;<hex>     ORACLE, MSSQL or MYSQL, exactly so (upper case)\n"
+    "    PELDAVORN;DB_SYSTEM;<hex>     ";
+// kHelpHead, the database systems, then this.
+const char kHelp[] =
+    ", exactly so (upper case)\n"
     "    PELDAVORN;DATABASE;<hex>      the ODBC data source's name\n"
     "    PELDAVORN;LOGIN;<hex>\n"
     "    PELDAVORN;PASS;<hex>\n"
@@ -52,6 +57,8 @@ int main(int argc, char** argv) {
     const char* option = argv[at];
     if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0) {
       std::fputs(kUsage, stdout);
+      std::fputs(kHelpHead, stdout);
+      std::fputs(JoinNames(kDbSystems, "or").c_str(), stdout);
       std::fputs(kHelp, stdout);
       return 0;
     }

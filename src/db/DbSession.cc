@@ -132,7 +132,7 @@ int32_t DbConnection::Connect() {
       schema_ = schema_.Left(schema_.GetLength() - 1);
     }
   }
-  if (!(dbSystem_ == "ORACLE" || dbSystem_ == "MSSQL" || dbSystem_ == "MYSQL")) return -1;
+  if (!IsKnownDbSystem(dbSystem_)) return -1;
 
   status_ = 0;
   connected_ = false;

@@ -23,8 +23,9 @@ bool RecordDownload(CString name) {
   g_calls.push_back("DL:" + name.str());
   return false;
 }
-const DispatchEntry kTable[] = {{"JOBCONTROLLER", RecordJob},
-                                {"TERMINAL DOWNLOAD", RecordDownload}};
+const SectionSpec kTable[] = {
+    {"JOBCONTROLLER", "", "", "", nullptr, nullptr, ByName<RecordJob>, 0, {}, false},
+    {"TERMINAL DOWNLOAD", "", "", "", nullptr, nullptr, ByName<RecordDownload>, 0, {}, false}};
 
 class MonitorRunTest : public ::testing::Test {
  protected:

@@ -6,7 +6,8 @@
 // a torn record, and lost findings or notifications are reported once on
 // standard error.
 //
-// The monitors come from kMonitors: adding one is a row there.
+// The sections come from the catalogue, in its order: those with a protocol
+// in kMonitors, and the drive check.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "app/RunSequence.h"
+#include "app/SectionCatalogue.h"
 #include "config/Blowfish.h"
 #include "config/InstallationPath.h"
 #include "db/SqlClient.h"
@@ -124,14 +126,20 @@ class FaultSweepTest : public ::testing::Test {
     dir.Write("registry.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN]\r\n"
                               "\"Path\"=\"" + dir.path() + "/inst\"\r\n\r\n");
     std::string ini = "[SPEKOLAR]\nE-Mail=admin@example.org\n";
-    for (const MonitorRow& m : kMonitors) {
-      dir.Write(std::string("protocols/") + m.file, m.protocol);
-      ini += std::string("[") + m.section + "]\nTyp=1,2\nMeldungstyp=" + m.meldungstyp +
-             "\nDatei=" + dir.path() + "/protocols/" + m.file + ",missing.log\n";
+    for (const SectionSpec& section : SectionCatalogue()) {
+      const std::string head = std::string("[") + section.key + "]\n";
+      if ((section.keys & kKeyId) != 0) {
+        // A drive that can never have the minimum free, and one that is gone.
+        ini += head + "MinGroesse=999999999MB\nMeldungstyp=E-MAIL\nID=" + dir.path() + "," +
+               dir.path() + "/gone\n";
+      }
+      for (const MonitorRow& m : kMonitors) {
+        if (std::string(m.section) != section.key) continue;
+        dir.Write(std::string("protocols/") + m.file, m.protocol);
+        ini += head + "Typ=1,2\nMeldungstyp=" + m.meldungstyp + "\nDatei=" + dir.path() + "/protocols/" +
+               m.file + ",missing.log\n";
+      }
     }
-    // A drive that can never have the minimum free, and one that is gone.
-    ini += "[LAUFWERK]\nMinGroesse=999999999MB\nMeldungstyp=E-MAIL\nID=" + dir.path() + "," +
-           dir.path() + "/gone\n";
     dir.Write("work/settings/Spekolar.ini", ini);
     std::string credentials;
     auto line = [&credentials](const char* key, const std::string& value) {

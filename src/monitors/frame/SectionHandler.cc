@@ -7,8 +7,8 @@
 bool RunSectionHandler(const SectionSpec& section, CString sectionName) {
   ProgramState& state = State();
   state.SectionFindingFlag = false;
-  if (!state.MonitorSettings.Typ1.IsEmpty() && section.type1 != nullptr) section.type1(sectionName);
-  if (!state.MonitorSettings.Typ2.IsEmpty() && section.type2 != nullptr) section.type2(sectionName);
+  if (!state.MonitorSettings.Typ1.IsEmpty() && section.type1 != nullptr) section.type1(section, sectionName);
+  if (!state.MonitorSettings.Typ2.IsEmpty() && section.type2 != nullptr) section.type2(section, sectionName);
   if (state.SectionFindingFlag) ReportSectionResult(section.monitorName, section.errorTitle);
   return false;
 }

@@ -4,83 +4,49 @@
 // monitor when Typ1 is set and then the type-2 monitor when Typ2 is set, and,
 // if a monitor set the flag, report the section once (ReportSectionResult).
 // They differ only in their texts and their two monitors, so a section is a
-// SectionSpec and there is one handler for all.
+// SectionSpec and there is one handler for all. LAUFWERK has a handler of its
+// own instead.
 //
-// Plugging in a monitor: the texts of every section live here
-// (kSectionTexts), the monitors in their own folders. The app joins them,
-// at compile time, into a plain handler function for its dispatch table:
-//
-//   constexpr SectionSpec kDailyClosing = MakeSectionSpec(
-//       "TAGESABSCHLUSS", CheckDailyClosingRuntime, CheckDailyClosingErrors);
-//   ... {"TAGESABSCHLUSS", &HandleSection<kDailyClosing>}, ...
-//
-// A monitor that does not exist yet is passed as nullptr and not run.
+// Plugging in a monitor: every section is one SectionSpec row of the section
+// catalogue (src/app/SectionCatalogue.cc), which joins the section's texts,
+// keys and monitors; the monitors live in their own folders. The dispatch,
+// --check, --plugin, --report, the fuzz target and the fault sweep all walk
+// that catalogue. A monitor that needs only the section name goes into its
+// row as ByName<CheckX>; one that uses its row's names (the groups, LAUFWERK)
+// takes the row. A monitor that does not exist yet is nullptr and not run.
 #pragma once
-
-#include <iterator>
-#include <string_view>
 
 #include "text/CString.h"
 
-// A monitor: takes the upper-cased section name, reads its settings from
-// MonitorSettings, reports its findings itself and sets SectionFindingFlag
-// when it has any. Its result is ignored.
-using MonitorFunction = bool (*)(CString sectionName);
+struct SectionSpec;
 
-// The constant texts of one section.
-struct SectionTexts {
-  const char* key;          // upper-case section name, e.g. "TERMINAL DOWNLOAD"
-  const char* monitorName;  // category text of the section message
-  const char* errorTitle;   // title of the section message and notification
-};
+// A monitor, or a section's own handler: takes the section's row and its
+// upper-cased name, reads its settings from MonitorSettings, reports its
+// findings itself and sets SectionFindingFlag when it has any. Its result is
+// ignored.
+using SectionFunction = bool (*)(const SectionSpec& section, CString sectionName);
 
-// All eleven sections in dispatch order. LAUFWERK is among them for its
-// texts only: it has its own handler, which ends with ReportSectionResult.
-inline constexpr SectionTexts kSectionTexts[] = {
-    {"JOBCONTROLLER", "Jobcontroller", "Jobcontroller-Fehler"},
-    {"TAGESABSCHLUSS", "Tagesabschluss", "Tagesabschluss-Fehler"},
-    {"RECHENPROGRAMME", "Rechenprogramme", "Rechenprogramm-Fehler"},
-    {"TERMINAL DOWNLOAD", "Terminal Manager", "Terminal-Download-Fehler"},
-    {"TERMINAL UPLOAD", "Terminal Manager", "Terminal-Upload-Fehler"},
-    {"LUG", "Lohn und Gehalt", "LuG-Fehler"},
-    {"LAUFWERK", "Laufwerk", "Kapazitaet vom Laufwerk ist unterschritten"},
-    {"GRUPPE1", "Gruppe1", "Gruppe1-Fehler"},
-    {"GRUPPE2", "Gruppe2", "Gruppe2-Fehler"},
-    {"GRUPPE3", "Gruppe3", "Gruppe3-Fehler"},
-    {"GRUPPE4", "Gruppe4", "Gruppe4-Fehler"},
-};
+// How --plugin rates a section's findings.
+enum class FindingSeverity { kCritical, kWarning };
 
-// Index into kSectionTexts of the texts whose key equals `upperName`
-// exactly; -1 for any other name.
-constexpr int SectionTextsIndex(std::string_view upperName) {
-  for (int i = 0; i < static_cast<int>(std::size(kSectionTexts)); ++i) {
-    if (upperName == kSectionTexts[i].key) return i;
-  }
-  return -1;
-}
-
-// The texts whose key equals `upperName` exactly; nullptr for any other name.
-inline const SectionTexts* FindSectionTexts(std::string_view upperName) {
-  int i = SectionTextsIndex(upperName);
-  return i < 0 ? nullptr : &kSectionTexts[i];
-}
-
+// Everything the program knows of one section the configuration can name.
 struct SectionSpec {
-  const char* key;
-  const char* monitorName;
-  const char* errorTitle;
-  MonitorFunction type1;  // nullable
-  MonitorFunction type2;  // nullable
+  const char* key;           // upper-case section name, e.g. "TERMINAL DOWNLOAD"
+  const char* protocolName;  // the section's name in its run protocol headers
+  const char* monitorName;   // category text of the section message
+  const char* errorTitle;    // title of the section message and notification
+  SectionFunction type1;     // nullable
+  SectionFunction type2;     // nullable
+  SectionFunction handler;   // the section's own handler instead of the frame's; nullable
+  unsigned keys;             // the SettingKeyBits of the keys the section reads
+  FindingSeverity severity;
+  bool measuresRuns;         // its run-time monitor measures runs (--report charts them)
 };
 
-// The description of a section from its texts and its monitors. `key` must be one
-// of the keys of kSectionTexts; for another key the texts are empty.
-constexpr SectionSpec MakeSectionSpec(const char* key, MonitorFunction type1,
-                                      MonitorFunction type2) {
-  int i = SectionTextsIndex(key);
-  if (i < 0) return SectionSpec{key, "", "", type1, type2};
-  return SectionSpec{kSectionTexts[i].key, kSectionTexts[i].monitorName,
-                     kSectionTexts[i].errorTitle, type1, type2};
+// A monitor that needs only the section name, as a SectionFunction.
+template <bool (*Monitor)(CString)>
+bool ByName(const SectionSpec& /*section*/, CString sectionName) {
+  return Monitor(sectionName);
 }
 
 // Runs the section: clears SectionFindingFlag, runs type1 if Typ1 is not
@@ -88,13 +54,6 @@ constexpr SectionSpec MakeSectionSpec(const char* key, MonitorFunction type1,
 // then set calls ReportSectionResult with the section's texts. Always false (the
 // dispatcher ignores it).
 bool RunSectionHandler(const SectionSpec& section, CString sectionName);
-
-// RunSectionHandler bound to one section, as a plain function for a dispatch
-// table of function pointers.
-template <const SectionSpec& Section>
-bool HandleSection(CString sectionName) {
-  return RunSectionHandler(Section, sectionName);
-}
 
 // The section's report, once however many findings it had: the line
 // "dd.mm.yyyy hh:mm:ss - <errorTitle>" from the current local time goes to

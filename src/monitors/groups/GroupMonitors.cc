@@ -11,20 +11,20 @@
 
 namespace {
 
+// What sets a group's monitors apart; its names and titles are its
+// catalogue row's.
 struct GroupVariant {
-  const char* section;      // the upper-case section name
-  const char* name;         // as the headers write it
+  const char* section;  // the upper-case section name
   ProtocolScan::DateForm dateKey;
   bool blockScan;
-  const char* monitorName;  // handed to StoreFindingMessage
-  const char* errorTitle;
+  const char* findingMonitorName;  // handed to StoreFindingMessage; null: the row's monitorName
 };
 
 const GroupVariant kGroups[] = {
-    {"GRUPPE1", "Gruppe1", platform::DateMonthName, false, "Gruppe1", "Gruppe1-Fehler"},
-    {"GRUPPE2", "Gruppe2", platform::DateMonthName, true, " ", "Gruppe2-Fehler"},
-    {"GRUPPE3", "Gruppe3", platform::DateHyphened, true, "Gruppe3", "Gruppe3-Fehler"},
-    {"GRUPPE4", "Gruppe4", platform::DateCompact, true, "Gruppe4", "Gruppe4-Fehler"},
+    {"GRUPPE1", platform::DateMonthName, false, nullptr},
+    {"GRUPPE2", platform::DateMonthName, true, " "},
+    {"GRUPPE3", platform::DateHyphened, true, nullptr},
+    {"GRUPPE4", platform::DateCompact, true, nullptr},
 };
 
 const GroupVariant* FindGroup(const CString& sectionName) {
@@ -50,20 +50,22 @@ const NeedleSet& BlockScanWords() {
 
 }  // namespace
 
-bool CheckGroupRuntime(CString sectionName) {
+bool CheckGroupRuntime(const SectionSpec& section, CString sectionName) {
   const GroupVariant* group = FindGroup(sectionName);
   if (group == nullptr) return false;
-  WriteRunEntry(CString(" \xDC" "berwachung ") + group->name + " Typ 1 (Laufzeit)");
+  WriteRunEntry(CString(" \xDC" "berwachung ") + section.protocolName + " Typ 1 (Laufzeit)");
   return true;
 }
 
-bool CheckGroupErrors(CString sectionName) {
+bool CheckGroupErrors(const SectionSpec& section, CString sectionName) {
   const GroupVariant* group = FindGroup(sectionName);
   if (group == nullptr) return false;
   MonitorSettingsRecord& settings = State().MonitorSettings;
-  FindingReporter reporter(group->errorTitle, group->monitorName);
+  FindingReporter reporter(section.errorTitle, group->findingMonitorName != nullptr
+                                                  ? group->findingMonitorName
+                                                  : section.monitorName);
 
-  ProtocolScan scan(CString(" \xDC" "berwachung ") + group->name + " Typ 2 (Fehlermeldungen)",
+  ProtocolScan scan(CString(" \xDC" "berwachung ") + section.protocolName + " Typ 2 (Fehlermeldungen)",
                     group->dateKey);
   auto report = [&](const CString& text) {
     FindingRecord record;

@@ -23,19 +23,21 @@
 // The record: section;2;MinLaufzeit;MaxLaufzeit;;text;(gepr\xFC" "fte Datei: name),
 // with MinLaufzeit and MaxLaufzeit as configured and the text's semicolons
 // protected. The first finding of a call is stored as a message row with
-// the group's title ("Gruppe1-Fehler", ...) and monitor name ("Gruppe1",
-// " " for GRUPPE2, "Gruppe3", "Gruppe4").
+// the row's title ("Gruppe1-Fehler", ...) and monitor name ("Gruppe1",
+// but " " for GRUPPE2).
 //
-// Both monitors take the upper-cased section name, from which the group
+// Both monitors take the section's catalogue row, whose names and title
+// they use, and the upper-cased section name, from which the group
 // follows; any other name does nothing and gives false.
 #pragma once
 
+#include "monitors/frame/SectionHandler.h"
 #include "text/CString.h"
 
-// Writes the header " \xDC" "berwachung GruppeN Typ 1 (Laufzeit)" and
-// nothing else. True for a group's name.
-bool CheckGroupRuntime(CString sectionName);
+// Writes the header " \xDC" "berwachung <protocolName> Typ 1 (Laufzeit)"
+// and nothing else. True for a group's name.
+bool CheckGroupRuntime(const SectionSpec& section, CString sectionName);
 
 // Scans the Files of the section for today's errors as above. True when
 // the pass went through all 20 Files slots.
-bool CheckGroupErrors(CString sectionName);
+bool CheckGroupErrors(const SectionSpec& section, CString sectionName);

@@ -11,7 +11,6 @@
 
 namespace {
 const char kFindingTitle[] = "Laufwerks\xFC" "berwachungs-Fehler";
-const char kMonitorName[] = "Laufwerk";
 
 // Free MiB of the volume holding `path`; 0 for a path that cannot be
 // queried, whose reason goes to the run protocol: the system's text, or,
@@ -33,13 +32,12 @@ int64_t FreeMegabytes(const CString& path) {
 }
 }  // namespace
 
-bool CheckDriveCapacity(CString sectionName) {
+bool CheckDriveCapacity(const SectionSpec& section, CString sectionName) {
   MonitorSettingsRecord& settings = State().MonitorSettings;
-  const int cut = settings.MinGroesse.Find('M');
-  if (cut >= 0) settings.MinGroesse = settings.MinGroesse.Left(cut);
+  settings.MinGroesse = MegabytesOf(settings.MinGroesse);
   const int64_t minimum = LeadingInteger(settings.MinGroesse);
 
-  WriteRunEntry(" \xDC" "berwachung Laufwerk");
+  WriteRunEntry(CString(" \xDC" "berwachung ") + section.protocolName);
   bool anyShort = false;
   for (const CString* drive : {&settings.Id1, &settings.Id2, &settings.Id3}) {
     if (drive->IsEmpty()) continue;
@@ -51,11 +49,8 @@ bool CheckDriveCapacity(CString sectionName) {
     const CString record = sectionName + ";3;" + settings.MinGroesse + ";;" +
                            CString::Formatted("%lld MB", static_cast<long long>(free)) +
                            ";Kapazitaet unterschritten;" + *drive;
-    StoreFindingMessage(kFindingTitle, kMonitorName, WriteFindingRecord(record));
+    StoreFindingMessage(kFindingTitle, section.monitorName, WriteFindingRecord(record));
   }
-  if (anyShort) {
-    const SectionTexts* texts = FindSectionTexts("LAUFWERK");
-    ReportSectionResult(texts->monitorName, texts->errorTitle);
-  }
+  if (anyShort) ReportSectionResult(section.monitorName, section.errorTitle);
   return false;
 }

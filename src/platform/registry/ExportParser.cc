@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/registry/Decoding.h"
+#include "text/Ascii.h"
 
 namespace platform::registry {
 
@@ -19,8 +20,6 @@ constexpr RootEntry kRootNames[] = {
     {RegistryRoot::Users, "HKEY_USERS"},
     {RegistryRoot::CurrentConfig, "HKEY_CURRENT_CONFIG"},
 };
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && RegistryNamesEqual(s.substr(0, prefix.size()), prefix);
@@ -156,7 +155,7 @@ size_t ValueDataStart(std::string_view line, std::string* name) {
   } else if (!ParseQuoted(line, &pos, name)) {
     return std::string_view::npos;
   }
-  while (pos < line.size() && IsBlank(line[pos])) ++pos;
+  while (pos < line.size() && ascii::IsBlank(line[pos])) ++pos;
   if (pos >= line.size() || line[pos] != '=') return std::string_view::npos;
   return pos + 1;
 }
@@ -232,8 +231,8 @@ std::string_view RootName(RegistryRoot root) {
 }
 
 std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r')) s.remove_prefix(1);
-  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (ascii::IsBlank(s.front()) || s.front() == '\r')) s.remove_prefix(1);
+  while (!s.empty() && (ascii::IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
   return s;
 }
 

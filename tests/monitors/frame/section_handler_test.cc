@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SectionCatalogue.h"
 #include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/MonitorTestBed.h"
 #include "state/ProgramState.h"
@@ -31,7 +32,15 @@ bool Report(const char* who, const CString& sectionName) {
 bool TypeOne(CString sectionName) { return Report("type1", sectionName); }
 bool TypeTwo(CString sectionName) { return Report("type2", sectionName); }
 
-constexpr SectionSpec kJob = MakeSectionSpec("JOBCONTROLLER", TypeOne, TypeTwo);
+// The catalogue's row for `key` with the stand-ins as its monitors.
+SectionSpec WithMonitors(const char* key, SectionFunction type1, SectionFunction type2) {
+  SectionSpec section = *FindSection(key);
+  section.type1 = type1;
+  section.type2 = type2;
+  return section;
+}
+
+const SectionSpec kJob = WithMonitors("JOBCONTROLLER", ByName<TypeOne>, ByName<TypeTwo>);
 
 class SectionHandlerTest : public spktest::MonitorTestBed {
  protected:
@@ -110,38 +119,18 @@ TEST_F(SectionHandlerTest, ManyFindingsGiveOneNotificationLine) {
 TEST_F(SectionHandlerTest, MissingMonitorIsSkipped) {
   State().MonitorSettings.Typ1 = "1";
   State().MonitorSettings.Typ2 = "2";
-  static constexpr SectionSpec kHalf = MakeSectionSpec("LUG", nullptr, TypeTwo);
-  HandleSection<kHalf>("LUG");
+  RunSectionHandler(WithMonitors("LUG", nullptr, ByName<TypeTwo>), "LUG");
   EXPECT_EQ(calls, std::vector<std::string>{"type2 LUG"});
 }
 
 TEST_F(SectionHandlerTest, DriveTailReportsWithItsOwnTexts) {
   State().MonitorSettings.Meldungstyp = "e-mail";
-  const SectionTexts* drive = FindSectionTexts("LAUFWERK");
+  const SectionSpec* drive = FindSection("LAUFWERK");
   ASSERT_NE(drive, nullptr);
   ReportSectionResult(drive->monitorName, drive->errorTitle);
   EXPECT_EQ(Lines("SPEKOLAR.EML"),
             (std::vector<std::string>{"", "", Stamp() + " - Kapazitaet vom Laufwerk ist unterschritten"}));
   EXPECT_STREQ(State().MessageBuffer.MsgMod, "Laufwerk");
-}
-
-TEST(SectionTextsTest, KeysAndTexts) {
-  static_assert(SectionTextsIndex("TERMINAL DOWNLOAD") == 3);
-  static_assert(SectionTextsIndex("Terminal Download") == -1);
-  EXPECT_EQ(FindSectionTexts("GRUPPE 1"), nullptr);
-  EXPECT_EQ(FindSectionTexts("GRUPPE4"), &kSectionTexts[10]);
-  static_assert(sizeof kSectionTexts / sizeof kSectionTexts[0] == 11);
-  constexpr SectionSpec down = MakeSectionSpec("TERMINAL DOWNLOAD", nullptr, nullptr);
-  constexpr SectionSpec up = MakeSectionSpec("TERMINAL UPLOAD", nullptr, nullptr);
-  EXPECT_STREQ(down.monitorName, "Terminal Manager");
-  EXPECT_STREQ(up.monitorName, "Terminal Manager");
-  EXPECT_STREQ(down.errorTitle, "Terminal-Download-Fehler");
-  EXPECT_STREQ(up.errorTitle, "Terminal-Upload-Fehler");
-  constexpr SectionSpec lug = MakeSectionSpec("LUG", nullptr, nullptr);
-  EXPECT_STREQ(lug.monitorName, "Lohn und Gehalt");
-  EXPECT_STREQ(lug.errorTitle, "LuG-Fehler");
-  constexpr SectionSpec unknown = MakeSectionSpec("NOPE", nullptr, nullptr);
-  EXPECT_STREQ(unknown.monitorName, "");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SectionCatalogue.h"
 #include "monitors/frame/MonitorTestBed.h"
 #include "monitors/frame/RandomProtocol.h"
 #include "state/ProgramState.h"
@@ -17,6 +18,9 @@ using spktest::Text;
 using LineList = std::vector<std::string>;
 
 const char* const kGroups[] = {"GRUPPE1", "GRUPPE2", "GRUPPE3", "GRUPPE4"};
+
+// The group's catalogue row, which the dispatch hands its monitors.
+const SectionSpec& Row(const std::string& section) { return *FindSection(section); }
 
 std::string Record(const std::string& section, const std::string& text,
                    const std::string& file = "g.log", const std::string& limits = ";") {
@@ -30,7 +34,7 @@ class GroupMonitorsTest : public spktest::MonitorTestBed {
   // texts (field 6).
   std::vector<std::string> Texts(const char* section, const LineList& lines) {
     StartCase("g.log", Text(lines));
-    CheckGroupErrors(section);
+    CheckGroupErrors(Row(section), section);
     std::vector<std::string> texts;
     for (const std::string& record : Findings()) {
       const std::string prefix = std::string(section) + ";2;;;;";
@@ -123,7 +127,7 @@ TEST_F(GroupMonitorsTest, BlockScanAcrossFiles) {
   dir_.Write("g2.log", Text({"Failed ohne Eintrag", "07122026 Lauf 2", "[nativecode=3]"}));
   SetFiles({P("none*.log"), P("g*.log")});
   State().MonitorSettings.MinLaufzeit = "abc";
-  CheckGroupErrors("GRUPPE4");
+  CheckGroupErrors(Row("GRUPPE4"), "GRUPPE4");
   EXPECT_EQ(Findings(), (std::vector<std::string>{
                             Record("GRUPPE4", "Fehler - 07122026 Lauf", "g1.log", "abc;"),
                             Record("GRUPPE4", "Fehler - 07122026 Lauf 2", "g2.log", "abc;")}));
@@ -148,8 +152,8 @@ TEST_F(GroupMonitorsTest, TextsOfEachGroup) {
     std::filesystem::remove(P("SPEKOLAR.log"));
     State().MonitorSettings.MinLaufzeit = "10";
     State().MonitorSettings.MaxLaufzeit = " 20";
-    EXPECT_TRUE(CheckGroupRuntime(section));
-    CheckGroupErrors(section);
+    EXPECT_TRUE(CheckGroupRuntime(Row(section), section));
+    CheckGroupErrors(Row(section), section);
     const std::string text = (g == 0 ? "" : "Fehler - ") + lines[0];
     EXPECT_EQ(Findings(), std::vector<std::string>{Record(section, text, "g.log", "10; 20")});
     EXPECT_STREQ(State().MessageBuffer.MsgTxt, (name + "-Fehler").c_str());
@@ -160,8 +164,8 @@ TEST_F(GroupMonitorsTest, TextsOfEachGroup) {
                                 " \xDC" "berwachung " + name + " Typ 2 (Fehlermeldungen)",
                                 "  Bearbeiten Protokolldatei '" + P("g.log") + "'"}));
   }
-  EXPECT_FALSE(CheckGroupRuntime("GRUPPE5"));
-  EXPECT_FALSE(CheckGroupErrors("Gruppe1"));
+  EXPECT_FALSE(CheckGroupRuntime(Row("GRUPPE1"), "GRUPPE5"));
+  EXPECT_FALSE(CheckGroupErrors(Row("GRUPPE1"), "Gruppe1"));
 }
 
 // The filtered passes of both scans find exactly what plain passes over
@@ -178,7 +182,7 @@ TEST_F(GroupMonitorsTest, FilteredPassEqualsPlainPass) {
       WriteRandomFiles(rng, vocabulary, {{"w/a.log", 100}, {"w/b.log", 40}, {"w/c.log", 40}});
       SetFiles({P("w/a.log"), P("w/b.log"), P("w/c.log")});
       const char* section = kGroups[g];
-      if (!ExpectFilteredEqualsPlain([section] { CheckGroupErrors(section); }).empty()) {
+      if (!ExpectFilteredEqualsPlain([section] { CheckGroupErrors(Row(section), section); }).empty()) {
         ++withFindings;
       }
     }

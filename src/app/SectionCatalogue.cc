@@ -1,0 +1,60 @@
+#include "app/SectionCatalogue.h"
+
+#include "config/MonitorSettings.h"
+#include "monitors/frame/JobController.h"
+#include "monitors/groups/GroupMonitors.h"
+#include "monitors/process/ComputationPrograms.h"
+#include "monitors/process/DailyClosing.h"
+#include "monitors/process/DriveCapacity.h"
+#include "monitors/process/Payroll.h"
+#include "monitors/terminal/TerminalMonitors.h"
+
+namespace {
+
+// The keys of the sections the frame's handler runs, and of LAUFWERK.
+constexpr unsigned kMonitorKeys = kKeyTyp | kKeyDatei | kKeyMeldungstyp | kKeyMinLaufzeit | kKeyMaxLaufzeit;
+constexpr unsigned kDriveKeys = kKeyMeldungstyp | kKeyMinGroesse | kKeyId;
+
+constexpr FindingSeverity kCritical = FindingSeverity::kCritical;
+constexpr FindingSeverity kWarning = FindingSeverity::kWarning;
+
+const SectionSpec kCatalogue[] = {
+    {"JOBCONTROLLER", "Jobcontroller", "Jobcontroller", "Jobcontroller-Fehler",
+     ByName<CheckJobControllerRuntime>, ByName<CheckJobControllerErrors>, nullptr, kMonitorKeys, kCritical,
+     false},
+    {"TAGESABSCHLUSS", "Tagesabschluss", "Tagesabschluss", "Tagesabschluss-Fehler",
+     ByName<CheckDailyClosingRuntime>, ByName<CheckDailyClosingErrors>, nullptr, kMonitorKeys, kCritical,
+     true},
+    {"RECHENPROGRAMME", "Rechenprogramme", "Rechenprogramme", "Rechenprogramm-Fehler",
+     ByName<CheckComputationProgramRuntime>, ByName<CheckComputationProgramErrors>, nullptr, kMonitorKeys,
+     kCritical, false},
+    {"TERMINAL DOWNLOAD", "Terminal Download", "Terminal Manager", "Terminal-Download-Fehler",
+     ByName<CheckTerminalDownloadRuntime>, ByName<CheckTerminalDownloadErrors>, nullptr, kMonitorKeys,
+     kWarning, true},
+    {"TERMINAL UPLOAD", "Terminal Upload", "Terminal Manager", "Terminal-Upload-Fehler",
+     ByName<CheckTerminalUploadRuntime>, ByName<CheckTerminalUploadErrors>, nullptr, kMonitorKeys, kWarning,
+     true},
+    {"LUG", "Lohn und Gehalt", "Lohn und Gehalt", "LuG-Fehler", ByName<CheckPayrollRuntime>,
+     ByName<CheckPayrollErrors>, nullptr, kMonitorKeys, kCritical, false},
+    {"LAUFWERK", "Laufwerk", "Laufwerk", "Kapazitaet vom Laufwerk ist unterschritten", nullptr, nullptr,
+     CheckDriveCapacity, kDriveKeys, kWarning, false},
+    {"GRUPPE1", "Gruppe1", "Gruppe1", "Gruppe1-Fehler", CheckGroupRuntime, CheckGroupErrors, nullptr,
+     kMonitorKeys, kCritical, false},
+    {"GRUPPE2", "Gruppe2", "Gruppe2", "Gruppe2-Fehler", CheckGroupRuntime, CheckGroupErrors, nullptr,
+     kMonitorKeys, kCritical, false},
+    {"GRUPPE3", "Gruppe3", "Gruppe3", "Gruppe3-Fehler", CheckGroupRuntime, CheckGroupErrors, nullptr,
+     kMonitorKeys, kCritical, false},
+    {"GRUPPE4", "Gruppe4", "Gruppe4", "Gruppe4-Fehler", CheckGroupRuntime, CheckGroupErrors, nullptr,
+     kMonitorKeys, kCritical, false},
+};
+
+}  // namespace
+
+std::span<const SectionSpec> SectionCatalogue() { return kCatalogue; }
+
+const SectionSpec* FindSection(std::string_view upperName, std::span<const SectionSpec> catalogue) {
+  for (const SectionSpec& section : catalogue) {
+    if (upperName == section.key) return &section;
+  }
+  return nullptr;
+}
