@@ -60,7 +60,7 @@ std::string Pass(const SectionSpec& section, const char* protocol, const std::st
   m.MaxLaufzeit = limits.substr(limits.size() / 2);
   ProtocolScan::HandEveryPieceForTesting(everyPiece);
   ProtocolScan::BlockSizeForTesting(block);
-  RunSectionHandler(section, section.key);
+  RunSectionHandler(section, m);
   ProtocolScan::HandEveryPieceForTesting(false);
   ProtocolScan::BlockSizeForTesting(0);
   std::string findings = env.files[CString(kLogDir).str() + "\\SPEKOLAR.TXT"];

@@ -37,9 +37,9 @@ bool DispatchSection(CString sectionName, std::span<const SectionSpec> catalogue
   PassObserver* observer = State().Observer;
   if (observer != nullptr) observer->SectionBegins(sectionName);
   if (section->handler != nullptr) {
-    section->handler(*section, sectionName);
+    section->handler(*section, State().MonitorSettings);
   } else {
-    RunSectionHandler(*section, sectionName);
+    RunSectionHandler(*section, State().MonitorSettings);
   }
   if (observer != nullptr) observer->SectionEnds(sectionName);
   return true;

@@ -14,18 +14,17 @@ using spktest::TempDir;
 
 // Handlers that record which section they were called for.
 std::vector<std::string> g_calls;
-bool RecordJob(CString name) {
-  g_calls.push_back("JOB:" + name.str() + ":" + State().MonitorSettings.Typ1.str() +
-                    State().MonitorSettings.Typ2.str());
+bool RecordJob(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  g_calls.push_back(std::string("JOB:") + section.key + ":" + settings.Typ1.str() + settings.Typ2.str());
   return false;
 }
-bool RecordDownload(CString name) {
-  g_calls.push_back("DL:" + name.str());
+bool RecordDownload(const SectionSpec& section, MonitorSettingsRecord&) {
+  g_calls.push_back(std::string("DL:") + section.key);
   return false;
 }
 const SectionSpec kTable[] = {
-    {"JOBCONTROLLER", "", "", "", nullptr, nullptr, ByName<RecordJob>, 0, {}, false},
-    {"TERMINAL DOWNLOAD", "", "", "", nullptr, nullptr, ByName<RecordDownload>, 0, {}, false}};
+    {"JOBCONTROLLER", "", "", "", nullptr, nullptr, RecordJob, 0, {}, false},
+    {"TERMINAL DOWNLOAD", "", "", "", nullptr, nullptr, RecordDownload, 0, {}, false}};
 
 class MonitorRunTest : public ::testing::Test {
  protected:

@@ -2,8 +2,8 @@
 
 #include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/ProtocolScan.h"
+#include "config/MonitorSettings.h"
 #include "platform/TimeText.h"
-#include "state/ProgramState.h"
 
 namespace {
 const char kStopMessage[] = "Service QRVJOBCTL wurde beendet";
@@ -17,20 +17,21 @@ CString TimeText(const CString& stamp) {
 }
 }  // namespace
 
-bool CheckJobControllerRuntime(CString /*sectionName*/) {
-  WriteRunEntry(" \xDC" "berwachung Jobcontroller Typ 1 (Laufzeit)");
+bool CheckJobControllerRuntime(const SectionSpec& section, MonitorSettingsRecord& /*settings*/) {
+  WriteRunEntry(MonitorHeader(section, MonitorType::kRunTime));
   return true;
 }
 
-bool CheckJobControllerErrors(CString sectionName) {
-  FindingReporter reporter("Jobcontroller-Fehler", "");
+bool CheckJobControllerErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  // Its findings are stored without a monitor name.
+  FindingReporter reporter(section.errorTitle, "");
   // The service logs an error line of its own shortly after stopping; the
   // one that follows the stop message after exactly one other line of today
   // is that line and is not reported.
   bool serviceStopped = false;
   int linesSinceStop = 0;
 
-  ProtocolScan scan(" \xDC" "berwachung Jobcontroller Typ 2 (Fehlermeldungen)", platform::DateIso);
+  ProtocolScan scan(section, settings, MonitorType::kErrors, platform::DateIso);
   scan.onLine = [&](ScanLine& line) {
     if (!line.dated) return;  // lines of other days are never counted
     const CString& text = line.text;
@@ -47,10 +48,10 @@ bool CheckJobControllerErrors(CString sectionName) {
       serviceStopped = false;
       return;
     }
-    FindingRecord record;
-    record.section = sectionName;
-    record.type = State().MonitorSettings.Typ2;
-    record.text = ProtectSemicolons(TimeText(line.stamp) + " - " + text.Mid(kMessageColumn));
+    // The job controller's findings name no checked file.
+    FindingRecord record =
+        scan.Finding(ProtectSemicolons(TimeText(line.stamp) + " - " + text.Mid(kMessageColumn)));
+    record.checkedFile.Empty();
     reporter.Report(record);
     serviceStopped = false;
   };

@@ -6,15 +6,16 @@
 // writes one line after its own stop message.
 #pragma once
 
-#include "text/CString.h"
+#include "monitors/frame/SectionHandler.h"
 
-// Records that it ran: writes " \xDC" "berwachung Jobcontroller Typ 1
-// (Laufzeit)" to RunProtocol. Always true.
-bool CheckJobControllerRuntime(CString sectionName);
+// Records that it ran: writes its header (MonitorHeader, " \xDC" "berwachung
+// Jobcontroller Typ 1 (Laufzeit)") to RunProtocol. Always true.
+bool CheckJobControllerRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
 
 // Scans today's lines of the Files patterns and reports every error line as
 // a finding "<section>;<Typ2>;;;;dd.mm.yyyy hh:mm:ss - <message>;" (last
-// field empty), the first one of the call also as a message row titled
-// "Jobcontroller-Fehler" without a monitor name. True after all 20 slots;
-// false when it ended at an empty slot or at a file it could not open.
-bool CheckJobControllerErrors(CString sectionName);
+// field empty), the first one of the call also as a message row with the
+// row's error title ("Jobcontroller-Fehler") and no monitor name. True after
+// all 20 slots; false when it ended at an empty slot or at a file it could
+// not open.
+bool CheckJobControllerErrors(const SectionSpec& section, MonitorSettingsRecord& settings);

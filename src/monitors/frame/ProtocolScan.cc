@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "config/MonitorSettings.h"
 #include "monitors/frame/FindingRecord.h"
 #include "platform/LineReader.h"
 #include "state/ProgramState.h"
@@ -31,8 +32,9 @@ CString StampAt(const CString& text, const CString& date) {
   return text.Mid(pos, kStampLength);
 }
 
-ProtocolScan::ProtocolScan(CString header, DateForm dateForm)
-    : header_(std::move(header)), dateForm_(dateForm) {}
+ProtocolScan::ProtocolScan(const SectionSpec& section, MonitorSettingsRecord& settings,
+                           MonitorType type, DateForm dateForm)
+    : section_(section), settings_(settings), type_(type), dateForm_(dateForm) {}
 
 ProtocolScan::~ProtocolScan() = default;
 
@@ -42,13 +44,12 @@ bool ProtocolScan::Run() {
   today_ = dateForm_(startTime_);
   date_ = today_;
   mode_ = Mode::kDated;
-  WriteRunEntry(header_);
+  WriteRunEntry(MonitorHeader(section_, type_));
 
-  MonitorSettingsRecord& settings = State().MonitorSettings;
   for (int slot = 0; slot < MonitorSettingsRecord::kFileSlots; ++slot) {
-    settings.Datei = settings.Files[slot];
-    if (settings.Datei.IsEmpty()) return false;
-    const CString entry = settings.Datei;
+    settings_.Datei = settings_.Files[slot];
+    if (settings_.Datei.IsEmpty()) return false;
+    const CString entry = settings_.Datei;
     if (onEntry) onEntry(entry);
 
     std::vector<platform::FoundFile> matches = env->FindFiles(entry);
@@ -102,6 +103,15 @@ void ProtocolScan::ReadLines(platform::LineReader& reader) {
     Fill(piece, &line);
     if (onLine) onLine(line);
   }
+}
+
+FindingRecord ProtocolScan::Finding(CString text) const {
+  FindingRecord record;
+  record.section = section_.key;
+  record.type = type_ == MonitorType::kRunTime ? settings_.Typ1 : settings_.Typ2;
+  record.text = std::move(text);
+  record.checkedFile = CheckedFileField(checkedFileName_);
+  return record;
 }
 
 bool ProtocolScan::LastSkipped(CString* text) const {

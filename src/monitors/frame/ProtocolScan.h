@@ -1,7 +1,7 @@
 // How the protocol monitors find, open and read their files.
 //
-// One ProtocolScan is one monitor pass over the `Files` list of the current
-// MonitorSettings. The scan owns everything the monitors have in common: the
+// One ProtocolScan is one monitor pass over the `Files` list of the
+// section's settings. The scan owns everything the monitors have in common: the
 // header entry, the file search, the run protocol entries, opening and
 // reading, trimming and the date filter. A monitor states only what it does
 // with a line, through the callbacks, and keeps its own pass state in the
@@ -10,8 +10,8 @@
 // Run() does, in this order:
 //   1. reads the local time once and forms Today() with the monitor's date
 //      form; the filter needle starts as Today();
-//   2. writes the header to RunProtocol;
-//   3. for each of the 20 slots: copies the slot into MonitorSettings.Datei
+//   2. writes the header (MonitorHeader) to RunProtocol;
+//   3. for each of the 20 slots: copies the slot into the settings' Datei
 //      (the working copy); an empty slot ends the pass; onEntry; searches
 //      the pattern (no match: "   Protokolldatei '<entry>' nicht gefunden.",
 //      next slot); for each match in search order, directories included:
@@ -40,6 +40,8 @@
 #include <string_view>
 #include <utility>
 
+#include "monitors/frame/FindingRecord.h"
+#include "monitors/frame/SectionHandler.h"
 #include "platform/Env.h"
 #include "text/CString.h"
 
@@ -75,9 +77,10 @@ class ProtocolScan {
   // ("dd.mm.yyyy") or platform::DateIso ("yyyy-mm-dd").
   using DateForm = CString (*)(const platform::LocalTime&);
 
-  // `header` is the monitor's first RunProtocol entry, e.g.
-  // " \xDC" "berwachung Jobcontroller Typ 2 (Fehlermeldungen)".
-  ProtocolScan(CString header, DateForm dateForm);
+  // The pass of `section`'s monitor of `type` over the Files of `settings`,
+  // which live as long as the scan.
+  ProtocolScan(const SectionSpec& section, MonitorSettingsRecord& settings, MonitorType type,
+               DateForm dateForm);
   virtual ~ProtocolScan();
   ProtocolScan(const ProtocolScan&) = delete;
   ProtocolScan& operator=(const ProtocolScan&) = delete;
@@ -106,6 +109,12 @@ class ProtocolScan {
   // what a finding names as its checked file (CheckedFileField). Empty
   // before the first match.
   const CString& CheckedFileName() const { return checkedFileName_; }
+
+  // A finding of this pass in the file being read: the section's name, the
+  // monitor's Typ1 or Typ2, `text` as given (protected as far as it comes
+  // from a line) and CheckedFileField(CheckedFileName()); no limits, no run
+  // time.
+  FindingRecord Finding(CString text) const;
 
   // The date text that makes a line dated and begins its stamp. Run() sets
   // it to Today(); a monitor whose files carry other date forms sets it per
@@ -156,7 +165,9 @@ class ProtocolScan {
 
   enum class Mode { kDated, kAny, kEvery };
 
-  CString header_;
+  const SectionSpec& section_;
+  MonitorSettingsRecord& settings_;
+  MonitorType type_;
   DateForm dateForm_;
   platform::LocalTime startTime_;
   CString today_;

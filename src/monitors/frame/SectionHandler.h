@@ -11,20 +11,26 @@
 // catalogue (src/app/SectionCatalogue.cc), which joins the section's texts,
 // keys and monitors; the monitors live in their own folders. The dispatch,
 // --check, --plugin, --report, the fuzz target and the fault sweep all walk
-// that catalogue. A monitor that needs only the section name goes into its
-// row as ByName<CheckX>; one that uses its row's names (the groups, LAUFWERK)
-// takes the row. A monitor that does not exist yet is nullptr and not run.
+// that catalogue. A monitor that does not exist yet is nullptr and not run.
 #pragma once
 
 #include "text/CString.h"
 
+struct MonitorSettingsRecord;
 struct SectionSpec;
 
-// A monitor, or a section's own handler: takes the section's row and its
-// upper-cased name, reads its settings from MonitorSettings, reports its
+// A monitor, or a section's own handler. The frame hands it the section's
+// catalogue row (its names: the key is the section name its findings carry,
+// the protocol name its run protocol headers) and the section's settings,
+// which it reads and into which it may write its defaults (MinLaufzeit,
+// MaxLaufzeit) for a later monitor of the section to see. It reports its
 // findings itself and sets SectionFindingFlag when it has any. Its result is
 // ignored.
-using SectionFunction = bool (*)(const SectionSpec& section, CString sectionName);
+using SectionFunction = bool (*)(const SectionSpec& section, MonitorSettingsRecord& settings);
+
+// The two monitors of a section: type 1 watches run times, type 2 error
+// messages.
+enum class MonitorType { kRunTime = 1, kErrors = 2 };
 
 // How --plugin rates a section's findings.
 enum class FindingSeverity { kCritical, kWarning };
@@ -43,17 +49,15 @@ struct SectionSpec {
   bool measuresRuns;         // its run-time monitor measures runs (--report charts them)
 };
 
-// A monitor that needs only the section name, as a SectionFunction.
-template <bool (*Monitor)(CString)>
-bool ByName(const SectionSpec& /*section*/, CString sectionName) {
-  return Monitor(sectionName);
-}
+// A monitor's first run protocol entry: " \xDC" "berwachung <protocolName>
+// Typ 1 (Laufzeit)" or "... Typ 2 (Fehlermeldungen)".
+CString MonitorHeader(const SectionSpec& section, MonitorType type);
 
 // Runs the section: clears SectionFindingFlag, runs type1 if Typ1 is not
 // empty and type2 if Typ2 is not empty (type 1 first), and if the flag is
-// then set calls ReportSectionResult with the section's texts. Always false (the
-// dispatcher ignores it).
-bool RunSectionHandler(const SectionSpec& section, CString sectionName);
+// then set calls ReportSectionResult. Always false (the dispatcher ignores
+// it).
+bool RunSectionHandler(const SectionSpec& section, MonitorSettingsRecord& settings);
 
 // The section's report, once however many findings it had: the line
 // "dd.mm.yyyy hh:mm:ss - <errorTitle>" from the current local time goes to
@@ -62,4 +66,4 @@ bool RunSectionHandler(const SectionSpec& section, CString sectionName);
 // E-MAIL (either in any letter case; any other value, empty included,
 // writes no notification file), then StoreSectionMessage(errorTitle,
 // monitorName) in every case. Also the tail of the LAUFWERK handler.
-void ReportSectionResult(CString monitorName, CString errorTitle);
+void ReportSectionResult(const SectionSpec& section, const MonitorSettingsRecord& settings);

@@ -5,8 +5,8 @@
 
 #include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/ProtocolScan.h"
+#include "config/MonitorSettings.h"
 #include "platform/TimeText.h"
-#include "state/ProgramState.h"
 #include "text/NeedleSet.h"
 
 namespace {
@@ -27,7 +27,7 @@ const GroupVariant kGroups[] = {
     {"GRUPPE4", platform::DateCompact, true, nullptr},
 };
 
-const GroupVariant* FindGroup(const CString& sectionName) {
+const GroupVariant* FindGroup(std::string_view sectionName) {
   for (const GroupVariant& group : kGroups) {
     if (sectionName == group.section) return &group;
   }
@@ -50,31 +50,25 @@ const NeedleSet& BlockScanWords() {
 
 }  // namespace
 
-bool CheckGroupRuntime(const SectionSpec& section, CString sectionName) {
-  const GroupVariant* group = FindGroup(sectionName);
+bool CheckGroupRuntime(const SectionSpec& section, MonitorSettingsRecord& /*settings*/) {
+  const GroupVariant* group = FindGroup(section.key);
   if (group == nullptr) return false;
-  WriteRunEntry(CString(" \xDC" "berwachung ") + section.protocolName + " Typ 1 (Laufzeit)");
+  WriteRunEntry(MonitorHeader(section, MonitorType::kRunTime));
   return true;
 }
 
-bool CheckGroupErrors(const SectionSpec& section, CString sectionName) {
-  const GroupVariant* group = FindGroup(sectionName);
+bool CheckGroupErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  const GroupVariant* group = FindGroup(section.key);
   if (group == nullptr) return false;
-  MonitorSettingsRecord& settings = State().MonitorSettings;
   FindingReporter reporter(section.errorTitle, group->findingMonitorName != nullptr
                                                   ? group->findingMonitorName
                                                   : section.monitorName);
 
-  ProtocolScan scan(CString(" \xDC" "berwachung ") + section.protocolName + " Typ 2 (Fehlermeldungen)",
-                    group->dateKey);
+  ProtocolScan scan(section, settings, MonitorType::kErrors, group->dateKey);
   auto report = [&](const CString& text) {
-    FindingRecord record;
-    record.section = sectionName;
-    record.type = settings.Typ2;
+    FindingRecord record = scan.Finding(ProtectSemicolons(text));
     record.minimum = settings.MinLaufzeit;
     record.maximum = settings.MaxLaufzeit;
-    record.text = ProtectSemicolons(text);
-    record.checkedFile = CheckedFileField(scan.CheckedFileName());
     reporter.Report(record);
   };
 

@@ -27,17 +27,16 @@
 // but " " for GRUPPE2).
 //
 // Both monitors take the section's catalogue row, whose names and title
-// they use, and the upper-cased section name, from which the group
-// follows; any other name does nothing and gives false.
+// they use and whose key names the group; a row of any other key does
+// nothing and gives false.
 #pragma once
 
 #include "monitors/frame/SectionHandler.h"
-#include "text/CString.h"
 
 // Writes the header " \xDC" "berwachung <protocolName> Typ 1 (Laufzeit)"
-// and nothing else. True for a group's name.
-bool CheckGroupRuntime(const SectionSpec& section, CString sectionName);
+// and nothing else. True for a group's row.
+bool CheckGroupRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
 
 // Scans the Files of the section for today's errors as above. True when
 // the pass went through all 20 Files slots.
-bool CheckGroupErrors(const SectionSpec& section, CString sectionName);
+bool CheckGroupErrors(const SectionSpec& section, MonitorSettingsRecord& settings);

@@ -2,12 +2,11 @@
 
 #include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/ProtocolScan.h"
+#include "config/MonitorSettings.h"
 #include "platform/TimeText.h"
-#include "state/ProgramState.h"
 #include "text/NeedleSet.h"
 
 namespace {
-const char kErrorTitle[] = "Rechenprogramm-Fehler";
 const char kErrorCodeLabel[] = "ErrorCode__:";
 
 // The error words of line mode, searched together.
@@ -28,25 +27,17 @@ bool IsBlockProtocol(const CString& fullPath) {
 bool IsNoErrorCode(const CString& code) { return code == "0" || code == "1403" || code == "100"; }
 }  // namespace
 
-bool CheckComputationProgramRuntime(CString /*sectionName*/) { return false; }
+bool CheckComputationProgramRuntime(const SectionSpec&, MonitorSettingsRecord&) { return false; }
 
-bool CheckComputationProgramErrors(CString sectionName) {
-  MonitorSettingsRecord& settings = State().MonitorSettings;
-  FindingReporter reporter(kErrorTitle, "");
+bool CheckComputationProgramErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  // Its findings are stored without a monitor name.
+  FindingReporter reporter(section.errorTitle, "");
   bool blockMode = false;
   CString longDate;
   CString shortDate;
 
-  ProtocolScan scan(" \xDC" "berwachung Rechenprogramme Typ 2 (Fehlermeldungen)",
-                    platform::DateDotted);
-  auto report = [&](const CString& text) {
-    FindingRecord record;
-    record.section = sectionName;
-    record.type = settings.Typ2;
-    record.text = ProtectSemicolons(text);
-    record.checkedFile = CheckedFileField(scan.CheckedFileName());
-    reporter.Report(record);
-  };
+  ProtocolScan scan(section, settings, MonitorType::kErrors, platform::DateDotted);
+  auto report = [&](const CString& text) { reporter.Report(scan.Finding(ProtectSemicolons(text))); };
 
   scan.onEntry = [&](const CString&) { blockMode = false; };
   scan.onFileOpened = [&](const platform::FoundFile& match) {

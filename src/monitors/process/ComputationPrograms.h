@@ -13,15 +13,15 @@
 // and 4 are not looked at). The codes "0", "1403" and "100" are no error;
 // any other code, an empty one included, is.
 //
-// Findings are stored with the title "Rechenprogramm-Fehler" and an empty
-// monitor name; the results are not used by callers.
+// Findings are stored with the row's error title ("Rechenprogramm-Fehler")
+// and an empty monitor name; the results are not used by callers.
 #pragma once
 
-#include "text/CString.h"
+#include "monitors/frame/SectionHandler.h"
 
 // Run times are not watched for this section: does nothing and writes
 // nothing. Always false.
-bool CheckComputationProgramRuntime(CString sectionName);
+bool CheckComputationProgramRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
 
 // Errors of today. A Files entry is read in line mode until one of its
 // matches has MORVASTEN or QUARDELIN in its upper-cased full path; from that
@@ -38,4 +38,4 @@ bool CheckComputationProgramRuntime(CString sectionName);
 //   is not reported.
 // Semicolons of the finding texts are protected. True when the pass went
 // through all 20 Files slots.
-bool CheckComputationProgramErrors(CString sectionName);
+bool CheckComputationProgramErrors(const SectionSpec& section, MonitorSettingsRecord& settings);

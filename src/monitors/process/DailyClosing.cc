@@ -3,13 +3,12 @@
 #include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/ProtocolScan.h"
 #include "monitors/frame/RunTime.h"
+#include "config/MonitorSettings.h"
 #include "platform/TimeText.h"
-#include "state/ProgramState.h"
+#include "state/ProgramState.h"  // MeasuredRun
 #include "text/NeedleSet.h"
 
 namespace {
-const char kErrorTitle[] = "Tagesabschluss-Fehler";
-const char kMonitorName[] = "Tagesabschluss";
 const char kStartText[] = "Tagesabschluss wird gestartet";
 const char kEndText[] = "Tagesabschluss beendet";
 const char kBreakOffText[] = "Keine Verbindung";
@@ -63,27 +62,22 @@ const NeedleSet& RunWords() {
 }
 }  // namespace
 
-bool CheckDailyClosingRuntime(CString sectionName) {
-  MonitorSettingsRecord& settings = State().MonitorSettings;
+bool CheckDailyClosingRuntime(const SectionSpec& section, MonitorSettingsRecord& settings) {
   if (settings.MinLaufzeit.IsEmpty()) settings.MinLaufzeit = "60";
   if (settings.MaxLaufzeit.IsEmpty()) settings.MaxLaufzeit = "2100";
 
-  FindingReporter reporter(kErrorTitle, kMonitorName);
+  FindingReporter reporter(section.errorTitle, section.monitorName);
   // A run may start in one file and end in a later one of the same pass.
   bool started = false;
   int startSeconds = 0;
   CString startStamp;
 
-  ProtocolScan scan(" \xDC" "berwachung Tagesabschluss Typ 1 (Laufzeit)", platform::DateDotted);
+  ProtocolScan scan(section, settings, MonitorType::kRunTime, platform::DateDotted);
   auto report = [&](const CString& runTime, const CString& text) {
-    FindingRecord record;
-    record.section = sectionName;
-    record.type = settings.Typ1;
+    FindingRecord record = scan.Finding(text);
     record.minimum = settings.MinLaufzeit;
     record.maximum = settings.MaxLaufzeit;
     record.runTime = runTime;
-    record.text = text;
-    record.checkedFile = CheckedFileField(scan.CheckedFileName());
     reporter.Report(record);
   };
 
@@ -104,7 +98,7 @@ bool CheckDailyClosingRuntime(CString sectionName) {
       int runTime = SecondsAtStampColumns(text) - startSeconds;
       CString runTimeText = CString::Formatted("%d", runTime);
       MeasuredRun run;
-      run.section = sectionName;
+      run.section = section.key;
       run.start = startStamp;
       run.end = line.stamp;
       run.seconds = runTime;
@@ -126,9 +120,8 @@ bool CheckDailyClosingRuntime(CString sectionName) {
   return scan.Run();
 }
 
-bool CheckDailyClosingErrors(CString sectionName) {
-  MonitorSettingsRecord& settings = State().MonitorSettings;
-  FindingReporter reporter(kErrorTitle, kMonitorName);
+bool CheckDailyClosingErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  FindingReporter reporter(section.errorTitle, section.monitorName);
   bool started = false;
   bool ended = false;
   bool errorSeen = false;
@@ -140,16 +133,8 @@ bool CheckDailyClosingErrors(CString sectionName) {
     ended = false;
     for (int i = 0; i < kPhaseCount; ++i) phaseStarted[i] = phaseEnded[i] = false;
   };
-  ProtocolScan scan(" \xDC" "berwachung Tagesabschluss Typ 2 (Fehlermeldungen)",
-                    platform::DateDotted);
-  auto report = [&](const CString& text) {
-    FindingRecord record;
-    record.section = sectionName;
-    record.type = settings.Typ2;
-    record.text = text;
-    record.checkedFile = CheckedFileField(scan.CheckedFileName());
-    reporter.Report(record);
-  };
+  ProtocolScan scan(section, settings, MonitorType::kErrors, platform::DateDotted);
+  auto report = [&](const CString& text) { reporter.Report(scan.Finding(text)); };
 
   const NeedleSet& runWords = RunWords();
   scan.onLine = [&](ScanLine& line) {

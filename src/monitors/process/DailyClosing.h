@@ -6,25 +6,25 @@
 // "Tagesabschluss beendet", or breaks off with "Keine Verbindung". Both
 // monitors look at today's lines only, report each finding to
 // FindingsProtocol, store the first finding of a pass as a message row
-// ("Tagesabschluss-Fehler", "Tagesabschluss") and set SectionFindingFlag.
+// (the row's error title and monitor name) and set SectionFindingFlag.
 // Their results are not used by callers: true when the pass went through all
 // 20 Files slots, false when it stopped at an empty slot or an unreadable
 // match.
 #pragma once
 
-#include "text/CString.h"
+#include "monitors/frame/SectionHandler.h"
 
 // Run times: puts the defaults "60" and "2100" seconds into an empty
-// MinLaufzeit / MaxLaufzeit of MonitorSettings, pairs each start line with
+// MinLaufzeit / MaxLaufzeit of the settings, pairs each start line with
 // the next end line (also in a later file of the pass) and reports a run
 // shorter than the minimum ("Laufzeit unterschritten") and, independently,
 // one longer than the maximum ("Laufzeit \xFC" "berschritten"), plus every
 // "Keine Verbindung" that breaks off a started run. Clock times are cut from
 // columns 11, 14 and 17; a run across midnight gives a negative run time.
-bool CheckDailyClosingRuntime(CString sectionName);
+bool CheckDailyClosingRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
 
 // Errors within a run: every line with "Fehler" or "Error", a break-off with
 // "Keine Verbindung", and each of four processing phases whose start was
 // logged without its end or the other way round (checked at the end line).
 // A run is bounded by its file: an open run is dropped at the end of a file.
-bool CheckDailyClosingErrors(CString sectionName);
+bool CheckDailyClosingErrors(const SectionSpec& section, MonitorSettingsRecord& settings);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "config/MonitorSettings.h"
 #include "messages/MessageEmission.h"
 #include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/RunTime.h"
@@ -32,8 +33,8 @@ int64_t FreeMegabytes(const CString& path) {
 }
 }  // namespace
 
-bool CheckDriveCapacity(const SectionSpec& section, CString sectionName) {
-  MonitorSettingsRecord& settings = State().MonitorSettings;
+bool CheckDriveCapacity(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  const CString sectionName(section.key);
   settings.MinGroesse = MegabytesOf(settings.MinGroesse);
   const int64_t minimum = LeadingInteger(settings.MinGroesse);
 
@@ -51,6 +52,6 @@ bool CheckDriveCapacity(const SectionSpec& section, CString sectionName) {
                            ";Kapazitaet unterschritten;" + *drive;
     StoreFindingMessage(kFindingTitle, section.monitorName, WriteFindingRecord(record));
   }
-  if (anyShort) ReportSectionResult(section.monitorName, section.errorTitle);
+  if (anyShort) ReportSectionResult(section, settings);
   return false;
 }

@@ -2,11 +2,10 @@
 #pragma once
 
 #include "monitors/frame/SectionHandler.h"
-#include "text/CString.h"
 
 // The section's own handler (it runs no type-1/type-2 monitors and ignores
 // Typ); `section` is its catalogue row, whose names and title it uses. Cuts
-// MinGroesse at its first "M", in MonitorSettings itself, so "500MB" and
+// MinGroesse at its first "M", in the settings themselves, so "500MB" and
 // "500 MB" both mean and show 500; the minimum is the leading integer of what
 // is left (none: 0). Writes the header " \xDC" "berwachung <protocolName>",
 // then for Id1, Id2 and Id3 in turn, skipping empty ones, takes the free
@@ -22,4 +21,4 @@
 // With at least one finding the section is reported once (notification
 // line and section message, ReportSectionResult). SectionFindingFlag is not
 // touched. Always false.
-bool CheckDriveCapacity(const SectionSpec& section, CString sectionName);
+bool CheckDriveCapacity(const SectionSpec& section, MonitorSettingsRecord& settings);

@@ -2,13 +2,11 @@
 
 #include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/ProtocolScan.h"
+#include "config/MonitorSettings.h"
 #include "platform/TimeText.h"
-#include "state/ProgramState.h"
 #include "text/NeedleSet.h"
 
 namespace {
-const char kErrorTitle[] = "LuG-Fehler";
-const char kMonitorName[] = "Lohn und Gehalt";
 
 // What an examined line is looked at for, searched together; the bits of
 // Find's result in this order.
@@ -25,22 +23,20 @@ constexpr uint64_t kErrorWords =
     NeedleSet::Bit(kCostCentreWord) | NeedleSet::Bit(kNotOpenedWord);
 }  // namespace
 
-bool CheckPayrollRuntime(CString /*sectionName*/) {
-  WriteRunEntry(" \xDC" "berwachung Lohn und Gehalt Typ 1 (Laufzeit)");
+bool CheckPayrollRuntime(const SectionSpec& section, MonitorSettingsRecord& /*settings*/) {
+  WriteRunEntry(MonitorHeader(section, MonitorType::kRunTime));
   return false;
 }
 
-bool CheckPayrollErrors(CString sectionName) {
-  MonitorSettingsRecord& settings = State().MonitorSettings;
-  FindingReporter reporter(kErrorTitle, kMonitorName);
+bool CheckPayrollErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  FindingReporter reporter(section.errorTitle, section.monitorName);
   bool dateSeen = false;
   // Not cleared between files: a read error in a later file names the
   // program line of an earlier one.
   CString programLine;
 
   const NeedleSet& words = PayrollWords();
-  ProtocolScan scan(" \xDC" "berwachung Lohn und Gehalt Typ 2 (Fehlermeldungen)",
-                    platform::DateDotted);
+  ProtocolScan scan(section, settings, MonitorType::kErrors, platform::DateDotted);
   scan.onFileOpened = [&](const platform::FoundFile&) {
     dateSeen = false;
     scan.FilterDated();
@@ -58,17 +54,8 @@ bool CheckPayrollErrors(CString sectionName) {
     const uint64_t found = words.Find(text.view());
     if (found & NeedleSet::Bit(kProgramWord)) programLine = text;
     if ((found & kErrorWords) == 0) return;
-
-    FindingRecord record;
-    record.section = sectionName;
-    record.type = settings.Typ2;
-    if (text.Contains("Fehler Lesen") || text.Contains("Abbruch Lesen")) {
-      record.text = ProtectSemicolons(programLine + " - " + text);
-    } else {
-      record.text = ProtectSemicolons(text);
-    }
-    record.checkedFile = CheckedFileField(scan.CheckedFileName());
-    reporter.Report(record);
+    const bool readError = text.Contains("Fehler Lesen") || text.Contains("Abbruch Lesen");
+    reporter.Report(scan.Finding(ProtectSemicolons(readError ? programLine + " - " + text : text)));
   };
   return scan.Run();
 }

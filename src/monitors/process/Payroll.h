@@ -3,16 +3,18 @@
 // The payroll programs log errors as lines with "Fehler", "fehler",
 // "Keine Stammkostenstelle" or "nicht geoeffnet"; a read error ("Fehler
 // Lesen", "Abbruch Lesen") follows the line that names the program run
-// ("Lohnprogramm Akr"). Findings are stored with the title "LuG-Fehler" and
-// the monitor name "Lohn und Gehalt"; the results are not used by callers.
+// ("Lohnprogramm Akr"). Findings are stored with the row's error title and
+// monitor name ("LuG-Fehler", "Lohn und Gehalt"); the results are not used
+// by callers.
 #pragma once
 
-#include "text/CString.h"
+#include "monitors/frame/SectionHandler.h"
 
 // Run times are not watched for this section: writes the header
-// " \xDC" "berwachung Lohn und Gehalt Typ 1 (Laufzeit)" and nothing else.
+// (MonitorHeader, " \xDC" "berwachung Lohn und Gehalt Typ 1 (Laufzeit)") and
+// nothing else.
 // Always false.
-bool CheckPayrollRuntime(CString sectionName);
+bool CheckPayrollRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
 
 // Errors. A file is examined from its first line with today's date
 // ("dd.mm.yyyy") on: that line and every later line of the file, whatever
@@ -23,4 +25,4 @@ bool CheckPayrollRuntime(CString sectionName);
 // line (empty before the first), " - " and the line. Semicolons of the
 // finding texts are protected. True when the pass went through all 20 Files
 // slots.
-bool CheckPayrollErrors(CString sectionName);
+bool CheckPayrollErrors(const SectionSpec& section, MonitorSettingsRecord& settings);

@@ -10,8 +10,8 @@
 #include "monitors/frame/ProtocolScan.h"
 #include "monitors/terminal/TerminalMonitors.h"
 #include "monitors/terminal/TerminalText.h"
+#include "config/MonitorSettings.h"
 #include "platform/TimeText.h"
-#include "state/ProgramState.h"
 
 namespace {
 
@@ -55,25 +55,21 @@ const LineForm kPlainUploadForm = {
 };
 
 struct ErrorRules {
-  const char* header;
   const char* marker;
   ProtocolScan::DateForm markedDate;  // of a match whose own path is marked
   ProtocolScan::DateForm plainDate;
   const LineForm& markedForm;  // from the entry's first marked match on
   const LineForm& plainForm;   // before it
-  const char* errorTitle;
 };
 
 const ErrorRules kDownload = {
-    " \xDC" "berwachung Terminal Download Typ 2 (Fehlermeldungen)",
     "TERMCOMMLOG", platform::DateCompact, platform::DateHyphened,
-    kCommunicationForm, kDownloadProtocolForm, "Terminal-Download-Fehler",
+    kCommunicationForm, kDownloadProtocolForm,
 };
 
 const ErrorRules kUpload = {
-    " \xDC" "berwachung Terminal Upload Typ 2 (Fehlermeldungen)",
     "TERMUPL_NEU", platform::DateHyphened, platform::DateDotted,
-    kMarkedUploadForm, kPlainUploadForm, "Terminal-Upload-Fehler",
+    kMarkedUploadForm, kPlainUploadForm,
 };
 
 // The words that make a line of today count in a form, besides its date.
@@ -97,8 +93,8 @@ std::string_view WithoutLineEnd(std::string_view piece) {
 // line while a terminal that did not answer waits to be reported.
 class ErrorPass : public TerminalPass {
  public:
-  ErrorPass(const ErrorRules& rules, CString section)
-      : TerminalPass(rules, std::move(section)),
+  ErrorPass(const ErrorRules& rules, const SectionSpec& section, MonitorSettingsRecord& settings)
+      : TerminalPass(rules, section, settings, MonitorType::kErrors),
         rules_(rules),
         markedWords_(FilterWords(rules.markedForm, true)),
         plainWords_(FilterWords(rules.plainForm, true)),
@@ -183,12 +179,10 @@ class ErrorPass : public TerminalPass {
   }
 
   void Report(const CString& findingText) {
-    FindingRecord record;
-    record.type = State().MonitorSettings.Typ2;
     // The terminal name and the text both come from protocol lines: their
     // semicolons are protected, so that the record keeps its seven fields.
-    record.text = ProtectSemicolons(terminal_) + " - " + ProtectSemicolons(findingText);
-    ReportFinding(record);
+    reporter_.Report(
+        scan_.Finding(ProtectSemicolons(terminal_) + " - " + ProtectSemicolons(findingText)));
   }
 
   const ErrorRules& rules_;
@@ -212,10 +206,10 @@ class ErrorPass : public TerminalPass {
 
 }  // namespace
 
-bool CheckTerminalDownloadErrors(CString sectionName) {
-  return ErrorPass(kDownload, std::move(sectionName)).Run();
+bool CheckTerminalDownloadErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  return ErrorPass(kDownload, section, settings).Run();
 }
 
-bool CheckTerminalUploadErrors(CString sectionName) {
-  return ErrorPass(kUpload, std::move(sectionName)).Run();
+bool CheckTerminalUploadErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  return ErrorPass(kUpload, section, settings).Run();
 }

@@ -12,12 +12,13 @@
 // clock when the file is opened) on. Findings name the terminal that the
 // protocol mentioned last in the pass (" " before any), go to
 // FindingsProtocol, set SectionFindingFlag, and the first one of a pass is
-// stored as a message row with the category "Terminal Manager". Results are
-// not used by callers: true when the pass went through all 20 Files slots,
-// false when it stopped at an empty slot or an unreadable match.
+// stored as a message row with the row's error title and monitor name
+// ("Terminal Manager"). Results are not used by callers: true when the pass
+// went through all 20 Files slots, false when it stopped at an empty slot or
+// an unreadable match.
 #pragma once
 
-#include "text/CString.h"
+#include "monitors/frame/SectionHandler.h"
 
 // Run times of the download runs: "60" and "1200" seconds go into an empty
 // MinLaufzeit / MaxLaufzeit. Reads the matches of an entry before its first
@@ -26,20 +27,20 @@
 // first line of today after a line with "Start" (not "TM_Autodownload") and
 // ends at a line with "Ende" (not "Autodownload"); one finding per run, too
 // short first, then too long.
-bool CheckTerminalDownloadRuntime(CString sectionName);
+bool CheckTerminalDownloadRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
 
 // Run times of the upload runs, the same pairing with the defaults "0" and
 // "120", no exclusions, reading the first TERMUPL_NEU match of an entry and
 // every later one (dates dd-mm-yyyy in marked paths, dd.mm.yyyy otherwise).
-bool CheckTerminalUploadRuntime(CString sectionName);
+bool CheckTerminalUploadRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
 
 // Error lines of the download: communication logs (from an entry's first
 // TERMCOMMLOG match on; stamps ddmmyyyyhhmmss) with their error lines and
 // the terminals that did not answer before the next exchange started, and
 // download protocols with their error lines, one finding per stamp.
-bool CheckTerminalDownloadErrors(CString sectionName);
+bool CheckTerminalDownloadErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
 
 // Error lines of the upload: TERMUPL_NEU protocols (from an entry's first
 // marked match on) with one finding per stamp, and the other protocols
 // with every error line.
-bool CheckTerminalUploadErrors(CString sectionName);
+bool CheckTerminalUploadErrors(const SectionSpec& section, MonitorSettingsRecord& settings);

@@ -7,8 +7,9 @@
 #include "monitors/frame/RunTime.h"
 #include "monitors/terminal/TerminalMonitors.h"
 #include "monitors/terminal/TerminalText.h"
+#include "config/MonitorSettings.h"
 #include "platform/TimeText.h"
-#include "state/ProgramState.h"
+#include "state/ProgramState.h"  // MeasuredRun
 
 namespace {
 
@@ -16,7 +17,6 @@ constexpr char kStartWord[] = "Start";
 constexpr char kEndWord[] = "Ende";
 
 struct RuntimeRules {
-  const char* header;
   const char* defaultMinimum;
   const char* defaultMaximum;
   const char* marker;
@@ -29,19 +29,16 @@ struct RuntimeRules {
   const char* startExclusion;
   // An end line holding this ends no run; nullptr for none.
   const char* endExclusion;
-  const char* errorTitle;
 };
 
 const RuntimeRules kDownload = {
-    " \xDC" "berwachung Terminal Download Typ 1 (Laufzeit)",
     "60", "1200", "TERMCOMMLOG", false, platform::DateHyphened, platform::DateHyphened,
-    "TM_Autodownload", "Autodownload", "Terminal-Download-Fehler",
+    "TM_Autodownload", "Autodownload",
 };
 
 const RuntimeRules kUpload = {
-    " \xDC" "berwachung Terminal Upload Typ 1 (Laufzeit)",
     "0", "120", "TERMUPL_NEU", true, platform::DateHyphened, platform::DateDotted,
-    nullptr, nullptr, "Terminal-Upload-Fehler",
+    nullptr, nullptr,
 };
 
 bool HasUnless(const CString& text, const char* word, const char* exclusion) {
@@ -62,13 +59,14 @@ bool HasUnless(const CString& text, const char* word, const char* exclusion) {
 // end lines.
 class RunPairing : public TerminalPass {
  public:
-  RunPairing(const RuntimeRules& rules, CString section)
-      : TerminalPass(rules, std::move(section)), rules_(rules) {}
+  RunPairing(const RuntimeRules& rules, const SectionSpec& section, MonitorSettingsRecord& settings)
+      : TerminalPass(rules, section, settings, MonitorType::kRunTime),
+        section_(section),
+        rules_(rules) {}
 
   bool Run() {
-    MonitorSettingsRecord& settings = State().MonitorSettings;
-    if (settings.MinLaufzeit.IsEmpty()) settings.MinLaufzeit = rules_.defaultMinimum;
-    if (settings.MaxLaufzeit.IsEmpty()) settings.MaxLaufzeit = rules_.defaultMaximum;
+    if (settings_.MinLaufzeit.IsEmpty()) settings_.MinLaufzeit = rules_.defaultMinimum;
+    if (settings_.MaxLaufzeit.IsEmpty()) settings_.MaxLaufzeit = rules_.defaultMaximum;
     scan_.onFileOpened = [this](const platform::FoundFile& match) { return Open(match); };
     scan_.onLine = [this](ScanLine& line) { Handle(line); };
     scan_.onEndOfFile = [this]() {
@@ -129,10 +127,10 @@ class RunPairing : public TerminalPass {
   // The clock times come from the stamps' fixed columns; there is no
   // midnight handling, so a run across midnight comes out negative.
   void Evaluate() {
-    const MonitorSettingsRecord& settings = State().MonitorSettings;
+    const MonitorSettingsRecord& settings = settings_;
     const int runTime = SecondsAtStampColumns(lineStamp_) - SecondsAtStampColumns(startStamp_);
     MeasuredRun run;
-    run.section = section_;
+    run.section = section_.key;
     run.terminal = terminal_;
     if (!startStamp_.IsEmpty()) run.start = DottedStamp(startStamp_);
     run.end = DottedStamp(lineStamp_);
@@ -147,18 +145,18 @@ class RunPairing : public TerminalPass {
       verdict = " - Laufzeit \xFC" "berschritten";
     }
     if (verdict == nullptr) return;
-    FindingRecord record;
-    record.type = settings.Typ1;
-    record.minimum = settings.MinLaufzeit;
-    record.maximum = settings.MaxLaufzeit;
-    record.runTime = CString::Formatted("%d", runTime);
     // The terminal name and the stamp's columns come from protocol lines: a
     // semicolon in them is protected, so that the record keeps its seven
     // fields.
-    record.text = ProtectSemicolons(terminal_ + " - " + DottedStamp(lineStamp_)) + verdict;
-    ReportFinding(record);
+    FindingRecord record =
+        scan_.Finding(ProtectSemicolons(terminal_ + " - " + DottedStamp(lineStamp_)) + verdict);
+    record.minimum = settings.MinLaufzeit;
+    record.maximum = settings.MaxLaufzeit;
+    record.runTime = CString::Formatted("%d", runTime);
+    reporter_.Report(record);
   }
 
+  const SectionSpec& section_;
   const RuntimeRules& rules_;
   DatedWords words_{{kTerminalTag, kEndWord}};
   const NeedleSet* runWords_ = nullptr;
@@ -175,10 +173,10 @@ class RunPairing : public TerminalPass {
 
 }  // namespace
 
-bool CheckTerminalDownloadRuntime(CString sectionName) {
-  return RunPairing(kDownload, std::move(sectionName)).Run();
+bool CheckTerminalDownloadRuntime(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  return RunPairing(kDownload, section, settings).Run();
 }
 
-bool CheckTerminalUploadRuntime(CString sectionName) {
-  return RunPairing(kUpload, std::move(sectionName)).Run();
+bool CheckTerminalUploadRuntime(const SectionSpec& section, MonitorSettingsRecord& settings) {
+  return RunPairing(kUpload, section, settings).Run();
 }

@@ -13,10 +13,10 @@
 
 #include "monitors/frame/FindingRecord.h"
 #include "monitors/frame/ProtocolScan.h"
+#include "monitors/frame/SectionHandler.h"
 #include "text/CString.h"
 #include "text/NeedleSet.h"
 
-inline constexpr char kTerminalMonitorName[] = "Terminal Manager";
 // The terminal line of the download and upload protocols: the tag, a blank
 // and the name, which so begins at column 12.
 inline constexpr char kTerminalTag[] = "Term      :";
@@ -93,9 +93,10 @@ class DatedWords {
 };
 
 // What a pass over a terminal section's files holds, whatever it looks for:
-// the section, its finding reporter, the entry marker and the scan, which
-// starts each Datei entry unmarked. `Rules` (a monitor's table row) gives
-// errorTitle, marker, markedDate, plainDate and header.
+// the section's settings, its finding reporter (with the row's error title
+// and monitor name), the entry marker and the scan, which starts each Datei
+// entry unmarked. `Rules` (a monitor's table row) gives marker, markedDate
+// and plainDate.
 class TerminalPass {
  public:
   TerminalPass(const TerminalPass&) = delete;
@@ -103,23 +104,17 @@ class TerminalPass {
 
  protected:
   template <typename Rules>
-  TerminalPass(const Rules& rules, CString section)
-      : section_(std::move(section)),
-        reporter_(rules.errorTitle, kTerminalMonitorName),
+  TerminalPass(const Rules& rules, const SectionSpec& section, MonitorSettingsRecord& settings,
+               MonitorType type)
+      : settings_(settings),
+        reporter_(section.errorTitle, section.monitorName),
         marker_(rules.marker, rules.markedDate, rules.plainDate),
-        scan_(rules.header, rules.plainDate) {
+        scan_(section, settings, type, rules.plainDate) {
     scan_.onEntry = [this](const CString&) { marker_.NewEntry(); };
   }
   virtual ~TerminalPass() = default;
 
-  // Reports `record` with the section and the checked file filled in.
-  void ReportFinding(FindingRecord& record) {
-    record.section = section_;
-    record.checkedFile = CheckedFileField(scan_.CheckedFileName());
-    reporter_.Report(record);
-  }
-
-  const CString section_;
+  MonitorSettingsRecord& settings_;
   FindingReporter reporter_;
   EntryMarker marker_;
   ProtocolScan scan_;

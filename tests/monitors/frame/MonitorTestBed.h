@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/SectionCatalogue.h"
 #include "monitors/frame/ProtocolScan.h"
 #include "monitors/frame/RandomProtocol.h"
 #include "platform/Env.h"
@@ -64,6 +65,12 @@ class MonitorTestBed : public ::testing::Test {
     s.FindingsProtocol.Open(s.LogDirectory, "SPEKOLAR.TXT");
   }
   void TearDown() override { ResetProgramState(); }
+
+  // Runs `monitor` as the frame does: with the catalogue row of `section`
+  // and the program's settings.
+  static bool Run(SectionFunction monitor, const std::string& section) {
+    return monitor(*FindSection(section), State().MonitorSettings);
+  }
 
   // Full path of a file in the temporary folder.
   std::string P(const std::string& name) const { return dir_ / name; }
@@ -121,7 +128,7 @@ class MonitorTestBed : public ::testing::Test {
   // with `eol` after each, and compares the findings, the stored message
   // (the first finding, with `title` and `monitor`) and the section flag.
   // `prepare`, if given, runs after the fresh start, before the monitor.
-  void RunCases(bool (*check)(CString), const char* section, const char* title,
+  void RunCases(SectionFunction check, const char* section, const char* title,
                 const char* monitor, const std::string& file, const std::vector<FileCase>& cases,
                 const std::function<void()>& prepare = nullptr, const std::string& eol = "\n") {
     for (const FileCase& c : cases) {
@@ -130,7 +137,7 @@ class MonitorTestBed : public ::testing::Test {
       for (const std::string& line : c.lines) content += line + eol;
       StartCase(file, content);
       if (prepare) prepare();
-      check(section);
+      Run(check, section);
       EXPECT_EQ(Findings(), c.findings);
       EXPECT_EQ(State().SectionFindingFlag, !c.findings.empty());
       EXPECT_EQ(LastMessageDetail(), c.findings.empty() ? "" : c.findings.front());

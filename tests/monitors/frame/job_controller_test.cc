@@ -25,7 +25,7 @@ class JobControllerTest : public spktest::MonitorTestBed {
 TEST_F(JobControllerTest, RuntimeMonitorOnlyWritesItsHeader) {
   SetFiles({P("jc.log")});
   dir_.Write("jc.log", "2026-12-07 10:00:00: Error x\n");
-  EXPECT_TRUE(CheckJobControllerRuntime("JOBCONTROLLER"));
+  EXPECT_TRUE(Run(CheckJobControllerRuntime, "JOBCONTROLLER"));
   EXPECT_EQ(RunEntries(),
             std::vector<std::string>{" \xDC" "berwachung Jobcontroller Typ 1 (Laufzeit)"});
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.TXT"));
@@ -66,7 +66,10 @@ TEST_F(JobControllerTest, ErrorLines) {
         "JOBCONTROLLER;2;;;;07.12.2026 1 Error - ;"}},
   };
   // The lines end in CR LF; the monitor ends at the empty slot 2.
-  RunCases([](CString section) { EXPECT_FALSE(CheckJobControllerErrors(section)); return false; },
+  RunCases([](const SectionSpec& section, MonitorSettingsRecord& settings) {
+             EXPECT_FALSE(CheckJobControllerErrors(section, settings));
+             return false;
+           },
            "JOBCONTROLLER", "Jobcontroller-Fehler", "", "jc.log", cases, nullptr, "\r\n");
 }
 
@@ -74,7 +77,7 @@ TEST_F(JobControllerTest, ExampleDayFromTheClock) {
   clock_.SetNow(platform::LocalTime{2024, 3, 5, 18, 0, 0});
   dir_.Write("jc.log", Text({"2024-03-05 14:05:00: Error in job X", "2026-12-07 14:05:00: Error"}));
   SetFiles({P("jc.log")});
-  CheckJobControllerErrors("JOBCONTROLLER");
+  Run(CheckJobControllerErrors, "JOBCONTROLLER");
   EXPECT_EQ(Findings(),
             std::vector<std::string>{"JOBCONTROLLER;2;;;;05.03.2024 14:05:00 - Error in job X;"});
 }
@@ -87,7 +90,7 @@ TEST_F(JobControllerTest, StateCarriesAcrossFiles) {
                               "2026-12-07 09:00:03: Error reported"}));
   dir_.Write("jc3.log", Text({"2026-12-07 09:00:04: Error later"}));
   SetFiles({P("jc1.log"), P("jc2.log"), P("jc3.log")});
-  CheckJobControllerErrors("JOBCONTROLLER");
+  Run(CheckJobControllerErrors, "JOBCONTROLLER");
   EXPECT_EQ(Findings(), (std::vector<std::string>{
                             "JOBCONTROLLER;2;;;;07.12.2026 09:00:03 - Error reported;",
                             "JOBCONTROLLER;2;;;;07.12.2026 09:00:04 - Error later;"}));
@@ -103,7 +106,7 @@ TEST_F(JobControllerTest, SlotsAndFiles) {
 
   // Slot 3 lies behind an empty slot 2.
   SetFiles({P("a.log"), "", P("c.log")});
-  EXPECT_FALSE(CheckJobControllerErrors("JOBCONTROLLER"));
+  EXPECT_FALSE(Run(CheckJobControllerErrors, "JOBCONTROLLER"));
   EXPECT_EQ(RunEntries(), (std::vector<std::string>{kHeader2, Opened("a.log")}));
   EXPECT_EQ(Findings().size(), 1u);
 
@@ -112,7 +115,7 @@ TEST_F(JobControllerTest, SlotsAndFiles) {
   std::filesystem::remove(P("SPEKOLAR.log"));
   std::filesystem::remove(P("SPEKOLAR.TXT"));
   SetFiles({P("x*.log"), P("dir.log"), P("c.log")});
-  EXPECT_FALSE(CheckJobControllerErrors("JOBCONTROLLER"));
+  EXPECT_FALSE(Run(CheckJobControllerErrors, "JOBCONTROLLER"));
   EXPECT_EQ(RunEntries(), (std::vector<std::string>{
                               kHeader2, "   Protokolldatei '" + P("x*.log") + "' nicht gefunden.",
                               openFailed}));
@@ -121,7 +124,7 @@ TEST_F(JobControllerTest, SlotsAndFiles) {
   // All twenty slots: true.
   SetUp();
   for (CString& slot : State().MonitorSettings.Files) slot = P("a.log");
-  EXPECT_TRUE(CheckJobControllerErrors("JOBCONTROLLER"));
+  EXPECT_TRUE(Run(CheckJobControllerErrors, "JOBCONTROLLER"));
 }
 
 // The filtered pass finds exactly what a plain pass over every piece finds.
@@ -134,7 +137,7 @@ TEST_F(JobControllerTest, FilteredPassEqualsPlainPass) {
   for (int round = 0; round < 30; ++round) {
     WriteRandomFiles(rng, vocabulary, {{"w/a.log", 150}, {"w/b.log", 50}});
     SetFiles({P("w/*.log")});
-    if (!ExpectFilteredEqualsPlain([] { CheckJobControllerErrors("JOBCONTROLLER"); }).empty()) {
+    if (!ExpectFilteredEqualsPlain([] { Run(CheckJobControllerErrors, "JOBCONTROLLER"); }).empty()) {
       ++withFindings;
     }
   }

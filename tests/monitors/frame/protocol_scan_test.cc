@@ -15,6 +15,8 @@ namespace {
 
 using spktest::Text;
 
+// A section whose error monitor's header is kHeader.
+const SectionSpec kTestSection = {"TEST", "Test", "", "", nullptr, nullptr, nullptr, 0, {}, false};
 const char kHeader[] = " \xDC" "berwachung Test Typ 2 (Fehlermeldungen)";
 
 class ProtocolScanTest : public spktest::MonitorTestBed {
@@ -29,7 +31,7 @@ class ProtocolScanTest : public spktest::MonitorTestBed {
     return scan.Run();
   }
   bool RunCollecting() {
-    ProtocolScan scan(kHeader, platform::DateDotted);
+    ProtocolScan scan(kTestSection, State().MonitorSettings, MonitorType::kErrors, platform::DateDotted);
     return RunCollecting(scan);
   }
   std::string Opened(const std::string& name) { return "  Bearbeiten Protokolldatei '" + P(name) + "'"; }
@@ -38,7 +40,7 @@ class ProtocolScanTest : public spktest::MonitorTestBed {
 };
 
 TEST_F(ProtocolScanTest, HeaderBytesAndTodayAreTakenFromTheClock) {
-  ProtocolScan scan(kHeader, platform::DateIso);
+  ProtocolScan scan(kTestSection, State().MonitorSettings, MonitorType::kErrors, platform::DateIso);
   EXPECT_FALSE(RunCollecting(scan));
   EXPECT_EQ(scan.Today(), "2026-12-07");
   std::string log = dir_.ReadText("SPEKOLAR.log");
@@ -140,7 +142,7 @@ TEST_F(ProtocolScanTest, HooksFiltersAndPulledLines) {
 
   const NeedleSet words = {"Fehler"};
   std::vector<std::string> events;
-  ProtocolScan scan(kHeader, platform::DateDotted);
+  ProtocolScan scan(kTestSection, State().MonitorSettings, MonitorType::kErrors, platform::DateDotted);
   auto skipped = [&]() {
     CString text;
     return scan.LastSkipped(&text) ? " after [" + text.str() + "]" : std::string();

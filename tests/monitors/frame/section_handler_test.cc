@@ -18,19 +18,19 @@ namespace {
 std::vector<std::string> calls;
 int findingsPerMonitor = 0;
 
-bool Report(const char* who, const CString& sectionName) {
-  calls.push_back(std::string(who) + " " + sectionName.str());
+bool Report(const char* who, const SectionSpec& section) {
+  calls.push_back(std::string(who) + " " + section.key);
   FindingReporter reporter("Titel", "Name");
   for (int i = 0; i < findingsPerMonitor; ++i) {
     FindingRecord record;
-    record.section = sectionName;
+    record.section = section.key;
     record.text = CString::Formatted("%s %d", who, i);
     reporter.Report(record);
   }
   return true;
 }
-bool TypeOne(CString sectionName) { return Report("type1", sectionName); }
-bool TypeTwo(CString sectionName) { return Report("type2", sectionName); }
+bool TypeOne(const SectionSpec& section, MonitorSettingsRecord&) { return Report("type1", section); }
+bool TypeTwo(const SectionSpec& section, MonitorSettingsRecord&) { return Report("type2", section); }
 
 // The catalogue's row for `key` with the stand-ins as its monitors.
 SectionSpec WithMonitors(const char* key, SectionFunction type1, SectionFunction type2) {
@@ -40,7 +40,7 @@ SectionSpec WithMonitors(const char* key, SectionFunction type1, SectionFunction
   return section;
 }
 
-const SectionSpec kJob = WithMonitors("JOBCONTROLLER", ByName<TypeOne>, ByName<TypeTwo>);
+const SectionSpec kJob = WithMonitors("JOBCONTROLLER", TypeOne, TypeTwo);
 
 class SectionHandlerTest : public spktest::MonitorTestBed {
  protected:
@@ -83,7 +83,7 @@ TEST_F(SectionHandlerTest, MonitorsRunAsTypSaysAndTheReportGoesWhereMeldungstypS
     findingsPerMonitor = c.findings;
     State().SectionFindingFlag = true;  // left over from an earlier section
 
-    EXPECT_FALSE(RunSectionHandler(kJob, "JOBCONTROLLER"));
+    EXPECT_FALSE(RunSectionHandler(kJob, m));
 
     EXPECT_EQ(calls, c.calls);
     const std::string line = Stamp() + " - Jobcontroller-Fehler";
@@ -111,7 +111,7 @@ TEST_F(SectionHandlerTest, ManyFindingsGiveOneNotificationLine) {
   m.Typ2 = "2";
   m.Meldungstyp = "FENSTER";
   findingsPerMonitor = 3;
-  RunSectionHandler(kJob, "JOBCONTROLLER");
+  RunSectionHandler(kJob, m);
   EXPECT_EQ(Findings().size(), 6u);
   EXPECT_EQ(Lines("SPEKOLAR.NRT"), std::vector<std::string>{Stamp() + " - Jobcontroller-Fehler"});
 }
@@ -119,7 +119,7 @@ TEST_F(SectionHandlerTest, ManyFindingsGiveOneNotificationLine) {
 TEST_F(SectionHandlerTest, MissingMonitorIsSkipped) {
   State().MonitorSettings.Typ1 = "1";
   State().MonitorSettings.Typ2 = "2";
-  RunSectionHandler(WithMonitors("LUG", nullptr, ByName<TypeTwo>), "LUG");
+  RunSectionHandler(WithMonitors("LUG", nullptr, TypeTwo), State().MonitorSettings);
   EXPECT_EQ(calls, std::vector<std::string>{"type2 LUG"});
 }
 
@@ -127,7 +127,7 @@ TEST_F(SectionHandlerTest, DriveTailReportsWithItsOwnTexts) {
   State().MonitorSettings.Meldungstyp = "e-mail";
   const SectionSpec* drive = FindSection("LAUFWERK");
   ASSERT_NE(drive, nullptr);
-  ReportSectionResult(drive->monitorName, drive->errorTitle);
+  ReportSectionResult(*drive, State().MonitorSettings);
   EXPECT_EQ(Lines("SPEKOLAR.EML"),
             (std::vector<std::string>{"", "", Stamp() + " - Kapazitaet vom Laufwerk ist unterschritten"}));
   EXPECT_STREQ(State().MessageBuffer.MsgMod, "Laufwerk");

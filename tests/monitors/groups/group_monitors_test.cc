@@ -19,9 +19,6 @@ using LineList = std::vector<std::string>;
 
 const char* const kGroups[] = {"GRUPPE1", "GRUPPE2", "GRUPPE3", "GRUPPE4"};
 
-// The group's catalogue row, which the dispatch hands its monitors.
-const SectionSpec& Row(const std::string& section) { return *FindSection(section); }
-
 std::string Record(const std::string& section, const std::string& text,
                    const std::string& file = "g.log", const std::string& limits = ";") {
   return section + ";2;" + limits + ";;" + text + ";(gepr\xFC" "fte Datei: " + file + ")";
@@ -34,7 +31,7 @@ class GroupMonitorsTest : public spktest::MonitorTestBed {
   // texts (field 6).
   std::vector<std::string> Texts(const char* section, const LineList& lines) {
     StartCase("g.log", Text(lines));
-    CheckGroupErrors(Row(section), section);
+    Run(CheckGroupErrors, section);
     std::vector<std::string> texts;
     for (const std::string& record : Findings()) {
       const std::string prefix = std::string(section) + ";2;;;;";
@@ -127,7 +124,7 @@ TEST_F(GroupMonitorsTest, BlockScanAcrossFiles) {
   dir_.Write("g2.log", Text({"Failed ohne Eintrag", "07122026 Lauf 2", "[nativecode=3]"}));
   SetFiles({P("none*.log"), P("g*.log")});
   State().MonitorSettings.MinLaufzeit = "abc";
-  CheckGroupErrors(Row("GRUPPE4"), "GRUPPE4");
+  Run(CheckGroupErrors, "GRUPPE4");
   EXPECT_EQ(Findings(), (std::vector<std::string>{
                             Record("GRUPPE4", "Fehler - 07122026 Lauf", "g1.log", "abc;"),
                             Record("GRUPPE4", "Fehler - 07122026 Lauf 2", "g2.log", "abc;")}));
@@ -152,8 +149,8 @@ TEST_F(GroupMonitorsTest, TextsOfEachGroup) {
     std::filesystem::remove(P("SPEKOLAR.log"));
     State().MonitorSettings.MinLaufzeit = "10";
     State().MonitorSettings.MaxLaufzeit = " 20";
-    EXPECT_TRUE(CheckGroupRuntime(Row(section), section));
-    CheckGroupErrors(Row(section), section);
+    EXPECT_TRUE(Run(CheckGroupRuntime, section));
+    Run(CheckGroupErrors, section);
     const std::string text = (g == 0 ? "" : "Fehler - ") + lines[0];
     EXPECT_EQ(Findings(), std::vector<std::string>{Record(section, text, "g.log", "10; 20")});
     EXPECT_STREQ(State().MessageBuffer.MsgTxt, (name + "-Fehler").c_str());
@@ -164,8 +161,13 @@ TEST_F(GroupMonitorsTest, TextsOfEachGroup) {
                                 " \xDC" "berwachung " + name + " Typ 2 (Fehlermeldungen)",
                                 "  Bearbeiten Protokolldatei '" + P("g.log") + "'"}));
   }
-  EXPECT_FALSE(CheckGroupRuntime(Row("GRUPPE1"), "GRUPPE5"));
-  EXPECT_FALSE(CheckGroupErrors(Row("GRUPPE1"), "Gruppe1"));
+  // A row whose key is no group's, in any letter case, runs nothing.
+  for (const char* key : {"GRUPPE5", "Gruppe1"}) {
+    SectionSpec other = *FindSection("GRUPPE1");
+    other.key = key;
+    EXPECT_FALSE(CheckGroupRuntime(other, State().MonitorSettings));
+    EXPECT_FALSE(CheckGroupErrors(other, State().MonitorSettings));
+  }
 }
 
 // The filtered passes of both scans find exactly what plain passes over
@@ -182,7 +184,7 @@ TEST_F(GroupMonitorsTest, FilteredPassEqualsPlainPass) {
       WriteRandomFiles(rng, vocabulary, {{"w/a.log", 100}, {"w/b.log", 40}, {"w/c.log", 40}});
       SetFiles({P("w/a.log"), P("w/b.log"), P("w/c.log")});
       const char* section = kGroups[g];
-      if (!ExpectFilteredEqualsPlain([section] { CheckGroupErrors(Row(section), section); }).empty()) {
+      if (!ExpectFilteredEqualsPlain([section] { Run(CheckGroupErrors, section); }).empty()) {
         ++withFindings;
       }
     }

@@ -92,7 +92,7 @@ TEST_F(ComputationProgramsTest, LinesAndBlocks) {
     std::filesystem::remove_all(P("c"));
     dir_.Write(std::string("c/") + c.file, Text(c.lines));
     SetFiles({P("c/*")});
-    CheckComputationProgramErrors("RECHENPROGRAMME");
+    Run(CheckComputationProgramErrors, "RECHENPROGRAMME");
     std::vector<std::string> expected;
     for (const std::string& t : c.texts) expected.push_back(Record(t, c.file));
     EXPECT_EQ(Findings(), expected);
@@ -112,7 +112,7 @@ TEST_F(ComputationProgramsTest, BlockModeIsStickyWithinAnEntry) {
   for (const char* name : {"a.log", "b_morvasten.log", "c.log"}) dir_.Write(std::string("e/") + name, Text(both));
   dir_.Write("Quardelin/d.log", Text(both));
   SetFiles({P("e/*.log"), P("e/c.log"), P("Quardelin/d.log")});
-  CheckComputationProgramErrors("RECHENPROGRAMME");
+  Run(CheckComputationProgramErrors, "RECHENPROGRAMME");
   const std::string line = "07.12.2026 Fehler in Zeile";
   EXPECT_EQ(Findings(), (std::vector<std::string>{
                             Record(line, "a.log"), Record(kBlockFinding, "b_morvasten.log"),
@@ -133,7 +133,7 @@ TEST_F(ComputationProgramsTest, RuntimeDoesNothing) {
   dir_.Write("rp.log", Text({"07.12.2026 Fehler beim Lesen"}));
   SetFiles({P("rp.log")});
   State().MonitorSettings.Typ1 = "1";
-  CheckComputationProgramRuntime("RECHENPROGRAMME");
+  Run(CheckComputationProgramRuntime, "RECHENPROGRAMME");
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.log"));
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.TXT"));
   EXPECT_FALSE(State().SectionFindingFlag);
@@ -155,7 +155,7 @@ TEST_F(ComputationProgramsTest, FilteredPassEqualsPlainPass) {
                                         {"w/q1_MORVASTEN.log", 150}, {"w/q2.log", 60}});
     SetFiles({P("w/l*.log"), P("w/q*.log")});
     const std::vector<std::string> findings =
-        ExpectFilteredEqualsPlain([] { CheckComputationProgramErrors("RECHENPROGRAMME"); });
+        ExpectFilteredEqualsPlain([] { Run(CheckComputationProgramErrors, "RECHENPROGRAMME"); });
     if (!findings.empty()) ++withFindings;
     for (const std::string& f : findings) {
       if (f.find("Datei: q") != std::string::npos) ++blockFindings;

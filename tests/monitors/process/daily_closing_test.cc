@@ -30,7 +30,7 @@ class DailyClosingTest : public spktest::MonitorTestBed {
  protected:
   DailyClosingTest() : MonitorTestBed("1", "2") {}
   // Runs `check` over each case's lines in tagab.log with the given limits.
-  void RunCases(bool (*check)(CString), const std::vector<Case>& cases,
+  void RunCases(SectionFunction check, const std::vector<Case>& cases,
                 const char* minimum = "", const char* maximum = "") {
     MonitorTestBed::RunCases(check, "TAGESABSCHLUSS", "Tagesabschluss-Fehler", "Tagesabschluss",
                              "tagab.log", cases, [&] {
@@ -113,7 +113,7 @@ TEST_F(DailyClosingTest, RuntimeRunsAcrossFiles) {
   dir_.Write("tagab1.log", Text({L("22:00:00", kStart)}));
   dir_.Write("tagab2.log", Text({L("22:40:00", kEnd)}));
   SetFiles({P("tagab*.log")});
-  CheckDailyClosingRuntime("TAGESABSCHLUSS");
+  Run(CheckDailyClosingRuntime, "TAGESABSCHLUSS");
   EXPECT_EQ(Findings(), std::vector<std::string>{
                             "TAGESABSCHLUSS;1;60;2100;2400;07.12.2026 22:40:00" + kOver +
                             ";(gepr\xFC" "fte Datei: tagab2.log)"});
@@ -123,7 +123,7 @@ TEST_F(DailyClosingTest, RuntimeRunProtocol) {
   const std::string header = " \xDC" "berwachung Tagesabschluss Typ 1 (Laufzeit)";
   // Empty list: the header alone.
   SetFiles({});
-  CheckDailyClosingRuntime("TAGESABSCHLUSS");
+  Run(CheckDailyClosingRuntime, "TAGESABSCHLUSS");
   EXPECT_EQ(RunEntries(), std::vector<std::string>{header});
   EXPECT_EQ(static_cast<unsigned char>(RunEntries()[0][1]), 0xDC);
 
@@ -134,7 +134,7 @@ TEST_F(DailyClosingTest, RuntimeRunProtocol) {
   dir_.Write("b.log", Text({L("22:00:00", kStart), L("22:00:01", kEnd)}));
   std::filesystem::create_directories(P("dir.log"));
   SetFiles({P("old.log"), P("dir.log"), P("b.log")});
-  CheckDailyClosingRuntime("TAGESABSCHLUSS");
+  Run(CheckDailyClosingRuntime, "TAGESABSCHLUSS");
   EXPECT_EQ(RunEntries(), (std::vector<std::string>{
                               header, "  Bearbeiten Protokolldatei '" + P("old.log") + "'",
                               "   Protokolldatei '" + P("dir.log") +
@@ -201,7 +201,7 @@ TEST_F(DailyClosingTest, ErrorRunEndsWithItsFile) {
   dir_.Write("tagab2.log", Text({L("22:10:00", "Fehler in second file"), L("22:50:00", kEnd),
                                  L("23:00:00", kStart), L("23:50:00", kEnd)}));
   SetFiles({P("tagab*.log")});
-  CheckDailyClosingErrors("TAGESABSCHLUSS");
+  Run(CheckDailyClosingErrors, "TAGESABSCHLUSS");
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.TXT"));
   EXPECT_EQ(RunEntries(), (std::vector<std::string>{
                               " \xDC" "berwachung Tagesabschluss Typ 2 (Fehlermeldungen)",
@@ -220,8 +220,8 @@ TEST_F(DailyClosingTest, FilteredPassEqualsPlainPass) {
   for (int round = 0; round < 30; ++round) {
     WriteRandomFiles(rng, vocabulary, {{"w/a.log", 150}, {"w/b.log", 50}});
     SetFiles({P("w/*.log")});
-    for (bool (*check)(CString) : {CheckDailyClosingRuntime, CheckDailyClosingErrors}) {
-      if (!ExpectFilteredEqualsPlain([&] { check("TAGESABSCHLUSS"); }).empty()) ++withFindings;
+    for (SectionFunction check : {CheckDailyClosingRuntime, CheckDailyClosingErrors}) {
+      if (!ExpectFilteredEqualsPlain([&] { Run(check, "TAGESABSCHLUSS"); }).empty()) ++withFindings;
     }
   }
   EXPECT_GT(withFindings, 40);

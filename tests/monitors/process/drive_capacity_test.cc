@@ -81,7 +81,7 @@ TEST_F(DriveCapacityTest, MinimumAndFreeSpace) {
     m.MinGroesse = c.minGroesse;
     m.Id1 = "C:\\";
     disks_.free = {{"C:\\", c.freeBytes}};
-    EXPECT_FALSE(CheckDriveCapacity(*FindSection("LAUFWERK"), "LAUFWERK"));
+    EXPECT_FALSE(Run(CheckDriveCapacity, "LAUFWERK"));
     EXPECT_EQ(m.MinGroesse, c.shownMinimum);
     EXPECT_EQ(Findings(), c.finding.empty() ? std::vector<std::string>{}
                                             : std::vector<std::string>{c.finding});
@@ -101,7 +101,7 @@ TEST_F(DriveCapacityTest, EachShortDriveIsAFindingAndTheSectionIsReportedOnce) {
   disks_.silent = {"\\\\tot\\share"};
   State().SectionFindingFlag = false;
 
-  CheckDriveCapacity(*FindSection("LAUFWERK"), "LAUFWERK");
+  Run(CheckDriveCapacity, "LAUFWERK");
 
   EXPECT_EQ(disks_.queried, (std::vector<std::string>{"D:\\daten", "\\\\tot\\share",
                                                       "\\\\server\\weg"}));
@@ -130,7 +130,7 @@ TEST_F(DriveCapacityTest, NothingShortWritesOnlyTheHeader) {
   m.Id2 = "E:";
   disks_.free = {{"E:", 100 * kMiB}};
   State().SectionFindingFlag = true;
-  CheckDriveCapacity(*FindSection("LAUFWERK"), "LAUFWERK");
+  Run(CheckDriveCapacity, "LAUFWERK");
   EXPECT_EQ(disks_.queried, std::vector<std::string>{"E:"});
   EXPECT_EQ(RunEntries(), std::vector<std::string>{" \xDC" "berwachung Laufwerk"});
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.TXT"));
@@ -143,7 +143,7 @@ TEST_F(DriveCapacityTest, NothingShortWritesOnlyTheHeader) {
   std::filesystem::remove(P("SPEKOLAR.log"));
   disks_.queried.clear();
   State().MonitorSettings.MinGroesse = "100";
-  CheckDriveCapacity(*FindSection("LAUFWERK"), "LAUFWERK");
+  Run(CheckDriveCapacity, "LAUFWERK");
   EXPECT_TRUE(disks_.queried.empty());
   EXPECT_EQ(RunEntries(), std::vector<std::string>{" \xDC" "berwachung Laufwerk"});
 }

@@ -60,7 +60,7 @@ TEST_F(PayrollTest, LinesOfAFile) {
     std::filesystem::remove(P("SPEKOLAR.TXT"));
     dir_.Write("lug.log", Text(c.lines));
     SetFiles({P("lug.log")});
-    CheckPayrollErrors("LUG");
+    Run(CheckPayrollErrors, "LUG");
     std::vector<std::string> expected;
     for (const std::string& t : c.texts) expected.push_back(Record(t));
     EXPECT_EQ(Findings(), expected);
@@ -80,7 +80,7 @@ TEST_F(PayrollTest, FilesOfAPass) {
   dir_.Write("lug2.log", Text({"Fehler vor heute", "07.12.2026 09:00:00", "Fehler Lesen 2"}));
   dir_.Write("lug3.log", Text({"Fehler ohne Datum"}));
   SetFiles({P("lug*.log")});
-  CheckPayrollErrors("LUG");
+  Run(CheckPayrollErrors, "LUG");
   EXPECT_EQ(Findings(), (std::vector<std::string>{Record("Fehler 1", "lug1.log"),
                                                   Record(kProgram + " - Fehler Lesen 2", "lug2.log")}));
   EXPECT_EQ(LastMessageDetail(), Record("Fehler 1", "lug1.log"));
@@ -94,7 +94,7 @@ TEST_F(PayrollTest, FilesOfAPass) {
 TEST_F(PayrollTest, RuntimeWritesItsHeaderOnly) {
   dir_.Write("lug.log", Text({"07.12.2026 Fehler"}));
   SetFiles({P("lug.log")});
-  CheckPayrollRuntime("LUG");
+  Run(CheckPayrollRuntime, "LUG");
   EXPECT_EQ(RunEntries(),
             std::vector<std::string>{" \xDC" "berwachung Lohn und Gehalt Typ 1 (Laufzeit)"});
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.TXT"));
@@ -114,7 +114,7 @@ TEST_F(PayrollTest, FilteredPassEqualsPlainPass) {
     WriteRandomFiles(rng, vocabulary, {{"w/a.log", 120}, {"w/b.log", 60}, {"w/c.log", 30}});
     SetFiles({P("w/a.log"), P("w/b.log"), P("w/c.log")});
     const std::vector<std::string> findings =
-        ExpectFilteredEqualsPlain([] { CheckPayrollErrors("LUG"); });
+        ExpectFilteredEqualsPlain([] { Run(CheckPayrollErrors, "LUG"); });
     if (!findings.empty()) ++withFindings;
     for (const std::string& f : findings) {
       if (f.find("Lohnprogramm Akr") != std::string::npos && f.find(" - ") != std::string::npos) {

@@ -56,7 +56,7 @@ class TerminalTestBed : public MonitorTestBed {
 
   // Runs `check` over each case's lines, written to `file` (the monitor
   // name of both terminal directions is "Terminal Manager").
-  void RunCases(bool (*check)(CString), const char* section, const char* title,
+  void RunCases(SectionFunction check, const char* section, const char* title,
                 const std::string& file, const std::vector<TerminalCase>& cases) {
     MonitorTestBed::RunCases(check, section, title, "Terminal Manager", file, cases);
   }

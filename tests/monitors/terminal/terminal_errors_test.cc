@@ -172,7 +172,7 @@ TEST_F(TerminalErrorsTest, DownloadFormsAcrossFilesAndEntries) {
   dir_.Write("e/b.log", Text({"Fehler vor Datum", Hy("10:30:00", "weiter"), Hy("10:31:00", "Fehler 1")}));
   dir_.Write("q.log", Text({Hy("09:00:00", "Fehler Q"), Hy("09:00:01", "Fehler R")}));
   SetFiles({P("p.log"), P("e/*.log"), P("q.log")});
-  CheckTerminalDownloadErrors("TERMINAL DOWNLOAD");
+  Run(CheckTerminalDownloadErrors, "TERMINAL DOWNLOAD");
   const std::string odd = "07.-1.2-20 26: 1:0:";
   EXPECT_EQ(Findings(),
             (std::vector<std::string>{
@@ -200,7 +200,7 @@ TEST_F(TerminalErrorsTest, UploadFormsInMatchOrder) {
   dir_.Write("b.log", Text({Dot("11:00:00", "Error 4"), Dot("11:00:00", "Fehler 5"),
                             Dot("11:00:01", "ErrorCount=0")}));
   SetFiles({P("*.log")});
-  CheckTerminalUploadErrors("TERMINAL UPLOAD");
+  Run(CheckTerminalUploadErrors, "TERMINAL UPLOAD");
   EXPECT_EQ(Findings(),
             (std::vector<std::string>{
                 Up("  - 07.12.2026 09:00:00 - 07.12.2026 09:00:00 Fehler A", "a.log"),
@@ -225,8 +225,9 @@ TEST_F(TerminalErrorsTest, FilteredPassEqualsPlainPass) {
                                         {"w/c.log", 40}, {"w/d_termupl_neu.log", 80},
                                         {"w/e.log", 40}, {"x.log", 60}});
     SetFiles({P("w/*.log"), P("x.log"), P("w/*.log")});
-    for (bool (*check)(CString) : {CheckTerminalDownloadErrors, CheckTerminalUploadErrors}) {
-      if (!ExpectFilteredEqualsPlain([&] { check("TERMINAL"); }).empty()) ++withFindings;
+    for (const char* section : {"TERMINAL DOWNLOAD", "TERMINAL UPLOAD"}) {
+      const SectionFunction check = FindSection(section)->type2;
+      if (!ExpectFilteredEqualsPlain([&] { Run(check, section); }).empty()) ++withFindings;
     }
   }
   EXPECT_GT(withFindings, 40);

@@ -136,7 +136,7 @@ TEST_F(TerminalRuntimeTest, ConfiguredLimitsShowInTheRecord) {
   dir_.Write("dl.log", Text({"Start", Hy("10:00:00", "a"), Hy("10:00:05", "Ende"), "Start",
                              Hy("11:00:00", "b"), Hy("11:00:30", "Ende")}));
   SetFiles({P("dl.log")});
-  CheckTerminalDownloadRuntime("TERMINAL DOWNLOAD");
+  Run(CheckTerminalDownloadRuntime, "TERMINAL DOWNLOAD");
   // Too short is tested first; a non-numeric maximum counts 0.
   EXPECT_EQ(Findings(), (std::vector<std::string>{
                             Down("10;x;5", "  - 07.12.2026 10:00:05" + kUnder),
@@ -152,7 +152,7 @@ TEST_F(TerminalRuntimeTest, StateCarriesOverBetweenFilesAndEntries) {
   dir_.Write("dl3.log", Text({Hy("10:40:00", "Ende"), "noise", "Start"}));
   dir_.Write("dl4.log", Text({Hy("11:00:00", "x"), Hy("11:00:10", "Ende")}));
   SetFiles({P("dl1.log"), P("dl2.log"), P("dl3.log"), P("dl4.log")});
-  CheckTerminalDownloadRuntime("TERMINAL DOWNLOAD");
+  Run(CheckTerminalDownloadRuntime, "TERMINAL DOWNLOAD");
   EXPECT_EQ(Findings(), (std::vector<std::string>{
                             Down("60;1200;1800", "T01 - 07.12.2026 10:30:00" + kOver, "dl2.log"),
                             Down("60;1200;2400", "T01 - 07.12.2026 10:40:00" + kOver, "dl3.log"),
@@ -169,7 +169,7 @@ TEST_F(TerminalRuntimeTest, DownloadSkipsFromTheCommunicationLogOn) {
   dir_.Write("e/c.log", Text(run));
   dir_.Write("d.log", Text(run));
   SetFiles({P("e/*.log"), P("d.log")});
-  CheckTerminalDownloadRuntime("TERMINAL DOWNLOAD");
+  Run(CheckTerminalDownloadRuntime, "TERMINAL DOWNLOAD");
   EXPECT_EQ(Findings(), (std::vector<std::string>{
                             Down("60;1200;30", "  - 07.12.2026 10:00:30" + kUnder, "a.log"),
                             Down("60;1200;30", "  - 07.12.2026 10:00:30" + kUnder, "d.log")}));
@@ -190,7 +190,7 @@ TEST_F(TerminalRuntimeTest, UploadReadsFromTheMarkedMatchOn) {
   dir_.Write("b.log", Text({"Start", Dot("11:00:00", "x"), Hy("11:30:00", "Ende"),
                             Dot("11:05:00", "Ende")}));
   SetFiles({P("*.log")});
-  CheckTerminalUploadRuntime("TERMINAL UPLOAD");
+  Run(CheckTerminalUploadRuntime, "TERMINAL UPLOAD");
   EXPECT_EQ(Findings(),
             (std::vector<std::string>{
                 Up("0;120;600", "  - 07.12.2026 10:10:00" + kOver, "termupl_neu.log"),
@@ -201,7 +201,7 @@ TEST_F(TerminalRuntimeTest, UploadReadsFromTheMarkedMatchOn) {
 
 TEST_F(TerminalRuntimeTest, RunProtocol) {
   SetFiles({});
-  CheckTerminalDownloadRuntime("TERMINAL DOWNLOAD");
+  Run(CheckTerminalDownloadRuntime, "TERMINAL DOWNLOAD");
   EXPECT_EQ(RunEntries(), std::vector<std::string>{kDownloadHeader});
 
   // A missing pattern is skipped; a directory among the matches ends the
@@ -212,7 +212,7 @@ TEST_F(TerminalRuntimeTest, RunProtocol) {
   std::filesystem::create_directories(P("dir.log"));
   dir_.Write("late.log", Text({"Start", Hy("10:00:00", "Ende")}));
   SetFiles({P("none*.log"), P("old.log"), P("dir.log"), P("late.log")});
-  CheckTerminalUploadRuntime("TERMINAL UPLOAD");
+  Run(CheckTerminalUploadRuntime, "TERMINAL UPLOAD");
   EXPECT_EQ(RunEntries(),
             (std::vector<std::string>{
                 kUploadHeader, "   Protokolldatei '" + P("none*.log") + "' nicht gefunden.",
@@ -238,12 +238,12 @@ TEST_F(TerminalRuntimeTest, FilteredPassEqualsPlainPass) {
     SetFiles({P("w/*.log"), P("x.log"), P("w/*.log")});
     State().MonitorSettings.MinLaufzeit = "";
     State().MonitorSettings.MaxLaufzeit = "";
-    if (!ExpectFilteredEqualsPlain([] { CheckTerminalDownloadRuntime("TERMINAL DOWNLOAD"); }).empty()) {
+    if (!ExpectFilteredEqualsPlain([] { Run(CheckTerminalDownloadRuntime, "TERMINAL DOWNLOAD"); }).empty()) {
       ++withFindings;
     }
     State().MonitorSettings.MinLaufzeit = "";
     State().MonitorSettings.MaxLaufzeit = "";
-    if (!ExpectFilteredEqualsPlain([] { CheckTerminalUploadRuntime("TERMINAL UPLOAD"); }).empty()) {
+    if (!ExpectFilteredEqualsPlain([] { Run(CheckTerminalUploadRuntime, "TERMINAL UPLOAD"); }).empty()) {
       ++withFindings;
     }
   }
