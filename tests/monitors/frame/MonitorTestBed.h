@@ -124,9 +124,21 @@ class MonitorTestBed : public ::testing::Test {
     SetFiles({P(file)});
   }
 
+  // Compares the findings with `expected`, and the section flag and the
+  // stored message (the first finding, with `title` and `monitor`) with them.
+  void ExpectFindings(const std::vector<std::string>& expected, const char* title,
+                      const char* monitor) {
+    EXPECT_EQ(Findings(), expected);
+    EXPECT_EQ(State().SectionFindingFlag, !expected.empty());
+    EXPECT_EQ(LastMessageDetail(), expected.empty() ? "" : expected.front());
+    if (!expected.empty()) {
+      EXPECT_STREQ(State().MessageBuffer.MsgTxt, title);
+      EXPECT_STREQ(State().MessageBuffer.MsgMod, monitor);
+    }
+  }
+
   // Runs `check` for `section` over each case's lines, written to `file`
-  // with `eol` after each, and compares the findings, the stored message
-  // (the first finding, with `title` and `monitor`) and the section flag.
+  // with `eol` after each, and checks its findings (ExpectFindings).
   // `prepare`, if given, runs after the fresh start, before the monitor.
   void RunCases(SectionFunction check, const char* section, const char* title,
                 const char* monitor, const std::string& file, const std::vector<FileCase>& cases,
@@ -138,13 +150,7 @@ class MonitorTestBed : public ::testing::Test {
       StartCase(file, content);
       if (prepare) prepare();
       Run(check, section);
-      EXPECT_EQ(Findings(), c.findings);
-      EXPECT_EQ(State().SectionFindingFlag, !c.findings.empty());
-      EXPECT_EQ(LastMessageDetail(), c.findings.empty() ? "" : c.findings.front());
-      if (!c.findings.empty()) {
-        EXPECT_STREQ(State().MessageBuffer.MsgTxt, title);
-        EXPECT_STREQ(State().MessageBuffer.MsgMod, monitor);
-      }
+      ExpectFindings(c.findings, title, monitor);
     }
   }
 

@@ -34,7 +34,6 @@ class ProtocolScanTest : public spktest::MonitorTestBed {
     ProtocolScan scan(kTestSection, State().MonitorSettings, MonitorType::kErrors, platform::DateDotted);
     return RunCollecting(scan);
   }
-  std::string Opened(const std::string& name) { return "  Bearbeiten Protokolldatei '" + P(name) + "'"; }
 
   std::vector<std::string> seen_;
 };

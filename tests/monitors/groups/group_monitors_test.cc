@@ -132,8 +132,8 @@ TEST_F(GroupMonitorsTest, BlockScanAcrossFiles) {
   EXPECT_EQ(RunEntries(),
             (std::vector<std::string>{" \xDC" "berwachung Gruppe4 Typ 2 (Fehlermeldungen)",
                                       "   Protokolldatei '" + P("none*.log") + "' nicht gefunden.",
-                                      "  Bearbeiten Protokolldatei '" + P("g1.log") + "'",
-                                      "  Bearbeiten Protokolldatei '" + P("g2.log") + "'"}));
+                                      Opened("g1.log"),
+                                      Opened("g2.log")}));
 }
 
 // What differs between the groups besides their scan: headers, titles and
@@ -159,7 +159,7 @@ TEST_F(GroupMonitorsTest, TextsOfEachGroup) {
     EXPECT_EQ(RunEntries(), (std::vector<std::string>{
                                 " \xDC" "berwachung " + name + " Typ 1 (Laufzeit)",
                                 " \xDC" "berwachung " + name + " Typ 2 (Fehlermeldungen)",
-                                "  Bearbeiten Protokolldatei '" + P("g.log") + "'"}));
+                                Opened("g.log")}));
   }
   // A row whose key is no group's, in any letter case, runs nothing.
   for (const char* key : {"GRUPPE5", "Gruppe1"}) {

@@ -87,21 +87,11 @@ TEST_F(ComputationProgramsTest, LinesAndBlocks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();
-    std::filesystem::remove(P("SPEKOLAR.TXT"));
-    std::filesystem::remove_all(P("c"));
-    dir_.Write(std::string("c/") + c.file, Text(c.lines));
-    SetFiles({P("c/*")});
+    StartCase(std::string("c/") + c.file, Text(c.lines));
     Run(CheckComputationProgramErrors, "RECHENPROGRAMME");
     std::vector<std::string> expected;
     for (const std::string& t : c.texts) expected.push_back(Record(t, c.file));
-    EXPECT_EQ(Findings(), expected);
-    EXPECT_EQ(State().SectionFindingFlag, !expected.empty());
-    EXPECT_EQ(LastMessageDetail(), expected.empty() ? "" : expected.front());
-    if (!expected.empty()) {
-      EXPECT_STREQ(State().MessageBuffer.MsgTxt, "Rechenprogramm-Fehler");
-      EXPECT_STREQ(State().MessageBuffer.MsgMod, "");
-    }
+    ExpectFindings(expected, "Rechenprogramm-Fehler", "");
   }
 }
 
@@ -122,11 +112,11 @@ TEST_F(ComputationProgramsTest, BlockModeIsStickyWithinAnEntry) {
   EXPECT_EQ(LastMessageDetail(), Record(line, "a.log"));
   EXPECT_EQ(RunEntries(),
             (std::vector<std::string>{" \xDC" "berwachung Rechenprogramme Typ 2 (Fehlermeldungen)",
-                                      "  Bearbeiten Protokolldatei '" + P("e/a.log") + "'",
-                                      "  Bearbeiten Protokolldatei '" + P("e/b_morvasten.log") + "'",
-                                      "  Bearbeiten Protokolldatei '" + P("e/c.log") + "'",
-                                      "  Bearbeiten Protokolldatei '" + P("e/c.log") + "'",
-                                      "  Bearbeiten Protokolldatei '" + P("Quardelin/d.log") + "'"}));
+                                      Opened("e/a.log"),
+                                      Opened("e/b_morvasten.log"),
+                                      Opened("e/c.log"),
+                                      Opened("e/c.log"),
+                                      Opened("Quardelin/d.log")}));
 }
 
 TEST_F(ComputationProgramsTest, RuntimeDoesNothing) {

@@ -136,7 +136,7 @@ TEST_F(DailyClosingTest, RuntimeRunProtocol) {
   SetFiles({P("old.log"), P("dir.log"), P("b.log")});
   Run(CheckDailyClosingRuntime, "TAGESABSCHLUSS");
   EXPECT_EQ(RunEntries(), (std::vector<std::string>{
-                              header, "  Bearbeiten Protokolldatei '" + P("old.log") + "'",
+                              header, Opened("old.log"),
                               "   Protokolldatei '" + P("dir.log") +
                                   "' konnte nicht ge\xF6" "ffnet werden"}));
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.TXT"));
@@ -205,8 +205,8 @@ TEST_F(DailyClosingTest, ErrorRunEndsWithItsFile) {
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.TXT"));
   EXPECT_EQ(RunEntries(), (std::vector<std::string>{
                               " \xDC" "berwachung Tagesabschluss Typ 2 (Fehlermeldungen)",
-                              "  Bearbeiten Protokolldatei '" + P("tagab1.log") + "'",
-                              "  Bearbeiten Protokolldatei '" + P("tagab2.log") + "'"}));
+                              Opened("tagab1.log"),
+                              Opened("tagab2.log")}));
 }
 
 // The filtered passes find exactly what plain passes over every piece find.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,7 +13,6 @@
 namespace {
 
 using spktest::Text;
-using LineList = std::vector<std::string>;
 
 std::string Record(const std::string& text, const std::string& file = "lug.log") {
   return "LUG;2;;;;" + text + ";(gepr\xFC" "fte Datei: " + file + ")";
@@ -27,50 +25,28 @@ class PayrollTest : public spktest::MonitorTestBed {
   PayrollTest() : MonitorTestBed("", "2") {}
 };
 
-struct Case {
-  const char* name;
-  LineList lines;
-  std::vector<std::string> texts;  // field 6 of the findings
-};
-
 TEST_F(PayrollTest, LinesOfAFile) {
-  const std::vector<Case> cases = {
+  RunCases(CheckPayrollErrors, "LUG", "LuG-Fehler", "Lohn und Gehalt", "lug.log", {
       {"from the first line of today on, whatever the date",
        {"06.12.2026 Fehler von gestern", "Keine Stammkostenstelle ohne Datum",
         "07.12.2026 07:00:00 Start", "06.12.2026 Fehler nach heute", "  nicht geoeffnet: a.dat  ",
         "Lesefehler", "FEHLER gross", "Abbruch Lesen ohne Wort"},
-       {"06.12.2026 Fehler nach heute", "nicht geoeffnet: a.dat", "Lesefehler"}},
+       {Record("06.12.2026 Fehler nach heute"), Record("nicht geoeffnet: a.dat"), Record("Lesefehler")}},
       {"the first dated line is examined itself", {"x", "07.12.2026 Fehler; sofort"},
-       {"07.12.2026 Fehler\";\" sofort"}},
+       {Record("07.12.2026 Fehler\";\" sofort")}},
       {"no line of today", {"06.12.2026 Fehler", "Fehler Lesen"}, {}},
       {"read error before any program line", {"07.12.2026 Start", "Fehler Lesen Satz 4"},
-       {" - Fehler Lesen Satz 4"}},
+       {Record(" - Fehler Lesen Satz 4")}},
       {"read errors take the latest program line",
        {kProgram, "Abbruch Lesen: fehlerhafter Satz", "Lohnprogramm Akr 13; Lauf 2",
         "Fehler Lesen", "Fehler beim Schreiben"},
-       {kProgram + " - Abbruch Lesen: fehlerhafter Satz",
-        "Lohnprogramm Akr 13\";\" Lauf 2 - Fehler Lesen", "Fehler beim Schreiben"}},
+       {Record(kProgram + " - Abbruch Lesen: fehlerhafter Satz"),
+        Record("Lohnprogramm Akr 13\";\" Lauf 2 - Fehler Lesen"), Record("Fehler beim Schreiben")}},
       {"the program line with its own read error",
        {"07.12.2026 Lohnprogramm Akr 1 Fehler Lesen"},
-       {"07.12.2026 Lohnprogramm Akr 1 Fehler Lesen - 07.12.2026 Lohnprogramm Akr 1 Fehler Lesen"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    SetUp();
-    std::filesystem::remove(P("SPEKOLAR.TXT"));
-    dir_.Write("lug.log", Text(c.lines));
-    SetFiles({P("lug.log")});
-    Run(CheckPayrollErrors, "LUG");
-    std::vector<std::string> expected;
-    for (const std::string& t : c.texts) expected.push_back(Record(t));
-    EXPECT_EQ(Findings(), expected);
-    EXPECT_EQ(State().SectionFindingFlag, !expected.empty());
-    EXPECT_EQ(LastMessageDetail(), expected.empty() ? "" : expected.front());
-    if (!expected.empty()) {
-      EXPECT_STREQ(State().MessageBuffer.MsgTxt, "LuG-Fehler");
-      EXPECT_STREQ(State().MessageBuffer.MsgMod, "Lohn und Gehalt");
-    }
-  }
+       {Record("07.12.2026 Lohnprogramm Akr 1 Fehler Lesen - "
+               "07.12.2026 Lohnprogramm Akr 1 Fehler Lesen")}},
+  });
 }
 
 // Each file is looked at from its own first line of today; the program line
@@ -86,9 +62,9 @@ TEST_F(PayrollTest, FilesOfAPass) {
   EXPECT_EQ(LastMessageDetail(), Record("Fehler 1", "lug1.log"));
   EXPECT_EQ(RunEntries(),
             (std::vector<std::string>{" \xDC" "berwachung Lohn und Gehalt Typ 2 (Fehlermeldungen)",
-                                      "  Bearbeiten Protokolldatei '" + P("lug1.log") + "'",
-                                      "  Bearbeiten Protokolldatei '" + P("lug2.log") + "'",
-                                      "  Bearbeiten Protokolldatei '" + P("lug3.log") + "'"}));
+                                      Opened("lug1.log"),
+                                      Opened("lug2.log"),
+                                      Opened("lug3.log")}));
 }
 
 TEST_F(PayrollTest, RuntimeWritesItsHeaderOnly) {
