@@ -1,9 +1,9 @@
 // The keys of the monitor section being handled, and how each is read.
 //
-// One program-wide record, overwritten by each section in turn. Monitors read
-// their settings from it and may write defaults (MinLaufzeit, MaxLaufzeit)
-// and their working pattern (Datei) into it; a later monitor of the same
-// section sees those values.
+// One program-wide record, overwritten by each section in turn and handed by
+// the frame to the section's monitors. Monitors read their settings from it
+// and may write defaults (MinLaufzeit, MaxLaufzeit) and their working pattern
+// (Datei) into it; a later monitor of the same section sees those values.
 //
 // kMonitorSettingsKeys is the one list of a monitor section's keys: the pass
 // fills the record through it (ApplySetting), and --check takes from it the
