@@ -41,6 +41,14 @@ inline std::string FileField(const std::string& name) {
   return "(gepr\xFC" "fte Datei: " + name + ")";
 }
 
+// A finding record without its time stamp: section, monitor type, the
+// three limit fields (";;" when all are empty), field 6 and the checked file.
+inline std::string Record(const std::string& section, const std::string& type,
+                          const std::string& limits, const std::string& text,
+                          const std::string& file) {
+  return section + ";" + type + ";" + limits + ";" + text + ";" + FileField(file);
+}
+
 // One case of a table: the lines of the watched file and the records the
 // monitor writes for them (without their time stamp).
 struct FileCase {
@@ -102,6 +110,14 @@ class MonitorTestBed : public ::testing::Test {
   // The run protocol's entry for a file the monitor reads.
   std::string Opened(const std::string& name) const {
     return "  Bearbeiten Protokolldatei '" + P(name) + "'";
+  }
+  // The run protocol of a pass that writes `header` and then reads `files`
+  // in this order.
+  std::vector<std::string> Reads(const std::string& header,
+                                 std::initializer_list<std::string> files) const {
+    std::vector<std::string> entries{header};
+    for (const std::string& file : files) entries.push_back(Opened(file));
+    return entries;
   }
   std::string Stamp() { return platform::ProtocolStamp(clock_.Now()).str(); }
   // SPEKOLAR.log entries without their "dd.mm.yyyy hh:mm:ss - ".

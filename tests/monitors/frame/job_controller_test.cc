@@ -107,7 +107,7 @@ TEST_F(JobControllerTest, SlotsAndFiles) {
   // Slot 3 lies behind an empty slot 2.
   SetFiles({P("a.log"), "", P("c.log")});
   EXPECT_FALSE(Run(CheckJobControllerErrors, "JOBCONTROLLER"));
-  EXPECT_EQ(RunEntries(), (std::vector<std::string>{kHeader2, Opened("a.log")}));
+  EXPECT_EQ(RunEntries(), Reads(kHeader2, {"a.log"}));
   EXPECT_EQ(Findings().size(), 1u);
 
   // No match is reported and skipped; a directory ends the monitor.

@@ -21,7 +21,7 @@ const char* const kGroups[] = {"GRUPPE1", "GRUPPE2", "GRUPPE3", "GRUPPE4"};
 
 std::string Record(const std::string& section, const std::string& text,
                    const std::string& file = "g.log", const std::string& limits = ";") {
-  return section + ";2;" + limits + ";;" + text + ";(gepr\xFC" "fte Datei: " + file + ")";
+  return spktest::Record(section, "2", limits + ";", text, file);
 }
 
 class GroupMonitorsTest : public spktest::MonitorTestBed {

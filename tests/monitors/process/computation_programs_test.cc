@@ -31,7 +31,7 @@ LineList operator+(LineList a, const LineList& b) {
 }
 
 std::string Record(const std::string& text, const std::string& file) {
-  return "RECHENPROGRAMME;2;;;;" + text + ";(gepr\xFC" "fte Datei: " + file + ")";
+  return spktest::Record("RECHENPROGRAMME", "2", ";;", text, file);
 }
 const std::string kBlockFinding = "07.12.2026 22:15:03 - Satz gesperrt";
 
@@ -110,13 +110,8 @@ TEST_F(ComputationProgramsTest, BlockModeIsStickyWithinAnEntry) {
                             Record(line, "c.log"),           // its own entry starts in line mode
                             Record(kBlockFinding, "d.log")}));
   EXPECT_EQ(LastMessageDetail(), Record(line, "a.log"));
-  EXPECT_EQ(RunEntries(),
-            (std::vector<std::string>{" \xDC" "berwachung Rechenprogramme Typ 2 (Fehlermeldungen)",
-                                      Opened("e/a.log"),
-                                      Opened("e/b_morvasten.log"),
-                                      Opened("e/c.log"),
-                                      Opened("e/c.log"),
-                                      Opened("Quardelin/d.log")}));
+  EXPECT_EQ(RunEntries(), Reads(" \xDC" "berwachung Rechenprogramme Typ 2 (Fehlermeldungen)",
+                                {"e/a.log", "e/b_morvasten.log", "e/c.log", "e/c.log", "Quardelin/d.log"}));
 }
 
 TEST_F(ComputationProgramsTest, RuntimeDoesNothing) {

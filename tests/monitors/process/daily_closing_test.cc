@@ -15,7 +15,6 @@ namespace {
 
 using spktest::Text;
 
-const std::string kFile = "(gepr\xFC" "fte Datei: tagab.log)";
 const char kStart[] = "Tagesabschluss wird gestartet";
 const char kEnd[] = "Tagesabschluss beendet";
 
@@ -41,9 +40,11 @@ class DailyClosingTest : public spktest::MonitorTestBed {
 };
 
 std::string Runtime(const std::string& fields, const std::string& text) {
-  return "TAGESABSCHLUSS;1;" + fields + ";" + text + ";" + kFile;
+  return spktest::Record("TAGESABSCHLUSS", "1", fields, text, "tagab.log");
 }
-std::string Error(const std::string& text) { return "TAGESABSCHLUSS;2;;;;" + text + ";" + kFile; }
+std::string Error(const std::string& text) {
+  return spktest::Record("TAGESABSCHLUSS", "2", ";;", text, "tagab.log");
+}
 
 const std::string kUnder = " - Laufzeit unterschritten";
 const std::string kOver = " - Laufzeit \xFC" "berschritten";
@@ -114,9 +115,8 @@ TEST_F(DailyClosingTest, RuntimeRunsAcrossFiles) {
   dir_.Write("tagab2.log", Text({L("22:40:00", kEnd)}));
   SetFiles({P("tagab*.log")});
   Run(CheckDailyClosingRuntime, "TAGESABSCHLUSS");
-  EXPECT_EQ(Findings(), std::vector<std::string>{
-                            "TAGESABSCHLUSS;1;60;2100;2400;07.12.2026 22:40:00" + kOver +
-                            ";(gepr\xFC" "fte Datei: tagab2.log)"});
+  EXPECT_EQ(Findings(), std::vector<std::string>{spktest::Record("TAGESABSCHLUSS", "1", "60;2100;2400",
+                                                                 "07.12.2026 22:40:00" + kOver, "tagab2.log")});
 }
 
 TEST_F(DailyClosingTest, RuntimeRunProtocol) {
@@ -203,10 +203,8 @@ TEST_F(DailyClosingTest, ErrorRunEndsWithItsFile) {
   SetFiles({P("tagab*.log")});
   Run(CheckDailyClosingErrors, "TAGESABSCHLUSS");
   EXPECT_FALSE(dir_.Exists("SPEKOLAR.TXT"));
-  EXPECT_EQ(RunEntries(), (std::vector<std::string>{
-                              " \xDC" "berwachung Tagesabschluss Typ 2 (Fehlermeldungen)",
-                              Opened("tagab1.log"),
-                              Opened("tagab2.log")}));
+  EXPECT_EQ(RunEntries(), Reads(" \xDC" "berwachung Tagesabschluss Typ 2 (Fehlermeldungen)",
+                                {"tagab1.log", "tagab2.log"}));
 }
 
 // The filtered passes find exactly what plain passes over every piece find.

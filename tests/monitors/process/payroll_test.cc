@@ -15,7 +15,7 @@ namespace {
 using spktest::Text;
 
 std::string Record(const std::string& text, const std::string& file = "lug.log") {
-  return "LUG;2;;;;" + text + ";(gepr\xFC" "fte Datei: " + file + ")";
+  return spktest::Record("LUG", "2", ";;", text, file);
 }
 
 const std::string kProgram = "07.12.2026 08:00:00 Lohnprogramm Akr 12 gestartet";
@@ -60,11 +60,8 @@ TEST_F(PayrollTest, FilesOfAPass) {
   EXPECT_EQ(Findings(), (std::vector<std::string>{Record("Fehler 1", "lug1.log"),
                                                   Record(kProgram + " - Fehler Lesen 2", "lug2.log")}));
   EXPECT_EQ(LastMessageDetail(), Record("Fehler 1", "lug1.log"));
-  EXPECT_EQ(RunEntries(),
-            (std::vector<std::string>{" \xDC" "berwachung Lohn und Gehalt Typ 2 (Fehlermeldungen)",
-                                      Opened("lug1.log"),
-                                      Opened("lug2.log"),
-                                      Opened("lug3.log")}));
+  EXPECT_EQ(RunEntries(), Reads(" \xDC" "berwachung Lohn und Gehalt Typ 2 (Fehlermeldungen)",
+                                {"lug1.log", "lug2.log", "lug3.log"}));
 }
 
 TEST_F(PayrollTest, RuntimeWritesItsHeaderOnly) {

@@ -13,7 +13,6 @@
 namespace {
 
 using spktest::Dot;
-using spktest::FileField;
 using spktest::Hy;
 using spktest::Quoted;
 using spktest::Text;
@@ -28,10 +27,10 @@ std::string C(const std::string& hhmmss, const std::string& text) {
 }
 
 std::string Down(const std::string& text, const std::string& file) {
-  return "TERMINAL DOWNLOAD;2;;;;" + text + ";" + FileField(file);
+  return spktest::Record("TERMINAL DOWNLOAD", "2", ";;", text, file);
 }
 std::string Up(const std::string& text, const std::string& file) {
-  return "TERMINAL UPLOAD;2;;;;" + text + ";" + FileField(file);
+  return spktest::Record("TERMINAL UPLOAD", "2", ";;", text, file);
 }
 
 class TerminalErrorsTest : public spktest::TerminalTestBed {
@@ -181,9 +180,7 @@ TEST_F(TerminalErrorsTest, DownloadFormsAcrossFilesAndEntries) {
                 Down("T01 - " + odd + " - 07-12-2026 10:31:00 Fehler 1", "b.log"),
                 Down("T01 - 07.12.2026 09:00:01 - 07-12-2026 09:00:01 Fehler R", "q.log")}));
   EXPECT_EQ(LastMessageDetail(), Findings().front());
-  EXPECT_EQ(RunEntries(),
-            (std::vector<std::string>{kDownloadHeader, Opened("p.log"), Opened("e/a_termcommlog.log"),
-                                      Opened("e/b.log"), Opened("q.log")}));
+  EXPECT_EQ(RunEntries(), Reads(kDownloadHeader, {"p.log", "e/a_termcommlog.log", "e/b.log", "q.log"}));
 }
 
 // Matches come in the file system's order: a.log before the marked file in
@@ -207,8 +204,7 @@ TEST_F(TerminalErrorsTest, UploadFormsInMatchOrder) {
                 Up("  - 07.12.2026 09:00:00 - 07.12.2026 09:00:00 Fehler A2", "a.log"),
                 Up("T02 - 07.12.2026 10:00:00 - 07-12-2026 10:00:00 Error 1", "termupl_neu.log"),
                 Up("T02 - 07.12.2026 11:00:00 - 07.12.2026 11:00:00 Error 4", "b.log")}));
-  EXPECT_EQ(RunEntries(), (std::vector<std::string>{kUploadHeader, Opened("a.log"),
-                                                    Opened("termupl_neu.log"), Opened("b.log")}));
+  EXPECT_EQ(RunEntries(), Reads(kUploadHeader, {"a.log", "termupl_neu.log", "b.log"}));
 }
 
 // The filtered passes find exactly what plain passes over every piece find.

@@ -13,7 +13,6 @@
 namespace {
 
 using spktest::Dot;
-using spktest::FileField;
 using spktest::Hy;
 using spktest::kOver;
 using spktest::kUnder;
@@ -25,11 +24,11 @@ const char kUploadHeader[] = " \xDC" "berwachung Terminal Upload Typ 1 (Laufzeit
 
 std::string Down(const std::string& fields, const std::string& text,
                  const std::string& file = "dl.log") {
-  return "TERMINAL DOWNLOAD;1;" + fields + ";" + text + ";" + FileField(file);
+  return spktest::Record("TERMINAL DOWNLOAD", "1", fields, text, file);
 }
 std::string Up(const std::string& fields, const std::string& text,
                const std::string& file = "termupl_neu.log") {
-  return "TERMINAL UPLOAD;1;" + fields + ";" + text + ";" + FileField(file);
+  return spktest::Record("TERMINAL UPLOAD", "1", fields, text, file);
 }
 
 class TerminalRuntimeTest : public spktest::TerminalTestBed {
@@ -173,9 +172,7 @@ TEST_F(TerminalRuntimeTest, DownloadSkipsFromTheCommunicationLogOn) {
   EXPECT_EQ(Findings(), (std::vector<std::string>{
                             Down("60;1200;30", "  - 07.12.2026 10:00:30" + kUnder, "a.log"),
                             Down("60;1200;30", "  - 07.12.2026 10:00:30" + kUnder, "d.log")}));
-  EXPECT_EQ(RunEntries(),
-            (std::vector<std::string>{kDownloadHeader, Opened("e/a.log"), Opened("e/b_TermCommLog.log"),
-                                      Opened("e/c.log"), Opened("d.log")}));
+  EXPECT_EQ(RunEntries(), Reads(kDownloadHeader, {"e/a.log", "e/b_TermCommLog.log", "e/c.log", "d.log"}));
 }
 
 // Matches come in the file system's order: a.log before the marked file is
@@ -195,8 +192,7 @@ TEST_F(TerminalRuntimeTest, UploadReadsFromTheMarkedMatchOn) {
             (std::vector<std::string>{
                 Up("0;120;600", "  - 07.12.2026 10:10:00" + kOver, "termupl_neu.log"),
                 Up("0;120;300", "  - 07.12.2026 11:05:00" + kOver, "b.log")}));
-  EXPECT_EQ(RunEntries(), (std::vector<std::string>{kUploadHeader, Opened("a.log"),
-                                                    Opened("termupl_neu.log"), Opened("b.log")}));
+  EXPECT_EQ(RunEntries(), Reads(kUploadHeader, {"a.log", "termupl_neu.log", "b.log"}));
 }
 
 TEST_F(TerminalRuntimeTest, RunProtocol) {
