@@ -15,6 +15,8 @@
 // installation empties the two product tables and inserts one tenant.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -98,6 +100,23 @@ class Installation {
   std::string runUser_;
   std::string odbcIni_;  // ODBCINI of the runs when not the server's own
 };
+
+// Writes `ini` as the monitor configuration and runs one pass at
+// `fakeTime`: success when the pass ends with exit code 0, otherwise a
+// failure showing its standard error.
+inline ::testing::AssertionResult Passes(Installation& inst, const std::string& ini,
+                                         const std::string& fakeTime) {
+  inst.WriteConfig(ini);
+  const RunResult r = inst.Run(fakeTime);
+  if (r.exitCode == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "exit code " << r.exitCode << "\n" << r.err;
+}
+
+// SPEKOLAR.EML as a pass writes it: the tenant's and the configured
+// recipient's address lines, then `notifications`.
+inline std::string MailText(const std::string& notifications) {
+  return "mandant@example.org\nadmin@example.org\n" + notifications;
+}
 
 // The lines of `text` (split at LF, the last empty piece dropped).
 std::vector<std::string> Lines(const std::string& text);
