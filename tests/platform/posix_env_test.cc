@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,6 +34,11 @@ class PosixEnvTest : public ::testing::Test {
       if (c == '/') c = '\\';
     }
     return p;
+  }
+
+  // Creates empty files (folders created) below the folder.
+  void Touch(std::initializer_list<const char*> names) const {
+    for (const char* name : names) dir_.Write(name, "");
   }
 
   std::vector<std::string> Names(const std::vector<FoundFile>& found) {
@@ -72,12 +78,7 @@ TEST(WildcardMatchTest, FollowsTheWindowsRules) {
 }
 
 TEST_F(PosixEnvTest, FindFilesMatchesWithoutCaseSortedWithDirectories) {
-  dir_.Write("b.log", "");
-  dir_.Write("A.LOG", "");
-  dir_.Write("c.Log", "");
-  dir_.Write("a.log", "");
-  dir_.Write("d.txt", "");
-  dir_.Write("readme", "");
+  Touch({"b.log", "A.LOG", "c.Log", "a.log", "d.txt", "readme"});
   std::filesystem::create_directory(dir_ / "sub.log");
 
   EXPECT_EQ(Names(env_.FindFiles(Backslashed("*.log"))),
@@ -119,8 +120,7 @@ TEST_F(PosixEnvTest, FindFilesGivesAbsolutePathsWithDotsResolved) {
 }
 
 TEST_F(PosixEnvTest, FindFilesWithoutWildcardsFindsTheOneEntry) {
-  dir_.Write("Job.log", "");
-  dir_.Write("job.LOG", "");
+  Touch({"Job.log", "job.LOG"});
   std::filesystem::create_directory(dir_ / "folder");
 
   EXPECT_EQ(Names(env_.FindFiles(Backslashed("job.LOG"))), (std::vector<std::string>{"job.LOG"}));
@@ -133,11 +133,7 @@ TEST_F(PosixEnvTest, FindFilesWithoutWildcardsFindsTheOneEntry) {
 // the path meets the file system; a leading blank, an inner component,
 // "." and ".." stay, and a pattern keeps its trailing dot.
 TEST_F(PosixEnvTest, TrailingBlanksAndDotsOfTheLastComponentAreDropped) {
-  dir_.Write("a.log", "");
-  dir_.Write(" b.log", "");
-  dir_.Write("noext", "");
-  dir_.Write("n.txt", "");
-  dir_.Write("sub./c.log", "");
+  Touch({"a.log", " b.log", "noext", "n.txt", "sub./c.log"});
   struct Case {
     const char* path;
     const char* fsPath;

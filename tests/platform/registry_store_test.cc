@@ -188,6 +188,17 @@ class RegistryFunctions : public ::testing::Test {
   std::string store_path() const { return dir_ / "registry.reg"; }
   void WriteStore(const std::string& bytes) { dir_.Write("registry.reg", bytes); }
   std::string ReadStore() const { return dir_.Read("registry.reg"); }
+  // Creates the key `path` under HKEY_LOCAL_MACHINE with the rights to query
+  // and set values, and checks that it is new; nullptr when that fails.
+  static HKEY CreateNewKey(const char* path) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                              nullptr, &key, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    return key;
+  }
   // The key's number of values, through RegQueryInfoKeyA, which is to
   // return `result`.
   static DWORD ValueCount(HKEY key, LONG result = ERROR_SUCCESS) {
@@ -203,12 +214,8 @@ class RegistryFunctions : public ::testing::Test {
 };
 
 TEST_F(RegistryFunctions, CreateSetEnumerateThroughTheFile) {
-  HKEY key = nullptr;
-  DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\K\\P", 0, nullptr, 0,
-                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, &disposition),
-            ERROR_SUCCESS);
-  EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+  HKEY key = CreateNewKey("Software\\K\\P");
+  ASSERT_NE(key, nullptr);
   EXPECT_EQ(ReadStore(), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\K\\P]\r\n\r\n");
   ASSERT_EQ(RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\x"), 5),
             ERROR_SUCCESS);
@@ -228,7 +235,8 @@ TEST_F(RegistryFunctions, CreateSetEnumerateThroughTheFile) {
   EXPECT_EQ(values, 0u);
   HKEY sub = nullptr;
   ASSERT_EQ(RegOpenKeyExA(parent, "p", 0, KEY_QUERY_VALUE, &sub), ERROR_SUCCESS);
-  HKEY missing = reinterpret_cast<HKEY>(&disposition);
+  int somewhere = 0;
+  HKEY missing = reinterpret_cast<HKEY>(&somewhere);
   EXPECT_EQ(RegOpenKeyExA(parent, "Q", 0, KEY_QUERY_VALUE, &missing), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(missing, nullptr);
 
@@ -387,12 +395,8 @@ TEST_F(RegistryFunctions, WritesKeepEveryOtherByte) {
     std::filesystem::remove(store_path());
     std::filesystem::create_symlink(dir_ / "real/store.reg", store_path());
 
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\KORVANE\\PELDAVORN", 0, nullptr, 0,
-                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, &disposition),
-              ERROR_SUCCESS);
-    EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
+    HKEY key = CreateNewKey("Software\\KORVANE\\PELDAVORN");
+    ASSERT_NE(key, nullptr);
     const std::string created = before + encode({U"[HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN]", U""});
     EXPECT_EQ(dir_.Read("real/store.reg"), created);
     EXPECT_TRUE(std::filesystem::is_symlink(store_path()));
