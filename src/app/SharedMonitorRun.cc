@@ -1,0 +1,146 @@
+#include "app/SharedMonitorRun.h"
+
+#include <functional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "app/MonitorRun.h"
+#include "app/RunSequence.h"
+#include "platform/SharedReadEnv.h"
+#include "platform/Wildcard.h"
+#include "state/ProgramState.h"
+
+namespace {
+
+// Keeps what a monitor tells the observer, to be told again in pass order.
+class HeldEvents : public PassObserver {
+ public:
+  void FindingReported(const CString& record) override {
+    Hold([record](PassObserver& o) { o.FindingReported(record); });
+  }
+  void FileMissing(const CString& entry) override {
+    Hold([entry](PassObserver& o) { o.FileMissing(entry); });
+  }
+  void FileUnreadable(const CString& path) override {
+    Hold([path](PassObserver& o) { o.FileUnreadable(path); });
+  }
+  void RunMeasured(const MeasuredRun& run) override {
+    Hold([run](PassObserver& o) { o.RunMeasured(run); });
+  }
+  void TerminalNoAnswer(const CString& terminal) override {
+    Hold([terminal](PassObserver& o) { o.TerminalNoAnswer(terminal); });
+  }
+  void MessageStored(bool stored) override {
+    Hold([stored](PassObserver& o) { o.MessageStored(stored); });
+  }
+  void TellAgain(PassObserver& observer) {
+    for (const auto& event : events_) event(observer);
+    events_.clear();
+  }
+
+ private:
+  void Hold(std::function<void(PassObserver&)> event) { events_.push_back(std::move(event)); }
+  std::vector<std::function<void(PassObserver&)>> events_;
+};
+
+struct SectionRun {
+  CString upperName;
+  const SectionSpec* spec = nullptr;
+  MonitorSettingsRecord settings;
+  bool findingFlag = false;
+};
+
+struct MonitorTask {
+  size_t section = 0;
+  SectionFunction monitor = nullptr;
+  HeldEvents events;
+};
+
+// Whether a Datei pattern of the section could match a file the pass
+// itself writes: its last component against each of their names.
+bool MayReadPassFiles(const MonitorSettingsRecord& settings) {
+  for (const CString& entry : settings.Files) {
+    if (entry.IsEmpty()) continue;
+    const std::string_view path = entry.view();
+    const size_t slash = path.find_last_of("\\/");
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    for (const char* own : kPassFileNames) {
+      if (platform::WildcardMatch(name, own)) return true;
+    }
+    for (const char* own : kPassGenerationNames) {
+      if (platform::WildcardMatch(name, own)) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogue) {
+  ProgramState& state = State();
+  std::vector<SectionRun> sections;
+  bool mayReadPassFiles = false;
+  ForEachMonitorSection(ini, [&](const CString& name) {
+    SectionRun run;
+    run.upperName = name;
+    run.upperName.MakeUpper();
+    run.spec = FindSection(run.upperName.view(), catalogue);
+    if (run.spec == nullptr) return;
+    run.settings = state.MonitorSettings;
+    mayReadPassFiles = mayReadPassFiles || (run.spec->handler == nullptr && MayReadPassFiles(run.settings));
+    sections.push_back(std::move(run));
+  });
+  if (mayReadPassFiles) {
+    for (SectionRun& run : sections) {
+      state.MonitorSettings = std::move(run.settings);
+      DispatchSection(run.upperName, catalogue);
+    }
+    return;
+  }
+
+  // The monitors of the frame's sections, type 1 before type 2 as the
+  // section handler runs them.
+  std::vector<MonitorTask> tasks;
+  for (size_t i = 0; i < sections.size(); ++i) {
+    const SectionRun& run = sections[i];
+    if (run.spec->handler != nullptr) continue;
+    if (!run.settings.Typ1.IsEmpty() && run.spec->type1 != nullptr) tasks.push_back({i, run.spec->type1, {}});
+    if (!run.settings.Typ2.IsEmpty() && run.spec->type2 != nullptr) tasks.push_back({i, run.spec->type2, {}});
+  }
+  PassObserver* const observer = state.Observer;
+  {
+    platform::SharedReadEnv shared(platform::GetEnv());
+    platform::ScopedEnv scope(&shared);
+    std::vector<std::function<void()>> bodies;
+    for (const MonitorTask& task : tasks) {
+      const SectionRun& run = sections[task.section];
+      bodies.push_back([&run, &task]() { task.monitor(*run.spec, run.upperName); });
+    }
+    // Swapping puts the task's slice in place and, done again, takes it out.
+    shared.baton().Run(std::move(bodies), [&](size_t index, bool entering) {
+      MonitorTask& task = tasks[index];
+      SectionRun& run = sections[task.section];
+      std::swap(state.MonitorSettings, run.settings);
+      std::swap(state.SectionFindingFlag, run.findingFlag);
+      state.Observer = entering && observer != nullptr ? &task.events : observer;
+    });
+  }
+
+  size_t next = 0;
+  for (size_t i = 0; i < sections.size(); ++i) {
+    SectionRun& run = sections[i];
+    state.MonitorSettings = std::move(run.settings);
+    if (observer != nullptr) observer->SectionBegins(run.upperName);
+    if (run.spec->handler != nullptr) {
+      run.spec->handler(*run.spec, run.upperName);
+    } else {
+      for (; next < tasks.size() && tasks[next].section == i; ++next) {
+        if (observer != nullptr) tasks[next].events.TellAgain(*observer);
+      }
+      state.SectionFindingFlag = run.findingFlag;
+      if (run.findingFlag) ReportSectionResult(run.spec->monitorName, run.spec->errorTitle);
+    }
+    if (observer != nullptr) observer->SectionEnds(run.upperName);
+  }
+}
