@@ -1,0 +1,119 @@
+#include "platform/SharedReadEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/ChunkedFile.h"
+#include "support/MemoryEnv.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+using platform::SharedReadEnv;
+using spktest::ChunkedFile;
+using spktest::CountingEnv;
+using spktest::MemoryEnv;
+
+const size_t kBlock = SharedReadEnv::kBlockBytes;
+
+// Hands its files out in short reads, failing at `failAt`.
+class ShortReadsEnv : public MemoryEnv {
+ public:
+  size_t failAt = SIZE_MAX;
+  platform::Status OpenForRead(const CString& path, std::unique_ptr<platform::ReadableFile>* out) override {
+    auto it = files.find(path.str());
+    if (it == files.end()) return platform::Status::kNotFound;
+    *out = std::make_unique<ChunkedFile>(it->second, 5000, failAt);
+    return platform::Status::kOk;
+  }
+};
+
+struct Reading {
+  std::string bytes;
+  long last = 0;  // the result of the read that ended it: 0 or -1
+};
+
+Reading ReadAll(platform::Env& env, const char* path, size_t pace) {
+  Reading r;
+  std::unique_ptr<platform::ReadableFile> file;
+  if (env.OpenForRead(path, &file) != platform::Status::kOk) return {"<not opened>", -1};
+  std::string buffer(pace, '\0');
+  while ((r.last = file->Read(buffer.data(), pace)) > 0) r.bytes.append(buffer.data(), r.last);
+  return r;
+}
+
+std::string Pattern(size_t size, int seed) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed * 7 + i / 977) & 0xFF);
+  return bytes;
+}
+
+// Tasks read file A at their own pace; a late one first reads file B to
+// its end, by which time the others have passed A's first block.
+TEST(SharedReadEnvTest, EveryReaderGetsTheWholeFileAndReadersTogetherReadItOnce) {
+  struct Task {
+    bool late;
+    size_t pace;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Task> tasks;
+    int readsOfA;  // how often A is read from the target
+  } cases[] = {
+      {"one reader", {{false, 4096}}, 1},
+      {"paces below, at and above the block", {{false, 7}, {false, kBlock}, {false, 3 * kBlock + 5}}, 1},
+      {"a late reader reads the file again", {{false, 4096}, {true, 4096}}, 2},
+      {"late readers share their read", {{false, 4096}, {true, 999}, {true, 2 * kBlock}}, 2},
+  };
+  ShortReadsEnv memory;
+  memory.files["A"] = Pattern(5 * kBlock + 123, 1);
+  memory.files["B"] = Pattern(3 * kBlock, 2);
+  for (const Case& c : cases) {
+    CountingEnv counting(&memory);
+    SharedReadEnv shared(&counting);
+    std::vector<Reading> got(c.tasks.size());
+    std::vector<std::function<void()>> tasks;
+    bool anyLate = false;
+    for (size_t i = 0; i < c.tasks.size(); ++i) {
+      const Task task = c.tasks[i];
+      anyLate = anyLate || task.late;
+      tasks.push_back([&, i, task] {
+        if (task.late) {
+          EXPECT_TRUE(ReadAll(shared, "B", 4096).bytes == memory.files["B"]) << c.what;
+        }
+        got[i] = ReadAll(shared, "A", task.pace);
+      });
+    }
+    shared.baton().Run(std::move(tasks));
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_TRUE(got[i].bytes == memory.files["A"] && got[i].last == 0) << c.what << ", reader " << i;
+    }
+    const int64_t expected = c.readsOfA * static_cast<int64_t>(memory.files["A"].size()) +
+                             (anyLate ? static_cast<int64_t>(memory.files["B"].size()) : 0);
+    EXPECT_EQ(counting.bytesRead, expected) << c.what;
+  }
+}
+
+// A read error reaches every reader at the same place; a reader outside
+// the tasks reads its blocks itself.
+TEST(SharedReadEnvTest, ReadErrorReachesEveryReaderAndReadersOutsideTasksReadAlone) {
+  ShortReadsEnv memory;
+  memory.files["A"] = Pattern(2 * kBlock, 3);
+  memory.failAt = kBlock + 10;
+  SharedReadEnv shared(&memory);
+  Reading got[2];
+  shared.baton().Run({[&] { got[0] = ReadAll(shared, "A", 100); }, [&] { got[1] = ReadAll(shared, "A", 4096); }});
+  for (const Reading& r : got) {
+    EXPECT_TRUE(r.bytes == memory.files["A"].substr(0, memory.failAt)) << r.bytes.size();
+    EXPECT_EQ(r.last, -1);
+  }
+  memory.failAt = SIZE_MAX;
+  const Reading alone = ReadAll(shared, "A", 1000);
+  EXPECT_TRUE(alone.bytes == memory.files["A"] && alone.last == 0) << alone.bytes.size();
+}
+
+}  // namespace
