@@ -27,6 +27,7 @@ void TaskBaton::Run(std::vector<std::function<void()>> tasks, SwitchHook onSwitc
 #endif
   onSwitch_ = std::move(onSwitch);
   states_.assign(tasks.size(), TaskState::kReady);
+  turns_ = std::make_unique<std::condition_variable[]>(tasks.size());
   holder_ = 0;
   if (onSwitch_) onSwitch_(0, true);
 
@@ -48,11 +49,12 @@ void TaskBaton::Run(std::vector<std::function<void()>> tasks, SwitchHook onSwitc
   }
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    turn_.wait(lock, [this] { return holder_ == kNobody; });
+    ended_.wait(lock, [this] { return holder_ == kNobody; });
   }
   for (std::thread& thread : threads) thread.join();
   onSwitch_ = nullptr;
   states_.clear();
+  turns_.reset();
 }
 
 void TaskBaton::Stall() {
@@ -68,7 +70,7 @@ void TaskBaton::Stall() {
 }
 
 void TaskBaton::WaitForTurn(std::unique_lock<std::mutex>& lock, size_t task) {
-  turn_.wait(lock, [this, task] { return holder_ == task; });
+  turns_[task].wait(lock, [this, task] { return holder_ == task; });
 }
 
 void TaskBaton::HandOver() {
@@ -90,8 +92,12 @@ void TaskBaton::HandOver() {
     if (stalled && idle_) idle_();
   }
   holder_ = next;
-  if (next != kNobody && onSwitch_) onSwitch_(next, true);
-  turn_.notify_all();
+  if (next == kNobody) {
+    ended_.notify_one();
+    return;
+  }
+  if (onSwitch_) onSwitch_(next, true);
+  turns_[next].notify_one();
 }
 
 }  // namespace platform

@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -56,7 +57,10 @@ class TaskBaton {
   std::function<void()> idle_;
   SwitchHook onSwitch_;
   std::mutex mutex_;
-  std::condition_variable turn_;
+  // One per task, so that a hand-over wakes only the task that takes the
+  // baton; `ended_` wakes Run when the last task has ended.
+  std::unique_ptr<std::condition_variable[]> turns_;
+  std::condition_variable ended_;
   std::vector<TaskState> states_;
   size_t holder_ = kNobody;
 };
