@@ -53,7 +53,8 @@ std::string Pattern(size_t size, int seed) {
 }
 
 // Tasks read file A at their own pace; a late one first reads file B to
-// its end, by which time the others have passed A's first block.
+// its end, by which time the others have passed A's first block. With
+// `failAt`, the target's reads of A fail there.
 TEST(SharedReadEnvTest, EveryReaderGetsTheWholeFileAndReadersTogetherReadItOnce) {
   struct Task {
     bool late;
@@ -63,16 +64,20 @@ TEST(SharedReadEnvTest, EveryReaderGetsTheWholeFileAndReadersTogetherReadItOnce)
     const char* what;
     std::vector<Task> tasks;
     int readsOfA;  // how often A is read from the target
+    size_t failAt = SIZE_MAX;
   } cases[] = {
       {"one reader", {{false, 4096}}, 1},
       {"paces below, at and above the block", {{false, 7}, {false, kBlock}, {false, 3 * kBlock + 5}}, 1},
       {"a late reader reads the file again", {{false, 4096}, {true, 4096}}, 2},
       {"late readers share their read", {{false, 4096}, {true, 999}, {true, 2 * kBlock}}, 2},
+      {"a read error reaches every reader", {{false, 100}, {false, 4096}}, 1, kBlock + 10},
   };
   ShortReadsEnv memory;
-  memory.files["A"] = Pattern(5 * kBlock + 123, 1);
   memory.files["B"] = Pattern(3 * kBlock, 2);
   for (const Case& c : cases) {
+    memory.files["A"] = Pattern(5 * kBlock + 123, 1);
+    memory.failAt = c.failAt;
+    const std::string a = memory.files["A"].substr(0, c.failAt);
     CountingEnv counting(&memory);
     SharedReadEnv shared(&counting);
     std::vector<Reading> got(c.tasks.size());
@@ -82,38 +87,19 @@ TEST(SharedReadEnvTest, EveryReaderGetsTheWholeFileAndReadersTogetherReadItOnce)
       const Task task = c.tasks[i];
       anyLate = anyLate || task.late;
       tasks.push_back([&, i, task] {
-        if (task.late) {
-          EXPECT_TRUE(ReadAll(shared, "B", 4096).bytes == memory.files["B"]) << c.what;
-        }
+        if (task.late) got[i] = ReadAll(shared, "B", 4096);
+        if (task.late && got[i].bytes != memory.files["B"]) return;
         got[i] = ReadAll(shared, "A", task.pace);
       });
     }
     shared.baton().Run(std::move(tasks));
     for (size_t i = 0; i < got.size(); ++i) {
-      EXPECT_TRUE(got[i].bytes == memory.files["A"] && got[i].last == 0) << c.what << ", reader " << i;
+      EXPECT_TRUE(got[i].bytes == a && got[i].last == (c.failAt == SIZE_MAX ? 0 : -1)) << c.what << ", " << i;
     }
-    const int64_t expected = c.readsOfA * static_cast<int64_t>(memory.files["A"].size()) +
+    const int64_t expected = c.readsOfA * static_cast<int64_t>(a.size()) +
                              (anyLate ? static_cast<int64_t>(memory.files["B"].size()) : 0);
     EXPECT_EQ(counting.bytesRead, expected) << c.what;
   }
-}
-
-// A read error reaches every reader at the same place; a reader outside
-// the tasks reads its blocks itself.
-TEST(SharedReadEnvTest, ReadErrorReachesEveryReaderAndReadersOutsideTasksReadAlone) {
-  ShortReadsEnv memory;
-  memory.files["A"] = Pattern(2 * kBlock, 3);
-  memory.failAt = kBlock + 10;
-  SharedReadEnv shared(&memory);
-  Reading got[2];
-  shared.baton().Run({[&] { got[0] = ReadAll(shared, "A", 100); }, [&] { got[1] = ReadAll(shared, "A", 4096); }});
-  for (const Reading& r : got) {
-    EXPECT_TRUE(r.bytes == memory.files["A"].substr(0, memory.failAt)) << r.bytes.size();
-    EXPECT_EQ(r.last, -1);
-  }
-  memory.failAt = SIZE_MAX;
-  const Reading alone = ReadAll(shared, "A", 1000);
-  EXPECT_TRUE(alone.bytes == memory.files["A"] && alone.last == 0) << alone.bytes.size();
 }
 
 }  // namespace
