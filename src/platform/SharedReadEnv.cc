@@ -47,7 +47,14 @@ class SharedReadEnv::Reader : public ReadableFile {
 void SharedReadEnv::SharedFile::ReadNextBlock() {
   waited = false;
   if (ended || failed) return;
-  std::string block(kBlockBytes, '\0');
+  // A dropped block's memory is used again: a fresh one would be mapped,
+  // filled with zeros and given back to the system for every block.
+  std::string block;
+  if (!spare.empty()) {
+    block = std::move(spare.back());
+    spare.pop_back();
+  }
+  block.resize(kBlockBytes);
   const long count = source->Read(block.data(), block.size());
   if (count < 0) {
     failed = true;
@@ -63,6 +70,7 @@ void SharedReadEnv::SharedFile::DropPassedBlocks() {
   int64_t slowest = firstBlock + static_cast<int64_t>(blocks.size());
   for (const Reader* reader : readers) slowest = std::min(slowest, reader->block());
   while (firstBlock < slowest) {
+    if (spare.size() < 2) spare.push_back(std::move(blocks.front()));
     blocks.pop_front();
     ++firstBlock;
   }

@@ -30,7 +30,7 @@ namespace platform {
 class SharedReadEnv : public EnvWrapper {
  public:
   // The size of the blocks read from the target.
-  static constexpr size_t kBlockBytes = 64 * 1024;
+  static constexpr size_t kBlockBytes = 256 * 1024;
 
   // `target` is not owned and must outlive this object and every file
   // opened through it.
@@ -50,6 +50,7 @@ class SharedReadEnv : public EnvWrapper {
     CString path;
     std::unique_ptr<ReadableFile> source;
     std::deque<std::string> blocks;  // the blocks still held, in file order
+    std::vector<std::string> spare;  // dropped blocks, to be read into again
     int64_t firstBlock = 0;          // index of blocks.front()
     bool ended = false;              // the target gave 0: end of file
     bool failed = false;             // the target gave -1
