@@ -49,12 +49,15 @@ struct SectionRun {
   const SectionSpec* spec = nullptr;
   MonitorSettingsRecord settings;
   bool findingFlag = false;
+  bool begun = false;  // the observer has heard SectionBegins
 };
 
 struct MonitorTask {
   size_t section = 0;
   SectionFunction monitor = nullptr;
   HeldEvents events;
+  bool direct = false;  // its events go to the observer as they come
+  bool ended = false;
 };
 
 // Whether a Datei pattern of the section could match a file the pass
@@ -105,42 +108,85 @@ void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogu
   for (size_t i = 0; i < sections.size(); ++i) {
     const SectionRun& run = sections[i];
     if (run.spec->handler != nullptr) continue;
-    if (!run.settings.Typ1.IsEmpty() && run.spec->type1 != nullptr) tasks.push_back({i, run.spec->type1, {}});
-    if (!run.settings.Typ2.IsEmpty() && run.spec->type2 != nullptr) tasks.push_back({i, run.spec->type2, {}});
+    for (const SectionFunction monitor : {run.settings.Typ1.IsEmpty() ? nullptr : run.spec->type1,
+                                          run.settings.Typ2.IsEmpty() ? nullptr : run.spec->type2}) {
+      if (monitor == nullptr) continue;
+      tasks.emplace_back();
+      tasks.back().section = i;
+      tasks.back().monitor = monitor;
+    }
   }
+
+  // The sections are finished in file order: `finished` is the next one,
+  // `told` the first of its tasks whose held events the observer has not
+  // heard. The first task that has not ended there tells its events as
+  // they come; the others hold theirs until it is their turn.
   PassObserver* const observer = state.Observer;
+  size_t finished = 0, told = 0;
+  auto begin = [&](SectionRun& run) {
+    if (observer != nullptr && !run.begun) observer->SectionBegins(run.upperName);
+    run.begun = true;
+  };
+  // Tells the held events of the finished section's tasks up to the first
+  // that has not ended, which tells its own from now on; true when all
+  // have ended.
+  auto tellEnded = [&]() {
+    for (; told < tasks.size() && tasks[told].section == finished; ++told) {
+      if (observer != nullptr) tasks[told].events.TellAgain(*observer);
+      tasks[told].direct = true;
+      if (!tasks[told].ended) return false;
+    }
+    return true;
+  };
+  // The section's report and end, with its settings in place.
+  auto end = [&](SectionRun& run) {
+    if (run.spec->handler != nullptr) {
+      run.spec->handler(*run.spec, run.upperName);
+    } else {
+      state.SectionFindingFlag = run.findingFlag;
+      if (run.findingFlag) ReportSectionResult(run.spec->monitorName, run.spec->errorTitle);
+    }
+    if (observer != nullptr) observer->SectionEnds(run.upperName);
+  };
   {
     platform::SharedReadEnv shared(platform::GetEnv());
     platform::ScopedEnv scope(&shared);
     std::vector<std::function<void()>> bodies;
-    for (const MonitorTask& task : tasks) {
+    for (MonitorTask& task : tasks) {
       const SectionRun& run = sections[task.section];
-      bodies.push_back([&run, &task]() { task.monitor(*run.spec, run.upperName); });
+      bodies.push_back([&run, &task]() {
+        task.monitor(*run.spec, run.upperName);
+        task.ended = true;
+      });
     }
-    // Swapping puts the task's slice in place and, done again, takes it out.
+    // Swapping puts the task's slice in place and, done again, takes it
+    // out. Between two turns the sections whose tasks have all ended are
+    // finished, up to the first section with its own handler, which runs
+    // only once no task is left.
     shared.baton().Run(std::move(bodies), [&](size_t index, bool entering) {
       MonitorTask& task = tasks[index];
       SectionRun& run = sections[task.section];
       std::swap(state.MonitorSettings, run.settings);
       std::swap(state.SectionFindingFlag, run.findingFlag);
-      state.Observer = entering && observer != nullptr ? &task.events : observer;
+      state.Observer = entering && !task.direct && observer != nullptr ? &task.events : observer;
+      if (entering) return;
+      while (finished < sections.size() && sections[finished].spec->handler == nullptr) {
+        SectionRun& next = sections[finished];
+        begin(next);
+        if (!tellEnded()) return;
+        std::swap(state.MonitorSettings, next.settings);
+        end(next);
+        std::swap(state.MonitorSettings, next.settings);
+        ++finished;
+      }
     });
   }
 
-  size_t next = 0;
-  for (size_t i = 0; i < sections.size(); ++i) {
-    SectionRun& run = sections[i];
+  for (; finished < sections.size(); ++finished) {
+    SectionRun& run = sections[finished];
     state.MonitorSettings = std::move(run.settings);
-    if (observer != nullptr) observer->SectionBegins(run.upperName);
-    if (run.spec->handler != nullptr) {
-      run.spec->handler(*run.spec, run.upperName);
-    } else {
-      for (; next < tasks.size() && tasks[next].section == i; ++next) {
-        if (observer != nullptr) tasks[next].events.TellAgain(*observer);
-      }
-      state.SectionFindingFlag = run.findingFlag;
-      if (run.findingFlag) ReportSectionResult(run.spec->monitorName, run.spec->errorTitle);
-    }
-    if (observer != nullptr) observer->SectionEnds(run.upperName);
+    begin(run);
+    tellEnded();
+    end(run);
   }
 }

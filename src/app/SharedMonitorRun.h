@@ -9,14 +9,18 @@
 // file, so the readers of a file move through it together. At every turn
 // the task's slice of the program-wide state is put in place: its section's
 // MonitorSettings and SectionFindingFlag (shared by the section's two
-// monitors, as in a plain pass) and an observer that keeps its events.
-// When all tasks have ended, the sections are finished in file order as a
-// plain pass finishes them: the observer hears the section's begin, its
-// monitors' events in the order of a plain pass, its own handler's run
-// (LAUFWERK runs only here), its report (notification line, section
-// message) and its end. The observer therefore hears exactly what it
-// hears from RunMonitors; the entries the pass writes to its own files come
-// in another order.
+// monitors, as in a plain pass) and its observer. The sections are
+// finished in file order as a plain pass finishes them: the observer hears
+// the section's begin, its monitors' events in the order of a plain pass,
+// its report (notification line, section message) and its end. A section
+// is finished between two turns once its monitors have ended and the
+// sections before it are finished; the first monitor that has not ended in
+// the next section then tells the observer its events as they come, while
+// the monitors after it keep theirs until their turn. A section with its
+// own handler (LAUFWERK) and those after it are finished when no task is
+// left. The observer therefore hears exactly what it hears from
+// RunMonitors; the entries the pass writes to its own files come in another
+// order.
 //
 // A monitor that could read the pass's own files (a Datei pattern that
 // matches SPEKOLAR.log, say) would see them at another point of the pass:
