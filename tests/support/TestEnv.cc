@@ -154,30 +154,4 @@ bool FaultInjectionEnv::IsWritable(const CString& path) {
   return EnvWrapper::IsWritable(path);
 }
 
-namespace {
-
-class CountedFile : public platform::ReadableFile {
- public:
-  CountedFile(std::unique_ptr<platform::ReadableFile> file, int64_t* bytes)
-      : file_(std::move(file)), bytes_(bytes) {}
-  long Read(char* buf, size_t n) override {
-    const long count = file_->Read(buf, n);
-    if (count > 0) *bytes_ += count;
-    return count;
-  }
-
- private:
-  std::unique_ptr<platform::ReadableFile> file_;
-  int64_t* bytes_;
-};
-
-}  // namespace
-
-platform::Status CountingEnv::OpenForRead(const CString& path, std::unique_ptr<platform::ReadableFile>* out) {
-  std::unique_ptr<platform::ReadableFile> file;
-  const platform::Status status = EnvWrapper::OpenForRead(path, &file);
-  if (status == platform::Status::kOk) *out = std::make_unique<CountedFile>(std::move(file), &bytesRead);
-  return status;
-}
-
 }  // namespace spktest

@@ -38,8 +38,8 @@ class FixedClockEnv : public EnvWrapper {
 };
 
 // Forwards to a target Env (the default one unless given) and counts the
-// whole-file reads and the bytes read from files opened for reading: for
-// tests that an input is read once per pass.
+// whole-file reads and the opens for reading: for tests that an input is
+// read once per pass.
 class CountingEnv : public EnvWrapper {
  public:
   explicit CountingEnv(platform::Env* target = platform::DefaultEnv()) : EnvWrapper(target) {}
@@ -47,9 +47,12 @@ class CountingEnv : public EnvWrapper {
     ++reads;
     return EnvWrapper::ReadWholeFile(path, out);
   }
-  platform::Status OpenForRead(const CString& path, std::unique_ptr<platform::ReadableFile>* out) override;
+  platform::Status OpenForRead(const CString& path, std::unique_ptr<platform::ReadableFile>* out) override {
+    ++opens;
+    return EnvWrapper::OpenForRead(path, out);
+  }
   int reads = 0;
-  int64_t bytesRead = 0;
+  int opens = 0;
 };
 
 // Forwards to a target Env (the default one unless given) but fails on
