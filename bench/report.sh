@@ -8,8 +8,11 @@
 # once and `spekolar --report --days 1 --to DAY` for each of the 30 days
 # (one pass each, as a `--dry-run --date DAY` would run it, without its
 # database round trips), and prints wall seconds and peak RSS of both and
-# the number of runs the report listed. The report needs no database, so
-# neither does this benchmark. Default binary: build/spekolar.
+# the number of runs the report listed, and (with strace) the bytes one
+# day's pass reads against the size of the protocols: the sections' two
+# monitors share one read of their file, so about once the size. The
+# report needs no database, so neither does this benchmark. Default
+# binary: build/spekolar.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -57,3 +60,12 @@ for d in $(seq -w 1 30); do
   [ "$rss" -gt "$peak" ] && peak=$rss
 done
 echo "30 single passes:  ${total} s, peak RSS $((peak / 1024)) MiB"
+
+if command -v strace >/dev/null; then
+  strace -f -e trace=read -o "$work/reads" "$bin" --report --days 1 --to 2026-11-15 --format csv \
+    "$work/peldavorn.ini" >/dev/null 2>&1
+  read_bytes=$(awk -F'= ' '/^[0-9]+ +read\(/ && $NF + 0 > 0 { sum += $NF } END { printf "%d", sum }' "$work/reads")
+  size=$(($(stat -c %s "$work/logs/closing.log") + $(stat -c %s "$work/logs/download.log")))
+  echo "one day's pass read $((read_bytes / 1048576)) MiB of $((size / 1048576)) MiB of protocols" \
+       "($(echo "scale=2; $read_bytes / $size" | bc) times their size)"
+fi

@@ -1,5 +1,6 @@
 #include "app/MonitorRun.h"
 
+#include <functional>
 #include <vector>
 
 #include "state/ProgramState.h"
@@ -7,6 +8,10 @@
 const char kDefaultMailRecipient[] = "support@korvane.de";
 
 void RunMonitors(IniFile& ini, std::span<const SectionSpec> catalogue) {
+  ForEachMonitorSection(ini, [catalogue](const CString& name) { DispatchSection(name, catalogue); });
+}
+
+void ForEachMonitorSection(IniFile& ini, const std::function<void(const CString& name)>& run) {
   std::vector<CString> names;
   ini.GetSectionNames(names);
   State().MailRecipient = ini.GetString("SPEKOLAR", "E-Mail", kDefaultMailRecipient);
@@ -14,7 +19,7 @@ void RunMonitors(IniFile& ini, std::span<const SectionSpec> catalogue) {
     CString upper = names[i];
     upper.MakeUpper();
     if (upper == "SPEKOLAR") continue;  // holds no monitor
-    if (ReadMonitorSettings(ini, names[i])) DispatchSection(names[i], catalogue);
+    if (ReadMonitorSettings(ini, names[i])) run(names[i]);
   }
 }
 

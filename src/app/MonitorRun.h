@@ -8,6 +8,7 @@
 // skipped silently.
 #pragma once
 
+#include <functional>
 #include <span>
 
 #include "app/SectionCatalogue.h"
@@ -18,6 +19,11 @@
 extern const char kDefaultMailRecipient[];
 
 void RunMonitors(IniFile& ini, std::span<const SectionSpec> catalogue = SectionCatalogue());
+
+// The walk of RunMonitors: reads the mail recipient, then calls `run` with
+// the name of each section (but SPEKOLAR) that has content, in file order,
+// its settings in State().MonitorSettings.
+void ForEachMonitorSection(IniFile& ini, const std::function<void(const CString& name)>& run);
 
 // Fills State().MonitorSettings from the section as written in the file,
 // every key of kMonitorSettingsKeys. True when a key that counts as content

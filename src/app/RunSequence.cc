@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/MonitorRun.h"
+#include "app/SharedMonitorRun.h"
 #include "config/InstallationPath.h"
 #include "config/IniFile.h"
 #include "db/DbSession.h"
@@ -370,7 +371,11 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
         refusedLinks->push_back(statePath);
       }
     }
-    RunMonitors(ini);
+    if (options.sharedReads) {
+      RunMonitorsSharingReads(ini);
+    } else {
+      RunMonitors(ini);
+    }
     exitCode = 0;
   }
 

@@ -58,9 +58,22 @@ struct RunOptions {
   // row); for the report of past days, which keeps the message rows in
   // memory anyway and needs none of the database's values.
   bool database = true;
+  // Run the monitors of all sections side by side, each file they share
+  // read once (RunMonitorsSharingReads), for the report of past days: the
+  // observer hears what it hears from a plain pass, but the entries the
+  // pass writes come in another order.
+  bool sharedReads = false;
 };
 
 inline constexpr char kReportedFileName[] = "SPEKOLAR.GEMELDET";
+
+// The files a pass writes in the log directory, and the generations it
+// moves them to (with the state of --new-only passes, replaced whole).
+inline constexpr const char* kPassFileNames[] = {"SPEKOLAR.log", "SPEKOLAR.TXT", "SPEKOLAR.NRT",
+                                                 "SPEKOLAR.EML", "SPEKOLAR.LCK"};
+inline constexpr const char* kPassGenerationNames[] = {"SPEKOLAR.old", "SPEKOLAR.TXT.old",
+                                                       "SPEKOLAR.NRT_Old", "SPEKOLAR.EML_Old",
+                                                       kReportedFileName};
 
 // Runs one pass. `installation` is the program-wide object built at start-up.
 // Returns the process exit code.

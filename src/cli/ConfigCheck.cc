@@ -185,12 +185,8 @@ void Checker::LogDirectory() {
     Error("log directory " + logDirectory_ + ": not a folder");
     return;
   }
-  // The files a pass writes, and the generations it moves them to (and the
-  // state of --new-only passes, replaced whole).
-  const char* const written[] = {"SPEKOLAR.log", "SPEKOLAR.TXT", "SPEKOLAR.NRT", "SPEKOLAR.EML",
-                                 "SPEKOLAR.LCK"};
-  const char* const generations[] = {"SPEKOLAR.old", "SPEKOLAR.TXT.old", "SPEKOLAR.NRT_Old",
-                                     "SPEKOLAR.EML_Old", kReportedFileName};
+  const auto& written = kPassFileNames;
+  const auto& generations = kPassGenerationNames;
   auto add = [](CString* list, const char* name) {
     *list += CString(list->IsEmpty() ? "" : ", ") + name;
   };

@@ -588,6 +588,8 @@ int RunReport(const ProgramOptions& options, char* programName, std::FILE* out, 
     runOptions.errors = day == 0 ? err : nullptr;
     runOptions.saveReported = false;
     runOptions.database = false;
+    // Sections that name the same protocol read it once a day.
+    runOptions.sharedReads = true;
     char* argv[] = {programName, argument.data(), nullptr};
     InstallationPath installation;
     const int exitCode = RunSpekolar(2, argv, installation, runOptions);

@@ -8,7 +8,9 @@
 // limits too), the finding records by monitor, the terminals that did not
 // answer. It does not connect to the database: the passes neither read the
 // credentials nor fetch the tenant row, and their message rows stay in
-// memory and are dropped.
+// memory and are dropped. Within a day's pass the sections' monitors run
+// side by side (RunOptions::sharedReads), so a protocol that several of
+// them watch is read once that day.
 //
 // The collected data are small and plain (one 32-byte row per run, names
 // kept once), so that a month of busy terminals fits in a few MiB; the

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Env.h"
+#include "platform/Wildcard.h"
 
 namespace platform {
 
@@ -25,15 +26,6 @@ using VariableLookup = std::function<bool(const std::string& name, std::string* 
 // without a closing one stays as written. The substring and replacement
 // forms (%NAME:~1,2%, %NAME:a=b%) are not supported.
 std::string ExpandCommandVariables(std::string_view text, const VariableLookup& lookup);
-
-// Whether `name` matches the wildcard `pattern` as a Windows file search
-// matches a file name: ASCII letters without regard to case; '*' any run of
-// characters; '?' any one character except '.', or nothing just before a
-// '.' or at the end of the name; '*' before a '.' does not swallow the
-// name's last dot; a '.' before '*', '?' or at the end of the pattern
-// matches a '.' or the end of the name. So "*.*" matches every name, "*."
-// the names without a dot, "a.*" also "a", "a?.txt" also "a.txt".
-bool WildcardMatch(std::string_view pattern, std::string_view name);
 
 // Maps a path from the program's form to the file system's: each '\'
 // becomes '/', and the last component loses its trailing blanks and dots

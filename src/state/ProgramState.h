@@ -1,7 +1,9 @@
 // Every program-wide object of a run, gathered in one place.
 //
 // The run has one thread and these objects live from start-up to process
-// end. Parts of the program reach them through State(); tests call
+// end. (The report's passes run monitors on threads that take turns, one
+// at a time; each turn puts the running monitor's settings, section flag
+// and observer in place here: src/app/SharedMonitorRun.h.) Parts of the program reach them through State(); tests call
 // ResetProgramState() so each test starts from the state of a new process
 // (protocol files not opened, flags clear, session unconnected).
 #pragma once

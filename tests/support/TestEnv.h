@@ -3,7 +3,7 @@
 // EnvWrapper forwards every call to a target Env, so a test double
 // overrides only what it changes. FixedClockEnv pins the clock;
 // FaultInjectionEnv makes writes fail on demand; CountingEnv counts
-// whole-file reads. Install one with platform::ScopedEnv for the duration
+// reads. Install one with platform::ScopedEnv for the duration
 // of a test. (MemoryEnv.h holds the in-memory file tree, ChunkedFile.h a
 // file in memory read in short reads.)
 #pragma once
@@ -38,7 +38,8 @@ class FixedClockEnv : public EnvWrapper {
 };
 
 // Forwards to a target Env (the default one unless given) and counts the
-// whole-file reads: for tests that a large input is read once per pass.
+// whole-file reads and the opens for reading: for tests that an input is
+// read once per pass.
 class CountingEnv : public EnvWrapper {
  public:
   explicit CountingEnv(platform::Env* target = platform::DefaultEnv()) : EnvWrapper(target) {}
@@ -46,7 +47,12 @@ class CountingEnv : public EnvWrapper {
     ++reads;
     return EnvWrapper::ReadWholeFile(path, out);
   }
+  platform::Status OpenForRead(const CString& path, std::unique_ptr<platform::ReadableFile>* out) override {
+    ++opens;
+    return EnvWrapper::OpenForRead(path, out);
+  }
   int reads = 0;
+  int opens = 0;
 };
 
 // Forwards to a target Env (the default one unless given) but fails on
