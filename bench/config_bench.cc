@@ -20,6 +20,8 @@
 #include "config/IniFile.h"
 #include "config/InstallationPath.h"
 
+namespace spekolar {
+
 namespace {
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -44,6 +46,10 @@ void TimeIni(const char* what, const std::string& path) {
 }
 
 }  // namespace
+
+}  // namespace spekolar
+
+using namespace spekolar;
 
 int main() {
   char pattern[] = "/tmp/spk-config-bench-XXXXXX";

@@ -39,6 +39,8 @@
 #include <string>
 #include <vector>
 
+namespace spekolar {
+
 namespace {
 
 struct Date {
@@ -370,6 +372,10 @@ int Usage() {
 }
 
 }  // namespace
+
+}  // namespace spekolar
+
+using namespace spekolar;
 
 int main(int argc, char** argv) {
   const char* outPath = nullptr;

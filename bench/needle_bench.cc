@@ -20,6 +20,8 @@
 #include "text/NeedleSet.h"
 #include "text/VectorLevel.h"
 
+namespace spekolar {
+
 namespace {
 const char* const kWords[] = {
     "Tagesabschluss beendet",
@@ -49,6 +51,10 @@ void Time(const char* name, const std::vector<std::string>& lines, F find) {
               static_cast<unsigned long long>(sum / rounds));
 }
 }  // namespace
+
+}  // namespace spekolar
+
+using namespace spekolar;
 
 int main(int argc, char** argv) {
   if (argc < 2) {

@@ -20,6 +20,8 @@
 #include "platform/Env.h"
 #include "platform/LineReader.h"
 
+using namespace spekolar;
+
 int main(int argc, char** argv) {
   std::string path;
   std::string needle;

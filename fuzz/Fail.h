@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace spkfuzz {
+namespace spekolar::spkfuzz {
 
 // Stops the run: libFuzzer reports the input that got here.
 [[noreturn]] inline void Fail(const char* what) {
@@ -12,4 +12,4 @@ namespace spkfuzz {
   std::abort();
 }
 
-}  // namespace spkfuzz
+}  // namespace spekolar::spkfuzz

@@ -16,6 +16,8 @@
 #include "support/ChunkedFile.h"
 #include "text/NeedleSet.h"
 
+namespace spekolar {
+
 using platform::LineReader;
 using spkfuzz::Fail;
 using spktest::ChunkedFile;
@@ -34,6 +36,10 @@ std::string Needle(const uint8_t* bytes, size_t n) {
 }
 
 }  // namespace
+
+}  // namespace spekolar
+
+using namespace spekolar;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (size < 8) return 0;

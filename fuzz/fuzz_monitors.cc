@@ -16,6 +16,8 @@
 #include "support/MemoryEnv.h"
 #include "support/Records.h"
 
+namespace spekolar {
+
 using spkfuzz::Fail;
 
 namespace {
@@ -69,6 +71,10 @@ std::string Pass(const SectionSpec& section, const char* protocol, const std::st
 }
 
 }  // namespace
+
+}  // namespace spekolar
+
+using namespace spekolar;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (size < 2) return 0;

@@ -12,7 +12,13 @@
 #include "platform/Profile.h"
 #include "support/MemoryEnv.h"
 
+namespace spekolar {
+
 using spkfuzz::Fail;
+
+}  // namespace spekolar
+
+using namespace spekolar;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::string text(reinterpret_cast<const char*>(bytes), size);

@@ -14,6 +14,8 @@
 #include "platform/registry/Hive.h"
 #include "support/MemoryEnv.h"
 
+namespace spekolar {
+
 using spkfuzz::Fail;
 using namespace platform;
 
@@ -55,6 +57,10 @@ bool BlankFile(const std::string& file) {
 }
 
 }  // namespace
+
+}  // namespace spekolar
+
+using namespace spekolar;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (size < 3) return 0;

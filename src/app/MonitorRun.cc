@@ -5,6 +5,8 @@
 
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 const char kDefaultMailRecipient[] = "support@korvane.de";
 
 void RunMonitors(IniFile& ini, std::span<const SectionSpec> catalogue) {
@@ -49,3 +51,5 @@ bool DispatchSection(CString sectionName, std::span<const SectionSpec> catalogue
   if (observer != nullptr) observer->SectionEnds(sectionName);
   return true;
 }
+
+}  // namespace spekolar

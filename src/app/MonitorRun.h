@@ -15,6 +15,8 @@
 #include "config/IniFile.h"
 #include "text/CString.h"
 
+namespace spekolar {
+
 // Recipient used when section SPEKOLAR has no E-Mail key.
 extern const char kDefaultMailRecipient[];
 
@@ -33,3 +35,5 @@ bool ReadMonitorSettings(IniFile& ini, const CString& sectionName);
 // Upper-cases the name and runs the row whose key equals it: its own handler,
 // or else the frame's section handler. True when a row exists.
 bool DispatchSection(CString sectionName, std::span<const SectionSpec> catalogue = SectionCatalogue());
+
+}  // namespace spekolar

@@ -18,6 +18,8 @@
 #include "state/ProgramState.h"
 #include "state/ReportedFindings.h"
 
+namespace spekolar {
+
 const char kConfigFilePath[] = "../settings/Spekolar.ini";
 const char kMailInterpreterVariable[] = "peldavorn_php_bin";
 
@@ -399,3 +401,5 @@ int RunPass(int argc, char** argv, const InstallationPath& installation, const R
 }
 
 }  // namespace
+
+}  // namespace spekolar

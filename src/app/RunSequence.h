@@ -32,6 +32,8 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 class InstallationPath;
 
 // How long a pass waits for the one before it: longer than any sound pass
@@ -102,3 +104,5 @@ CString MailCommand(const CString& logDirectory);
 
 // Relative to the current directory.
 extern const char kConfigFilePath[];
+
+}  // namespace spekolar

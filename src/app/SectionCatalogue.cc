@@ -9,6 +9,8 @@
 #include "monitors/process/Payroll.h"
 #include "monitors/terminal/TerminalMonitors.h"
 
+namespace spekolar {
+
 namespace {
 
 // The keys of the sections the frame's handler runs, and of LAUFWERK.
@@ -58,3 +60,5 @@ const SectionSpec* FindSection(std::string_view upperName, std::span<const Secti
   }
   return nullptr;
 }
+
+}  // namespace spekolar

@@ -15,9 +15,13 @@
 
 #include "monitors/frame/SectionHandler.h"
 
+namespace spekolar {
+
 // All sections, in the order in which names are compared.
 std::span<const SectionSpec> SectionCatalogue();
 
 // The row whose key equals `upperName` exactly; nullptr for any other name.
 const SectionSpec* FindSection(std::string_view upperName,
                                std::span<const SectionSpec> catalogue = SectionCatalogue());
+
+}  // namespace spekolar

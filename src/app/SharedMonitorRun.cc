@@ -11,6 +11,8 @@
 #include "platform/Wildcard.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 
 // Keeps what a monitor tells the observer, to be told again in pass order.
@@ -192,3 +194,5 @@ void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogu
     end(run);
   }
 }
+
+}  // namespace spekolar

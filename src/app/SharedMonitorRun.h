@@ -32,4 +32,8 @@
 #include "app/SectionCatalogue.h"
 #include "config/IniFile.h"
 
+namespace spekolar {
+
 void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogue = SectionCatalogue());
+
+}  // namespace spekolar

@@ -12,7 +12,7 @@
 #define SPEKOLAR_VERSION "unknown"
 #endif
 
-namespace cli {
+namespace spekolar::cli {
 
 namespace {
 
@@ -194,4 +194,4 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   return result;
 }
 
-}  // namespace cli
+}  // namespace spekolar::cli

@@ -16,7 +16,7 @@
 
 #include "platform/Env.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 struct ProgramOptions {
   bool check = false;
@@ -58,4 +58,4 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
 // "spekolar <version>".
 const char* VersionText();
 
-}  // namespace cli
+}  // namespace spekolar::cli

@@ -21,7 +21,7 @@
 #include "state/ProgramState.h"
 #include "text/NameList.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 namespace {
 
@@ -619,4 +619,4 @@ int RunConfigCheck(const char* argument, std::FILE* out, ConsoleEncoding encodin
   return checker.Finish();
 }
 
-}  // namespace cli
+}  // namespace spekolar::cli

@@ -17,11 +17,11 @@
 
 #include "cli/ConsoleText.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 // `argument`: the pass's one argument, null when none was given. Prints to
 // `out` in the console's encoding. 0 when a pass would run without an
 // ERROR, 1 otherwise.
 int RunConfigCheck(const char* argument, std::FILE* out, ConsoleEncoding encoding);
 
-}  // namespace cli
+}  // namespace spekolar::cli

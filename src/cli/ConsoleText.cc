@@ -7,7 +7,7 @@
 #include "platform/Console.h"
 #include "text/Ascii.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 namespace {
 
@@ -115,4 +115,4 @@ const char* NearestName(std::string_view name, std::span<const char* const> cand
   return bestDistance <= limit && bestDistance < std::min(length, name.size()) ? best : nullptr;
 }
 
-}  // namespace cli
+}  // namespace spekolar::cli

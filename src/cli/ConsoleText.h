@@ -18,7 +18,7 @@
 
 #include "platform/Env.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 enum class ConsoleEncoding { kWindows1252, kUtf8 };
 
@@ -54,4 +54,4 @@ size_t EditDistance(std::string_view a, std::string_view b);
 // long. Null otherwise.
 const char* NearestName(std::string_view name, std::span<const char* const> candidates);
 
-}  // namespace cli
+}  // namespace spekolar::cli

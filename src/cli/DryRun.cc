@@ -4,7 +4,7 @@
 
 #include "text/Ascii.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 namespace {
 
@@ -29,7 +29,6 @@ std::string_view LastComponent(std::string_view path) {
 bool HasWildcard(std::string_view pattern) {
   return LastComponent(pattern).find_first_of("*?") != std::string_view::npos;
 }
-
 
 }  // namespace
 
@@ -277,4 +276,4 @@ void DryRunReport::Flush() {
   std::fflush(out_);
 }
 
-}  // namespace cli
+}  // namespace spekolar::cli

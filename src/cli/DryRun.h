@@ -31,7 +31,7 @@
 #include "state/ProgramState.h"
 #include "text/CString.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 struct DryRunAction {
   enum class Kind { kAppend, kDelete, kRename, kWrite, kLock, kCommand };
@@ -120,4 +120,4 @@ class DryRunReport : public PassObserver {
   std::vector<std::string> lines_[kCount];
 };
 
-}  // namespace cli
+}  // namespace spekolar::cli

@@ -2,7 +2,7 @@
 
 #include "app/SectionCatalogue.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 namespace {
 
@@ -131,4 +131,4 @@ PluginResult MissingArgumentStatus() {
   return result;
 }
 
-}  // namespace cli
+}  // namespace spekolar::cli

@@ -18,7 +18,7 @@
 #include "state/ProgramState.h"
 #include "text/CString.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 enum PluginState { kPluginOk = 0, kPluginWarning = 1, kPluginCritical = 2, kPluginUnknown = 3 };
 
@@ -101,4 +101,4 @@ std::string SummaryLine(const FindingCounter& counter, int lostLines, int exitCo
 //   SPEKOLAR UNKNOWN - missing argument: peldavorn.ini (the product's configuration file)
 PluginResult MissingArgumentStatus();
 
-}  // namespace cli
+}  // namespace spekolar::cli

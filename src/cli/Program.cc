@@ -16,7 +16,7 @@
 #include "db/DbSession.h"
 #include "state/ProgramState.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 namespace {
 
@@ -187,4 +187,4 @@ int RunProgram(int argc, char** argv, const ProgramIo& io) {
   return exitCode;
 }
 
-}  // namespace cli
+}  // namespace spekolar::cli

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace cli {
+namespace spekolar::cli {
 
 struct ProgramIo {
   std::FILE* out = stdout;
@@ -26,4 +26,4 @@ struct ProgramIo {
 
 int RunProgram(int argc, char** argv, const ProgramIo& io = ProgramIo());
 
-}  // namespace cli
+}  // namespace spekolar::cli

@@ -15,7 +15,7 @@
 #include "config/InstallationPath.h"
 #include "db/DbSession.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 namespace {
 
@@ -635,4 +635,4 @@ int RunReport(const ProgramOptions& options, char* programName, std::FILE* out, 
   return 0;
 }
 
-}  // namespace cli
+}  // namespace spekolar::cli

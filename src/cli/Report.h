@@ -26,7 +26,7 @@
 #include "state/ProgramState.h"
 #include "text/CString.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 struct ProgramOptions;
 
@@ -103,4 +103,4 @@ std::string RenderHtml(const ReportData& data);
 int RunReport(const ProgramOptions& options, char* programName, std::FILE* out, std::FILE* err,
               ConsoleEncoding encoding);
 
-}  // namespace cli
+}  // namespace spekolar::cli

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-namespace cli {
+namespace spekolar::cli {
 
 namespace {
 
@@ -99,4 +99,4 @@ platform::LocalTime ShiftedClockEnv::Now() {
       std::min(CalendarSeconds(target()->Now()) + shift_.seconds, shift_.latest));
 }
 
-}  // namespace cli
+}  // namespace spekolar::cli

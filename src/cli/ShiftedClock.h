@@ -14,7 +14,7 @@
 
 #include "platform/EnvWrapper.h"
 
-namespace cli {
+namespace spekolar::cli {
 
 // Seconds of a local time counted on a plain calendar from 1970-01-01
 // 00:00:00, and back; for differences between local times.
@@ -52,4 +52,4 @@ class ShiftedClockEnv : public platform::EnvWrapper {
   ClockShift shift_;
 };
 
-}  // namespace cli
+}  // namespace spekolar::cli

@@ -5,6 +5,8 @@
 
 #include "config/CredentialsKey.h"
 
+namespace spekolar {
+
 namespace {
 
 // Initial subkeys and substitution boxes: the fractional part of pi in
@@ -362,3 +364,5 @@ CString EncryptCredentialValue(const CString& plaintext) {
   credentials_key::Wipe(key);
   return hex;
 }
+
+}  // namespace spekolar

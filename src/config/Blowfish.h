@@ -21,6 +21,8 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 struct BlowfishContext {
   static constexpr int kRounds = 16;
   uint32_t P[kRounds + 2];
@@ -56,3 +58,5 @@ CString EncryptCredentialHex(const CString& plaintext, const unsigned char* key,
 // EncryptCredentialHex with the build's 7-character credentials key: the
 // text that the credentials file holds for `plaintext`.
 CString EncryptCredentialValue(const CString& plaintext);
+
+}  // namespace spekolar

@@ -10,6 +10,8 @@
 #include "platform/Env.h"
 #include "platform/LineReader.h"
 
+namespace spekolar {
+
 namespace {
 
 // fgets into a 400-byte buffer: at most 399 characters a read.
@@ -82,3 +84,5 @@ CString CredentialsFile::GetDatabase() const { return GetDecrypted("DATABASE"); 
 CString CredentialsFile::GetLogin() const { return GetDecrypted("LOGIN"); }
 CString CredentialsFile::GetPassword() const { return GetDecrypted("PASS"); }
 CString CredentialsFile::GetSchema() const { return GetDecrypted("SCHEMA"); }
+
+}  // namespace spekolar

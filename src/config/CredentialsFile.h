@@ -13,6 +13,8 @@
 #include "platform/Env.h"
 #include "text/CString.h"
 
+namespace spekolar {
+
 // The database systems DB_SYSTEM may name, exactly so (upper case).
 inline constexpr const char* kDbSystems[] = {"ORACLE", "MSSQL", "MYSQL"};
 
@@ -55,3 +57,5 @@ class CredentialsFile {
 
   CString path_;
 };
+
+}  // namespace spekolar

@@ -15,7 +15,7 @@
 #error "SPEKOLAR_CREDENTIALS_KEY must be defined by the build (a 7-character string literal)"
 #endif
 
-namespace credentials_key {
+namespace spekolar::credentials_key {
 
 inline constexpr size_t kLength = 7;
 static_assert(sizeof(SPEKOLAR_CREDENTIALS_KEY) == kLength + 1,
@@ -36,4 +36,4 @@ inline void Wipe(KeyBytes& key) {
   for (size_t i = 0; i < kLength; ++i) bytes[i] = 0;
 }
 
-}  // namespace credentials_key
+}  // namespace spekolar::credentials_key

@@ -6,6 +6,8 @@
 
 #include "platform/Profile.h"
 
+namespace spekolar {
+
 namespace {
 // Buffers start at this size and double until the result fits, so a value
 // of n bytes costs a few copies of itself, not n / 512 of them.
@@ -99,3 +101,5 @@ void IniFile::GetSectionNames(std::vector<CString>& names) {
   ReadNameList([&](char* buf, uint32_t size) { return platform::ProfileSectionNames(data, buf, size); },
                names);
 }
+
+}  // namespace spekolar

@@ -15,6 +15,8 @@
 #include "platform/Profile.h"
 #include "text/CString.h"
 
+namespace spekolar {
+
 class IniFile {
  public:
   IniFile() = default;
@@ -59,3 +61,5 @@ class IniFile {
   std::optional<platform::ProfileData> data_;
   platform::Status loadStatus_ = platform::Status::kNotFound;
 };
+
+}  // namespace spekolar

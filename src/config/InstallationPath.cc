@@ -4,6 +4,8 @@
 
 #include "config/RegistryKey.h"
 
+namespace spekolar {
+
 namespace {
 
 constexpr const char* kProductKey = "Software\\KORVANE\\PELDAVORN";
@@ -62,3 +64,5 @@ CString InstallationPath::GetLogDirectory() const {
   result += kLogBelowInstallation;
   return result;
 }
+
+}  // namespace spekolar

@@ -18,6 +18,8 @@
 #include "platform/Registry.h"
 #include "text/CString.h"
 
+namespace spekolar {
+
 class InstallationPath {
  public:
   // Opens the key for reading (KEY_READ) and keeps "Path" as text. Only when
@@ -71,3 +73,5 @@ class InstallationPath {
   platform::LONG keyResult_ = platform::ERROR_SUCCESS;
   platform::Status storeStatus_ = platform::Status::kOk;
 };
+
+}  // namespace spekolar

@@ -1,5 +1,7 @@
 #include "config/MonitorSettings.h"
 
+namespace spekolar {
+
 namespace {
 
 CString Upper(std::string_view text) {
@@ -62,3 +64,5 @@ std::vector<CString> SplitAtCommas(const CString& text) {
   pieces.push_back(rest);
   return pieces;
 }
+
+}  // namespace spekolar

@@ -16,6 +16,8 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 struct MonitorSettingsRecord {
   static constexpr int kFileSlots = 20;
   static constexpr int kIds = 3;
@@ -92,3 +94,5 @@ CString MegabytesOf(const CString& minGroesse);
 // The comma-separated parts of `text`, all of them (one for a text without
 // a comma).
 std::vector<CString> SplitAtCommas(const CString& text);
+
+}  // namespace spekolar

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace spekolar {
+
 using platform::BYTE;
 using platform::DWORD;
 using platform::HKEY;
@@ -240,3 +242,5 @@ void RegistryKey::CloseKey() {
     handle_ = nullptr;
   }
 }
+
+}  // namespace spekolar

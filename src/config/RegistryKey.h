@@ -14,6 +14,8 @@
 #include "platform/Registry.h"
 #include "text/CString.h"
 
+namespace spekolar {
+
 class RegistryKey;
 
 class RegistryValue {
@@ -131,3 +133,5 @@ class RegistryKey {
   // Folded name -> index of the last value of that name.
   std::unordered_map<std::string, size_t> valueIndex_;
 };
+
+}  // namespace spekolar

@@ -17,6 +17,8 @@
 #define SPEKOLAR_VERSION "unknown"
 #endif
 
+namespace spekolar {
+
 namespace {
 
 const char kUsage[] = "usage: spekolar-encrypt [--help | --version | [--] TEXT]\n";
@@ -50,6 +52,10 @@ int Usage() {
 }
 
 }  // namespace
+
+}  // namespace spekolar
+
+using namespace spekolar;
 
 int main(int argc, char** argv) {
   int at = 1;

@@ -8,6 +8,8 @@
 #include "platform/Env.h"
 #include "platform/TimeText.h"
 
+namespace spekolar {
+
 namespace {
 
 // Executed as it stands, blanks included.
@@ -362,3 +364,5 @@ int32_t DbSession::InsertMessage(MessageRecord record) {
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
   return rc;
 }
+
+}  // namespace spekolar

@@ -20,6 +20,8 @@
 #include "db/MessageRecord.h"
 #include "text/CString.h"
 
+namespace spekolar {
+
 class CredentialsFile;
 
 class DbConnection {
@@ -154,3 +156,5 @@ class DbSession : public DbConnection {
   InsertSink insertSink_;
   long sunkInserts_ = 0;
 };
+
+}  // namespace spekolar

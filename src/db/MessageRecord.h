@@ -11,6 +11,8 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 struct MessageRecord {
   int32_t MsgTnr;
   char MsgTxt[80 + 1];
@@ -45,3 +47,5 @@ struct MessageRecord {
     field[n] = '\0';
   }
 };
+
+}  // namespace spekolar

@@ -6,6 +6,8 @@
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 
 // The two kinds of message differ only in the category and the detail.
@@ -67,3 +69,5 @@ int StoreFindingMessage(CString title, CString monitorName, CString detail) {
 int StoreSectionMessage(CString title, CString monitorName) {
   return StoreMessage(std::move(title), monitorName, "NACHRICHTEN", CString());
 }
+
+}  // namespace spekolar

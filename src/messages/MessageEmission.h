@@ -26,9 +26,13 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 // A finding of a monitor: category "DEBUG", MsgDbg = detail (the finding
 // record).
 int StoreFindingMessage(CString title, CString monitorName, CString detail);
 
 // The end of a section with findings: category "NACHRICHTEN", MsgDbg empty.
 int StoreSectionMessage(CString title, CString monitorName);
+
+}  // namespace spekolar

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace spekolar::platform {
 
 // True where WriteConsoleText converts the program's Windows-1252 text for
 // the console (Windows); false where it writes the bytes unchanged.
@@ -42,4 +42,4 @@ void WriteConsoleText(std::FILE* stream, std::string_view text);
 std::string Windows1252ToCodePage(std::string_view text, unsigned codePage);
 #endif
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -9,7 +9,7 @@
 
 #include "text/Ascii.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -58,4 +58,4 @@ ScopedEnv::ScopedEnv(Env* env) : previous_(g_current) { g_current = env; }
 
 ScopedEnv::~ScopedEnv() { g_current = previous_; }
 
-}  // namespace platform
+}  // namespace spekolar::platform

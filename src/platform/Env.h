@@ -25,7 +25,7 @@
 
 #include "text/CString.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 enum class Status {
   kOk = 0,
@@ -277,4 +277,4 @@ class ScopedEnv {
   Env* previous_;
 };
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -11,7 +11,7 @@
 
 #include "platform/Env.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 class EnvWrapper : public Env {
  public:
@@ -71,4 +71,4 @@ class EnvWrapper : public Env {
   Env* target_;
 };
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -1,6 +1,6 @@
 #include "platform/FileFind.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 bool FileFind::FindFile(const CString& pattern) {
   matches_ = GetEnv()->FindFiles(pattern);
@@ -35,4 +35,4 @@ void FileFind::Close() {
   current_ = -1;
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -23,7 +23,7 @@
 #include "platform/Env.h"
 #include "text/CString.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 class FileFind {
  public:
@@ -55,4 +55,4 @@ class FileFind {
   long current_ = -1;
 };
 
-}  // namespace platform
+}  // namespace spekolar::platform

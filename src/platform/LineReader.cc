@@ -12,7 +12,7 @@
 #include <immintrin.h>
 #endif
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -421,4 +421,4 @@ bool LineReader::NextContainingAny(const NeedleSet& needles, std::string_view* p
 
 bool LineReader::LastSkipped(std::string_view* piece) { return impl_->LastSkipped(piece); }
 
-}  // namespace platform
+}  // namespace spekolar::platform

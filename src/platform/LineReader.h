@@ -30,6 +30,8 @@
 
 #include "platform/Env.h"
 
+namespace spekolar {
+
 class NeedleSet;
 
 namespace platform {
@@ -84,3 +86,5 @@ class LineReader {
 };
 
 }  // namespace platform
+
+}  // namespace spekolar

@@ -1,7 +1,7 @@
 // Console text on Linux: the terminal gets the bytes the caller chose.
 #include "platform/Console.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 bool ConsoleConvertsText() { return false; }
 
@@ -9,4 +9,4 @@ void WriteConsoleText(std::FILE* stream, std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stream);
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

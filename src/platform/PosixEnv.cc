@@ -27,7 +27,7 @@
 
 extern char** environ;
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -958,4 +958,4 @@ Env* DefaultEnv() {
   return env;
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

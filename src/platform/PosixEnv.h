@@ -12,7 +12,7 @@
 #include "platform/Env.h"
 #include "platform/Wildcard.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 // Looks up one environment variable: true and its value when defined.
 using VariableLookup = std::function<bool(const std::string& name, std::string* value)>;
@@ -105,4 +105,4 @@ class PosixEnv : public Env {
   std::vector<int> unreaped_;
 };
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -6,7 +6,7 @@
 #include "platform/Env.h"
 #include "text/Ascii.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -207,4 +207,4 @@ uint32_t GetPrivateProfileSectionNamesA(char* buf, uint32_t size, const char* pa
   return ProfileSectionNames(data, buf, size);
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

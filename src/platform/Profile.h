@@ -30,7 +30,7 @@
 
 #include "platform/Env.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 struct ProfileSection {
   std::string name;
@@ -94,4 +94,4 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
 // 0. A section with an empty name ("[]") is not listed.
 uint32_t GetPrivateProfileSectionNamesA(char* buf, uint32_t size, const char* path);
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -42,7 +42,7 @@
 #include "platform/WindowsRegistry.h"
 #endif
 
-namespace platform {
+namespace spekolar::platform {
 
 // ---------------------------------------------------------------------------
 // Windows types, result codes and constants.
@@ -234,4 +234,4 @@ bool RegistryNamesEqual(std::string_view a, std::string_view b);
 // folded forms are the same bytes (for lookup tables).
 std::string RegistryFoldedName(std::string_view name);
 
-}  // namespace platform
+}  // namespace spekolar::platform

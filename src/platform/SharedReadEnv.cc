@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-namespace platform {
+namespace spekolar::platform {
 
 // One reader's place in its shared file.
 class SharedReadEnv::Reader : public ReadableFile {
@@ -113,4 +113,4 @@ void SharedReadEnv::Detach(Reader* reader) {
   }
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -25,7 +25,7 @@
 #include "platform/EnvWrapper.h"
 #include "platform/TaskBaton.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 class SharedReadEnv : public EnvWrapper {
  public:
@@ -67,4 +67,4 @@ class SharedReadEnv : public EnvWrapper {
   std::vector<std::unique_ptr<SharedFile>> files_;
 };
 
-}  // namespace platform
+}  // namespace spekolar::platform

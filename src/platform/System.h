@@ -4,7 +4,7 @@
 // this: that is what the platform layer's implementations are for.
 #pragma once
 
-namespace platform {
+namespace spekolar::platform {
 
 #ifdef _WIN32
 inline constexpr bool kWindows = true;
@@ -12,4 +12,4 @@ inline constexpr bool kWindows = true;
 inline constexpr bool kWindows = false;
 #endif
 
-}  // namespace platform
+}  // namespace spekolar::platform

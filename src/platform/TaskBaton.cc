@@ -9,7 +9,7 @@
 #include <malloc.h>
 #endif
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -126,4 +126,4 @@ void TaskBaton::HandOver() {
   turns_[next].notify_one();
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

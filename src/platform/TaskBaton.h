@@ -21,7 +21,7 @@
 #include <mutex>
 #include <vector>
 
-namespace platform {
+namespace spekolar::platform {
 
 class TaskBaton {
  public:
@@ -69,4 +69,4 @@ class TaskBaton {
   size_t holder_ = kNobody;
 };
 
-}  // namespace platform
+}  // namespace spekolar::platform

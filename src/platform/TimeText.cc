@@ -1,6 +1,6 @@
 #include "platform/TimeText.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 CString ProtocolStamp(const LocalTime& t) {
   return CString::Formatted("%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
@@ -37,4 +37,4 @@ CString Stamp14(const LocalTime& t) {
                             t.second);
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

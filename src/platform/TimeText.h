@@ -4,7 +4,7 @@
 #include "platform/Env.h"
 #include "text/CString.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 // "dd.mm.yyyy hh:mm:ss", the stamp of protocol entries.
 CString ProtocolStamp(const LocalTime& t);
@@ -24,4 +24,4 @@ CString DateMonthName(const LocalTime& t);
 // "yyyymmddhhmmss", the 14-digit stamp of message rows.
 CString Stamp14(const LocalTime& t);
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -4,7 +4,7 @@
 
 #include "text/Ascii.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -82,4 +82,4 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   return reach[nn] != 0;
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

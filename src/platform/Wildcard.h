@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-namespace platform {
+namespace spekolar::platform {
 
 // Whether `name` matches the wildcard `pattern` as a Windows file search
 // matches a file name: ASCII letters without regard to case; '*' any run of
@@ -16,4 +16,4 @@ namespace platform {
 // the names without a dot, "a.*" also "a", "a?.txt" also "a.txt".
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
-}  // namespace platform
+}  // namespace spekolar::platform

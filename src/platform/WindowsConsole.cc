@@ -8,7 +8,7 @@
 
 #include "platform/WindowsHeaders.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -90,4 +90,4 @@ void WriteConsoleText(std::FILE* stream, std::string_view text) {
   std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

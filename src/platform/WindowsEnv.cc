@@ -10,7 +10,7 @@
 
 #include "platform/WindowsHeaders.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -753,4 +753,4 @@ Env* DefaultEnv() {
   return env;
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

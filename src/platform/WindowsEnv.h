@@ -17,7 +17,7 @@
 
 #include "platform/Env.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 // The bytes to append for `data` in text form: each LF becomes CR LF (an LF
 // after a CR too, as the C runtime's text mode writes it).
@@ -91,4 +91,4 @@ class WindowsEnv : public Env {
   WindowsDiskQuery diskQuery_;
 };
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -28,3 +28,7 @@
 #undef CopyFile
 #undef MoveFile
 #undef ReplaceFile
+
+namespace spekolar {
+
+}  // namespace spekolar

@@ -8,7 +8,7 @@
 
 #include "platform/WindowsHeaders.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -80,4 +80,4 @@ uint32_t GetPrivateProfileSectionNamesA(char* buf, uint32_t size, const char* pa
   return size < 2 ? 0 : EmptyList(buf, size);
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -51,4 +51,4 @@ CString RegistryStorePath() { return CString(); }
 
 Status LastRegistryStoreRead() { return Status::kOk; }
 
-}  // namespace platform
+}  // namespace spekolar::platform

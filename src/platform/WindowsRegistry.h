@@ -12,6 +12,8 @@
 
 #include "platform/WindowsHeaders.h"
 
+namespace spekolar {
+
 namespace platform {
 
 using ::BYTE;
@@ -87,3 +89,5 @@ inline const HKEY HKEY_USERS = kSystemUsers;
 inline const HKEY HKEY_CURRENT_CONFIG = kSystemCurrentConfig;
 
 }  // namespace platform
+
+}  // namespace spekolar

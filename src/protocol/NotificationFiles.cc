@@ -4,6 +4,8 @@
 
 #include "platform/Env.h"
 
+namespace spekolar {
+
 namespace {
 
 const int32_t kNotificationMaxSize = 1000000;
@@ -56,3 +58,5 @@ bool NotificationFiles::WriteMailText(CString text, const CString& tenantAddress
   mailTextWritten_ = true;
   return true;
 }
+
+}  // namespace spekolar

@@ -12,6 +12,8 @@
 #include "protocol/ProtocolFile.h"
 #include "text/CString.h"
 
+namespace spekolar {
+
 class NotificationFiles {
  public:
   NotificationFiles() = default;
@@ -53,3 +55,5 @@ class NotificationFiles {
   ProtocolFile mailText_;      // SPEKOLAR.EML
   bool mailTextWritten_ = false;
 };
+
+}  // namespace spekolar

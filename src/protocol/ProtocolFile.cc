@@ -5,6 +5,8 @@
 #include "platform/Env.h"
 #include "platform/TimeText.h"
 
+namespace spekolar {
+
 namespace {
 const char kIndent[] = "                      ";  // 22 blanks
 }  // namespace
@@ -84,3 +86,5 @@ void ProtocolFile::Append(const CString& entry) {
   }
   if (!file->Close()) ++failedWrites_;
 }
+
+}  // namespace spekolar

@@ -15,6 +15,8 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 namespace platform {
 class AppendableFile;
 }
@@ -66,3 +68,5 @@ class ProtocolFile {
   int failedWrites_ = 0;
   bool refusedLink_ = false;
 };
+
+}  // namespace spekolar

@@ -3,6 +3,8 @@
 #include "db/DbSession.h"
 #include "state/ReportedFindings.h"
 
+namespace spekolar {
+
 ProgramState::ProgramState() : Db(std::make_unique<DbSession>()) {}
 
 ProgramState::~ProgramState() = default;
@@ -22,3 +24,5 @@ bool IsNewFinding(std::string_view identity) {
   ReportedFindings* reported = State().Reported;
   return reported == nullptr || reported->IsNew(ReportedFindings::KeyOf(identity));
 }
+
+}  // namespace spekolar

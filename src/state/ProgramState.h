@@ -19,6 +19,8 @@
 #include "protocol/ProtocolFile.h"
 #include "text/CString.h"
 
+namespace spekolar {
+
 // Declared only, so that a file that includes this one does not get the
 // ODBC headers; the files that use the session include db/DbSession.h.
 class DbSession;
@@ -112,3 +114,5 @@ ProgramState& State();
 // an earlier such pass of the day reported it as often as it occurs now.
 bool IsNewFinding(std::string_view identity);
 void ResetProgramState();
+
+}  // namespace spekolar

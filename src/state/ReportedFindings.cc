@@ -4,6 +4,8 @@
 #include <charconv>
 #include <vector>
 
+namespace spekolar {
+
 namespace {
 
 const char kHeader[] = "SPEKOLAR-GEMELDET 1 ";
@@ -162,3 +164,5 @@ std::string ReportedFindings::Text(const CString& today) const {
   text += "END " + std::to_string(sorted.size()) + "\n";
   return text;
 }
+
+}  // namespace spekolar

@@ -23,6 +23,8 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 class ReportedFindings {
  public:
   enum class Parsed { kSameDay, kOtherDay, kDamaged };
@@ -67,3 +69,5 @@ class ReportedFindings {
   size_t used_ = 0;
   int shift_ = 64;
 };
+
+}  // namespace spekolar

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace ascii {
+namespace spekolar::ascii {
 
 inline char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 inline char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -47,4 +47,4 @@ inline std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
-}  // namespace ascii
+}  // namespace spekolar::ascii

@@ -6,6 +6,8 @@
 
 #include "text/Ascii.h"
 
+namespace spekolar {
+
 int CString::Find(std::string_view needle, int start) const {
   if (start < 0 || start > GetLength()) return -1;
   size_t at = s_.find(needle, static_cast<size_t>(start));
@@ -126,3 +128,5 @@ CString CString::Formatted(const char* fmt, ...) {
   va_end(args);
   return out;
 }
+
+}  // namespace spekolar

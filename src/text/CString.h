@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+namespace spekolar {
+
 class CString {
  public:
   CString() = default;
@@ -98,3 +100,5 @@ class CString {
  private:
   std::string s_;
 };
+
+}  // namespace spekolar

@@ -5,6 +5,8 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 // The names joined by ", ", the last by " <conjunction> ".
 inline CString JoinNames(std::span<const char* const> names, const char* conjunction) {
   CString list;
@@ -14,3 +16,5 @@ inline CString JoinNames(std::span<const char* const> names, const char* conjunc
   }
   return list;
 }
+
+}  // namespace spekolar

@@ -10,6 +10,8 @@
 #include <immintrin.h>
 #endif
 
+namespace spekolar {
+
 namespace {
 // More distinct first bytes than this make the 16-byte vector compares per
 // block cost more than looking every byte up in the table.
@@ -363,3 +365,5 @@ uint64_t NeedleSet::Find(std::string_view text) const {
 #endif
   return FindPortable(text, found);
 }
+
+}  // namespace spekolar

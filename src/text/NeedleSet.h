@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+namespace spekolar {
+
 class NeedleSet {
  public:
   static constexpr int kMaxNeedles = 64;
@@ -88,3 +90,5 @@ class NeedleSet {
   // candidates to the places where a needle's first three bytes stand.
   unsigned char nibbles_[6][32] = {};
 };
+
+}  // namespace spekolar

@@ -1,5 +1,7 @@
 #include "text/VectorLevel.h"
 
+namespace spekolar {
+
 namespace {
 
 int ChooseLevel(int limit) {
@@ -24,3 +26,5 @@ int& ActiveLevel() {
 int VectorLevel() { return ActiveLevel(); }
 
 void LimitVectorLevelForTesting(int level) { ActiveLevel() = ChooseLevel(level); }
+
+}  // namespace spekolar

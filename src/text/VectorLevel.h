@@ -13,6 +13,8 @@
 #define SPK_X86_VECTORS 1
 #endif
 
+namespace spekolar {
+
 // 0: portable code only; 1: 16-byte vectors (SSE2, every x86-64 has them);
 // 2: 32-byte vectors (AVX2).
 int VectorLevel();
@@ -20,3 +22,5 @@ int VectorLevel();
 // Tests and benchmarks: limits every search to `level` (and to what the
 // processor has); 2, the default, allows the widest vectors.
 void LimitVectorLevelForTesting(int level);
+
+}  // namespace spekolar

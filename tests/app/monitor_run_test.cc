@@ -8,6 +8,8 @@
 #include "state/ProgramState.h"
 #include "support/TempDir.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::TempDir;
@@ -139,3 +141,5 @@ TEST_F(MonitorRunTest, TypAloneIsNoContent) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -21,6 +21,8 @@
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::TempDir;
@@ -195,3 +197,5 @@ TEST(MailCommandTest, QuotesOnlyWhatTheCommandProcessorWouldTakeApart) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

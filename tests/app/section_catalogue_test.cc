@@ -7,6 +7,8 @@
 
 #include "config/MonitorSettings.h"
 
+namespace spekolar {
+
 namespace {
 
 // Every row can be dispatched and checked: a unique upper-case key found as
@@ -48,3 +50,5 @@ TEST(SectionCatalogueTest, SharedTexts) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

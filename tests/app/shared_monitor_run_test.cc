@@ -16,6 +16,8 @@
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::CountingEnv;
@@ -118,3 +120,5 @@ TEST(SharedMonitorRunTest, ObserverHearsWhatThePlainWalkTellsItAndSharedFilesAre
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -11,6 +11,8 @@
 #include "cli/DryRun.h"
 #include "support/TempDir.h"
 
+namespace spekolar {
+
 namespace {
 
 std::string ReadDisk(const std::string& path) {
@@ -82,3 +84,5 @@ TEST(DryRunEnvTest, ChangesStayInMemoryAndAreReportedInOrder) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -12,6 +12,8 @@
 #include "cli/ShiftedClock.h"
 #include "support/TestEnv.h"
 
+namespace spekolar {
+
 namespace {
 
 using cli::ParseCommandLine;
@@ -290,3 +292,5 @@ TEST(CliTest, SummaryLineTellsWhatThePassDid) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

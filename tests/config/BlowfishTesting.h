@@ -5,7 +5,7 @@
 
 #include "config/Blowfish.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 // True when every word of the program-wide cipher context is zero, as it
 // must be between two uses.
@@ -22,4 +22,4 @@ inline bool SharedContextIsZero() {
   return true;
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -12,6 +12,8 @@
 
 #include "config/CredentialsKey.h"
 
+namespace spekolar {
+
 namespace {
 
 std::vector<unsigned char> FromHex(const std::string& hex) {
@@ -221,3 +223,5 @@ TEST(BlowfishTest, MatchesIndependentImplementationWithSevenByteKeys) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -16,6 +16,8 @@
 #include "config/Blowfish.h"
 #include "support/TempDir.h"
 
+namespace spekolar {
+
 namespace {
 
 std::string Lower(std::string text) {
@@ -24,7 +26,6 @@ std::string Lower(std::string text) {
 }
 
 std::string Enc(const char* plain) { return EncryptCredentialValue(plain).str(); }
-
 
 class CredentialsFileTest : public ::testing::Test {
  protected:
@@ -204,3 +205,5 @@ TEST(CredentialsDecryptTest, IncompleteLastBlockIsIgnored) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

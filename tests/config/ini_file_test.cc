@@ -15,6 +15,8 @@
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
+namespace spekolar {
+
 namespace {
 
 class IniFileTest : public ::testing::Test {
@@ -159,3 +161,5 @@ TEST_F(IniFileTest, AWholePassReadsTheFileOnce) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

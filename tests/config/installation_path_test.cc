@@ -14,6 +14,8 @@
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
+namespace spekolar {
+
 namespace {
 
 const char* const kHeader = "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN]\r\n";
@@ -131,3 +133,5 @@ TEST_F(InstallationPathTest, AKeyWithThousandsOfValuesIsReadOnce) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

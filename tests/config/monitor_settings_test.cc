@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+namespace spekolar {
+
 namespace {
 
 // Each key once, found whatever its case; a key that fills one field as
@@ -27,3 +29,5 @@ TEST(MonitorSettingsTest, SchemaRows) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

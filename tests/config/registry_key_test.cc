@@ -10,6 +10,8 @@
 #include "platform/registry/Hive.h"
 #include "support/TempDir.h"
 
+namespace spekolar {
+
 namespace {
 
 using platform::BYTE;
@@ -139,3 +141,5 @@ TEST_F(RegistryKeyTest, OpeningAnotherKeyDropsTheValues) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -16,7 +16,7 @@
 #include "support/MariaDbServer.h"
 #include "support/TempDir.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 // The five access values; empty means the line is left out of the file.
 struct Credentials {
@@ -103,4 +103,4 @@ class DbTest : public ::testing::Test {
   TempDir dir_;
 };
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -1,6 +1,6 @@
 #include "db/SqlClient.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 namespace {
 
@@ -123,4 +123,4 @@ std::string SqlClient::Scalar(const std::string& sql) {
   return *rows[0][0];
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace spktest {
+namespace spekolar::spktest {
 
 using SqlValue = std::optional<std::string>;  // nullopt for NULL
 using SqlRow = std::vector<SqlValue>;
@@ -42,4 +42,4 @@ class SqlClient {
   std::string lastError_;
 };
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -9,7 +9,7 @@
 #include "db/DbTestBed.h"
 #include "messages/MessageEmission.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 namespace {
 
 // Stops the server for its lifetime; it is continued whatever happens.
@@ -81,4 +81,4 @@ TEST_F(FrozenServerTest, AnInsertFailsAndLeavesItsEntry) {
 }
 
 }  // namespace
-}  // namespace spktest
+}  // namespace spekolar::spktest

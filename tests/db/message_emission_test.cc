@@ -9,7 +9,7 @@
 #include "messages/MessageEmission.h"
 #include "support/TestEnv.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 namespace {
 
 const char kAllColumns[] =
@@ -224,4 +224,4 @@ TEST(MessageEmissionWithoutDatabase, UnconnectedSessionGivesMinusOne) {
 }
 
 }  // namespace
-}  // namespace spktest
+}  // namespace spekolar::spktest

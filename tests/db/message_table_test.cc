@@ -8,7 +8,7 @@
 #include "db/DbTestBed.h"
 #include "support/TestEnv.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 namespace {
 
 // A complete record with plain values and the given id.
@@ -44,7 +44,6 @@ class MessageTableTest : public DbTest {
     if (HasFatalFailure()) return;
     Connect(session_, file_);
   }
-
 
   FixedClockEnv clock_{2024, 3, 5, 7, 8, 9};
   platform::ScopedEnv scopedClock_{&clock_};
@@ -264,4 +263,4 @@ TEST_F(MessageTableTest, UnterminatedFieldStopsAtItsWidth) {
 }
 
 }  // namespace
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -7,7 +7,7 @@
 
 #include "db/DbTestBed.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 namespace {
 
 // --- Connect -----------------------------------------------------------------
@@ -289,4 +289,4 @@ TEST_F(DbTest, TenantQueryNeedsAConnection) {
 }
 
 }  // namespace
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -10,8 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-
-namespace spktest {
+namespace spekolar::spktest {
 
 namespace {
 
@@ -202,4 +201,4 @@ std::string MaskStamps(const std::string& text) {
   return masked;
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

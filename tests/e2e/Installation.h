@@ -22,7 +22,7 @@
 
 #include "support/TempDir.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 struct RunResult {
   int exitCode = -1;  // as the shell sees it (8 bits)
@@ -124,4 +124,4 @@ std::vector<std::string> Lines(const std::string& text);
 // "<STAMP>", for comparing entries whose time is not pinned.
 std::string MaskStamps(const std::string& text);
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -7,6 +7,8 @@
 #include "e2e/Installation.h"
 #include "support/Bytes.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Installation;
@@ -174,3 +176,5 @@ TEST(FindingsTest, JobControllerFileLoopAndStopMessages) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -14,6 +14,8 @@
 #include "e2e/Installation.h"
 #include "support/Text.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Installation;
@@ -265,3 +267,5 @@ TEST(NewOnlyTest, APassAcrossMidnightLeavesTheNewDayItsFindings) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -15,6 +15,8 @@
 
 #include "e2e/Installation.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Installation;
@@ -357,3 +359,5 @@ TEST(OperatorsTest, CommandLineMistakesAreRefusedBeforeAnyPass) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

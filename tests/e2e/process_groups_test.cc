@@ -11,6 +11,8 @@
 #include "e2e/Installation.h"
 #include "support/Bytes.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Installation;
@@ -224,3 +226,5 @@ TEST(ProcessGroupsTest, TypeOneOnly) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -30,6 +30,8 @@
 #include "support/TempDir.h"
 #include "support/Text.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Installation;
@@ -555,3 +557,5 @@ TEST(ReliabilityTest, MailScriptInheritsOnlyTheStandardDescriptors) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

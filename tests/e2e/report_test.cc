@@ -18,6 +18,8 @@
 #include "e2e/Installation.h"
 #include "support/Text.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::CountOf;
@@ -311,3 +313,5 @@ TEST_F(ReportTest, HtmlRendersInHeadlessChromium) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -10,6 +10,8 @@
 #include "e2e/Installation.h"
 #include "support/Text.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Installation;
@@ -159,3 +161,5 @@ TEST(EncryptToolTest, HelpVersionAndTextsAfterDoubleDash) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

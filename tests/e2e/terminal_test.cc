@@ -8,6 +8,8 @@
 #include "e2e/Installation.h"
 #include "support/Bytes.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Installation;
@@ -106,3 +108,5 @@ TEST(TerminalSectionsTest, DownloadAndUploadFindings) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

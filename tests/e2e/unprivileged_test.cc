@@ -11,6 +11,8 @@
 
 #include "e2e/Installation.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Installation;
@@ -99,3 +101,5 @@ TEST(UnprivilegedTest, APassReadsAStoreItMayNotWriteAndCheckNamesWhatTheUserCann
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -29,7 +29,7 @@
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 namespace {
 
 // A monitor section of the installation and a protocol with findings for
@@ -284,4 +284,4 @@ TEST_F(FaultSweepTest, EveryOperationFailingInTurn) {
 }
 
 }  // namespace
-}  // namespace spktest
+}  // namespace spekolar::spktest

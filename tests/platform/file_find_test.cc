@@ -7,7 +7,7 @@
 
 #include "support/TestEnv.h"
 
-namespace platform {
+namespace spekolar::platform {
 namespace {
 
 // Answers every search with a fixed list and records the pattern.
@@ -79,4 +79,4 @@ TEST(FileFindTest, FindNextFileIsFalseForTheLastMatchWhichStaysValid) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -6,7 +6,7 @@
 
 #include "platform/Env.h"
 
-namespace platform {
+namespace spekolar::platform {
 namespace {
 
 // Search results come in the order NTFS lists a folder, on every system:
@@ -24,4 +24,4 @@ TEST(FoundNameOrderTest, AsNtfsListsAFolder) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace spekolar::platform

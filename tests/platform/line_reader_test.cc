@@ -13,7 +13,7 @@
 #include "text/NeedleSet.h"
 #include "text/VectorLevel.h"
 
-namespace platform {
+namespace spekolar::platform {
 namespace {
 
 using spktest::ChunkedFile;
@@ -321,4 +321,4 @@ TEST(LineReaderPieceSizeTest, ReadsLikeTextModeFgetsOfAnyBuffer) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -20,7 +20,7 @@
 
 #include "support/TempDir.h"
 
-namespace platform {
+namespace spekolar::platform {
 namespace {
 
 class PosixEnvTest : public ::testing::Test {
@@ -610,4 +610,4 @@ TEST(ScopedEnvTest, InstallsAndRestores) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace spekolar::platform

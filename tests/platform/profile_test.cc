@@ -8,7 +8,7 @@
 
 #include "support/MemoryEnv.h"
 
-namespace platform {
+namespace spekolar::platform {
 namespace {
 
 std::vector<std::string> SectionNames(const ProfileData& data) {
@@ -171,4 +171,4 @@ TEST_F(ProfileCallsTest, SectionNameListEndsWithTwoNulsWhenCut) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace spekolar::platform

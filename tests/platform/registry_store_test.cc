@@ -11,7 +11,7 @@
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
-namespace platform {
+namespace spekolar::platform {
 namespace {
 
 using std::string_literals::operator""s;
@@ -488,4 +488,4 @@ TEST_F(RegistryFunctions, StoreLocation) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace spekolar::platform

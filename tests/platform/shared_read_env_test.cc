@@ -11,6 +11,8 @@
 #include "support/MemoryEnv.h"
 #include "support/TestEnv.h"
 
+namespace spekolar {
+
 namespace {
 
 using platform::SharedReadEnv;
@@ -101,3 +103,5 @@ TEST(SharedReadEnvTest, EveryReaderGetsTheWholeFileAndReadersTogetherReadItOnce)
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -9,7 +9,7 @@
 
 #include "support/TempDir.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 namespace {
 
 TEST(FaultInjectionEnvTest, FailsTheNthAppendAndOpensOnDemand) {
@@ -56,4 +56,4 @@ TEST(FixedClockEnvTest, NowIsTheSetTime) {
 }
 
 }  // namespace
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -10,7 +10,7 @@
 
 #include "platform/WindowsHeaders.h"
 
-namespace platform {
+namespace spekolar::platform {
 namespace {
 
 TEST(WindowsConsoleTest, Windows1252TextInTheConsoleCodePages) {
@@ -53,4 +53,4 @@ TEST(WindowsConsoleTest, ARedirectedStreamGetsTheConsoleCodePage) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -15,7 +15,7 @@
 #include "platform/WindowsHeaders.h"
 #include "support/TempDir.h"
 
-namespace platform {
+namespace spekolar::platform {
 namespace {
 
 bool UnderWine() {
@@ -208,4 +208,4 @@ TEST(WindowsProfileTest, NullPathReadsAsAnEmptyFile) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace spekolar::platform

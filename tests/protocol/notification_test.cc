@@ -4,6 +4,8 @@
 
 #include "support/TempDir.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::TempDir;
@@ -55,3 +57,5 @@ TEST_F(NotificationTest, LeftoverMailTextIsAppendedTo) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -7,6 +7,8 @@
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::FaultInjectionEnv;
@@ -169,3 +171,5 @@ TEST(ProtocolFileTest, AnEntryThatCannotBeWrittenWholeIsTakenBack) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

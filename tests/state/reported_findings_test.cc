@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace spekolar {
+
 namespace {
 
 const CString kToday("07.12.2026");
@@ -89,3 +91,5 @@ TEST(ReportedFindingsTest, OccurrencesBeyondTheReportedOnesAreNewAndAreWrittenBa
 }
 
 }  // namespace
+
+}  // namespace spekolar

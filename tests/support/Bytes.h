@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace spktest {
+namespace spekolar::spktest {
 
 // Upper-case hex of every byte, two digits each (as SQL's HEX() gives it).
 inline std::string ToHex(const std::string& bytes) {
@@ -16,4 +16,4 @@ inline std::string ToHex(const std::string& bytes) {
   return hex;
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -13,7 +13,7 @@
 
 #include "platform/Env.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 // Each Read hands out at most `maxChunk` bytes, as a pipe or a network file
 // may (so CR LF pairs and pieces fall across reads), and fails with -1 once
@@ -70,4 +70,4 @@ inline std::vector<std::string> FgetsPieces(const std::string& raw, size_t limit
   return pieces;
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

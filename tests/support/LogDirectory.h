@@ -7,7 +7,7 @@
 
 #include "state/ProgramState.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 inline void UseLogDirectory(const std::string& dir) {
   ProgramState& s = State();
@@ -15,4 +15,4 @@ inline void UseLogDirectory(const std::string& dir) {
   s.Notifications.Open(s.LogDirectory);
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -12,7 +12,7 @@
 #include <map>
 #include <string>
 
-namespace spktest {
+namespace spekolar::spktest {
 
 struct MariaDbServer {
   std::string dir;
@@ -55,4 +55,4 @@ inline bool LoadMariaDbServer(MariaDbServer* server, std::string* error) {
   return true;
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

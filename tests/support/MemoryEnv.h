@@ -13,7 +13,7 @@
 
 #include "platform/Env.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 class MemoryEnv : public platform::Env {
  public:
@@ -117,4 +117,4 @@ class MemoryEnv : public platform::Env {
     std::string* bytes_;
   };
 };
-}  // namespace spktest
+}  // namespace spekolar::spktest

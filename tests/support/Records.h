@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace spktest {
+namespace spekolar::spktest {
 
 // The fields of a finding record: ";" separates them, the three characters
 // ";" (quote, semicolon, quote) stand for a semicolon inside a field.
@@ -45,4 +45,4 @@ inline bool IsFindingLine(const std::string& line) {
   return true;
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

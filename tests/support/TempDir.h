@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-namespace spktest {
+namespace spekolar::spktest {
 
 class TempDir {
  public:
@@ -81,4 +81,4 @@ class TempDir {
   std::string path_;
 };
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

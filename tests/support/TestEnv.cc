@@ -2,7 +2,7 @@
 
 #include <utility>
 
-namespace spktest {
+namespace spekolar::spktest {
 
 FixedClockEnv::FixedClockEnv(int year, int month, int day, int hour, int minute, int second,
                              platform::Env* target)
@@ -154,4 +154,4 @@ bool FaultInjectionEnv::IsWritable(const CString& path) {
   return EnvWrapper::IsWritable(path);
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -16,7 +16,7 @@
 #include "platform/Env.h"
 #include "platform/EnvWrapper.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 using platform::EnvWrapper;
 
@@ -144,4 +144,4 @@ class FaultInjectionEnv : public EnvWrapper {
   platform::Status failKind_ = platform::Status::kIoError;
 };
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

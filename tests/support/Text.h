@@ -15,7 +15,7 @@
 #include <string>
 #include <thread>
 
-namespace spktest {
+namespace spekolar::spktest {
 
 // `s` as one word for a POSIX shell (single quotes, embedded ones escaped).
 inline std::string ShellQuote(const std::string& s) {
@@ -68,4 +68,4 @@ inline bool WaitForFile(const std::string& path, int seconds = 30) {
   return true;
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

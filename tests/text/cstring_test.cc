@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace spekolar {
+
 namespace {
 
 TEST(CStringTest, CutsClampToTheText) {
@@ -107,3 +109,5 @@ TEST(CStringTest, FormatHasNoLengthLimit) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -9,6 +9,8 @@
 
 #include "text/VectorLevel.h"
 
+namespace spekolar {
+
 namespace {
 
 // What NeedleSet::Find must give: one plain search per needle.
@@ -145,3 +147,5 @@ TEST(NeedleSetTest, SameAsOneSearchPerNeedle) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

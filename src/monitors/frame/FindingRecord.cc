@@ -6,6 +6,8 @@
 #include "messages/MessageEmission.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 CString FindingRecord::Join() const {
   return ProtectSemicolons(section) + ";" + ProtectSemicolons(type) + ";" +
          ProtectSemicolons(minimum) + ";" + ProtectSemicolons(maximum) + ";" +
@@ -52,3 +54,5 @@ void FindingReporter::RunMeasured(const MeasuredRun& run) const {
 void FindingReporter::TerminalNoAnswer(const CString& terminal) const {
   if (PassObserver* observer = State().Observer) observer->TerminalNoAnswer(terminal);
 }
+
+}  // namespace spekolar

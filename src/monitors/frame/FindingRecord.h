@@ -12,6 +12,8 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 struct MeasuredRun;
 
 struct FindingRecord {
@@ -82,3 +84,5 @@ class FindingReporter {
   bool messageStored_ = false;
   int findingCount_ = 0;
 };
+
+}  // namespace spekolar

@@ -5,6 +5,8 @@
 #include "config/MonitorSettings.h"
 #include "platform/TimeText.h"
 
+namespace spekolar {
+
 namespace {
 const char kStopMessage[] = "Service QRVJOBCTL wurde beendet";
 // The message of a line starts after its stamp and the ": " that follows it,
@@ -57,3 +59,5 @@ bool CheckJobControllerErrors(const SectionSpec& section, MonitorSettingsRecord&
   };
   return scan.Run();
 }
+
+}  // namespace spekolar

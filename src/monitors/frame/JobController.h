@@ -8,6 +8,8 @@
 
 #include "monitors/frame/SectionHandler.h"
 
+namespace spekolar {
+
 // Records that it ran: writes its header (MonitorHeader, " \xDC" "berwachung
 // Jobcontroller Typ 1 (Laufzeit)") to RunProtocol. Always true.
 bool CheckJobControllerRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
@@ -19,3 +21,5 @@ bool CheckJobControllerRuntime(const SectionSpec& section, MonitorSettingsRecord
 // all 20 slots; false when it ended at an empty slot or at a file it could
 // not open.
 bool CheckJobControllerErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+
+}  // namespace spekolar

@@ -11,6 +11,8 @@
 #include "state/ProgramState.h"
 #include "text/NeedleSet.h"
 
+namespace spekolar {
+
 namespace {
 constexpr int kStampLength = 19;
 
@@ -176,3 +178,5 @@ void ProtocolScan::Fill(std::string_view piece, ScanLine* line) const {
     line->stamp.Empty();
   }
 }
+
+}  // namespace spekolar

@@ -45,6 +45,8 @@
 #include "platform/Env.h"
 #include "text/CString.h"
 
+namespace spekolar {
+
 class NeedleSet;
 
 namespace platform {
@@ -177,3 +179,5 @@ class ProtocolScan {
   const NeedleSet* words_ = nullptr;
   platform::LineReader* reader_ = nullptr;
 };
+
+}  // namespace spekolar

@@ -2,6 +2,8 @@
 
 #include <climits>
 
+namespace spekolar {
+
 int LeadingInteger(const CString& text) {
   std::string_view s = text.view();
   size_t i = 0;
@@ -26,3 +28,5 @@ int SecondsAtStampColumns(const CString& text) {
   return LeadingInteger(text.Mid(11, 2)) * 3600 + LeadingInteger(text.Mid(14, 2)) * 60 +
          LeadingInteger(text.Mid(17, 2));
 }
+
+}  // namespace spekolar

@@ -3,6 +3,8 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 // The leading decimal integer of the text, as the C runtime's atoi reads
 // it: white space skipped, an optional sign, then digits up to the first
 // other character. A text without digits gives 0; values beyond the int range
@@ -14,3 +16,5 @@ int LeadingInteger(const CString& text);
 // at positions 11, 14 and 17 as hours, minutes and seconds, each read with
 // LeadingInteger. Short or malformed parts count 0.
 int SecondsAtStampColumns(const CString& text);
+
+}  // namespace spekolar

@@ -5,6 +5,8 @@
 #include "platform/Env.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 CString MonitorHeader(const SectionSpec& section, MonitorType type) {
   return CString(" \xDC" "berwachung ") + section.protocolName +
          (type == MonitorType::kRunTime ? " Typ 1 (Laufzeit)" : " Typ 2 (Fehlermeldungen)");
@@ -33,3 +35,5 @@ void ReportSectionResult(const SectionSpec& section, const MonitorSettingsRecord
   }
   StoreSectionMessage(section.errorTitle, section.monitorName);
 }
+
+}  // namespace spekolar

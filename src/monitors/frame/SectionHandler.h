@@ -16,6 +16,8 @@
 
 #include "text/CString.h"
 
+namespace spekolar {
+
 struct MonitorSettingsRecord;
 struct SectionSpec;
 
@@ -67,3 +69,5 @@ bool RunSectionHandler(const SectionSpec& section, MonitorSettingsRecord& settin
 // writes no notification file), then StoreSectionMessage(errorTitle,
 // monitorName) in every case. Also the tail of the LAUFWERK handler.
 void ReportSectionResult(const SectionSpec& section, const MonitorSettingsRecord& settings);
+
+}  // namespace spekolar

@@ -9,6 +9,8 @@
 #include "platform/TimeText.h"
 #include "text/NeedleSet.h"
 
+namespace spekolar {
+
 namespace {
 
 // What sets a group's monitors apart; its names and titles are its
@@ -114,3 +116,5 @@ bool CheckGroupErrors(const SectionSpec& section, MonitorSettingsRecord& setting
   };
   return scan.Run();
 }
+
+}  // namespace spekolar

@@ -33,6 +33,8 @@
 
 #include "monitors/frame/SectionHandler.h"
 
+namespace spekolar {
+
 // Writes the header " \xDC" "berwachung <protocolName> Typ 1 (Laufzeit)"
 // and nothing else. True for a group's row.
 bool CheckGroupRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
@@ -40,3 +42,5 @@ bool CheckGroupRuntime(const SectionSpec& section, MonitorSettingsRecord& settin
 // Scans the Files of the section for today's errors as above. True when
 // the pass went through all 20 Files slots.
 bool CheckGroupErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+
+}  // namespace spekolar

@@ -6,6 +6,8 @@
 #include "platform/TimeText.h"
 #include "text/NeedleSet.h"
 
+namespace spekolar {
+
 namespace {
 const char kErrorCodeLabel[] = "ErrorCode__:";
 
@@ -84,3 +86,5 @@ bool CheckComputationProgramErrors(const SectionSpec& section, MonitorSettingsRe
   };
   return scan.Run();
 }
+
+}  // namespace spekolar

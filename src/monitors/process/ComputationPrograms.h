@@ -19,6 +19,8 @@
 
 #include "monitors/frame/SectionHandler.h"
 
+namespace spekolar {
+
 // Run times are not watched for this section: does nothing and writes
 // nothing. Always false.
 bool CheckComputationProgramRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
@@ -39,3 +41,5 @@ bool CheckComputationProgramRuntime(const SectionSpec& section, MonitorSettingsR
 // Semicolons of the finding texts are protected. True when the pass went
 // through all 20 Files slots.
 bool CheckComputationProgramErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+
+}  // namespace spekolar

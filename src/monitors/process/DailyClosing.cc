@@ -8,6 +8,8 @@
 #include "state/ProgramState.h"  // MeasuredRun
 #include "text/NeedleSet.h"
 
+namespace spekolar {
+
 namespace {
 const char kStartText[] = "Tagesabschluss wird gestartet";
 const char kEndText[] = "Tagesabschluss beendet";
@@ -179,3 +181,5 @@ bool CheckDailyClosingErrors(const SectionSpec& section, MonitorSettingsRecord& 
   };
   return scan.Run();
 }
+
+}  // namespace spekolar

@@ -14,6 +14,8 @@
 
 #include "monitors/frame/SectionHandler.h"
 
+namespace spekolar {
+
 // Run times: puts the defaults "60" and "2100" seconds into an empty
 // MinLaufzeit / MaxLaufzeit of the settings, pairs each start line with
 // the next end line (also in a later file of the pass) and reports a run
@@ -28,3 +30,5 @@ bool CheckDailyClosingRuntime(const SectionSpec& section, MonitorSettingsRecord&
 // logged without its end or the other way round (checked at the end line).
 // A run is bounded by its file: an open run is dropped at the end of a file.
 bool CheckDailyClosingErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+
+}  // namespace spekolar

@@ -10,6 +10,8 @@
 #include "platform/Env.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 const char kFindingTitle[] = "Laufwerks\xFC" "berwachungs-Fehler";
 
@@ -55,3 +57,5 @@ bool CheckDriveCapacity(const SectionSpec& section, MonitorSettingsRecord& setti
   if (anyShort) ReportSectionResult(section, settings);
   return false;
 }
+
+}  // namespace spekolar

@@ -3,6 +3,8 @@
 
 #include "monitors/frame/SectionHandler.h"
 
+namespace spekolar {
+
 // The section's own handler (it runs no type-1/type-2 monitors and ignores
 // Typ); `section` is its catalogue row, whose names and title it uses. Cuts
 // MinGroesse at its first "M", in the settings themselves, so "500MB" and
@@ -22,3 +24,5 @@
 // line and section message, ReportSectionResult). SectionFindingFlag is not
 // touched. Always false.
 bool CheckDriveCapacity(const SectionSpec& section, MonitorSettingsRecord& settings);
+
+}  // namespace spekolar

@@ -6,6 +6,8 @@
 #include "platform/TimeText.h"
 #include "text/NeedleSet.h"
 
+namespace spekolar {
+
 namespace {
 
 // What an examined line is looked at for, searched together; the bits of
@@ -59,3 +61,5 @@ bool CheckPayrollErrors(const SectionSpec& section, MonitorSettingsRecord& setti
   };
   return scan.Run();
 }
+
+}  // namespace spekolar

@@ -10,6 +10,8 @@
 
 #include "monitors/frame/SectionHandler.h"
 
+namespace spekolar {
+
 // Run times are not watched for this section: writes the header
 // (MonitorHeader, " \xDC" "berwachung Lohn und Gehalt Typ 1 (Laufzeit)") and
 // nothing else.
@@ -26,3 +28,5 @@ bool CheckPayrollRuntime(const SectionSpec& section, MonitorSettingsRecord& sett
 // finding texts are protected. True when the pass went through all 20 Files
 // slots.
 bool CheckPayrollErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+
+}  // namespace spekolar

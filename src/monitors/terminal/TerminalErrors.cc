@@ -13,6 +13,8 @@
 #include "config/MonitorSettings.h"
 #include "platform/TimeText.h"
 
+namespace spekolar {
+
 namespace {
 
 constexpr char kExchangeStart[] = "Start";
@@ -213,3 +215,5 @@ bool CheckTerminalDownloadErrors(const SectionSpec& section, MonitorSettingsReco
 bool CheckTerminalUploadErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
   return ErrorPass(kUpload, section, settings).Run();
 }
+
+}  // namespace spekolar

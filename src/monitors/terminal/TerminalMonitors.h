@@ -20,6 +20,8 @@
 
 #include "monitors/frame/SectionHandler.h"
 
+namespace spekolar {
+
 // Run times of the download runs: "60" and "1200" seconds go into an empty
 // MinLaufzeit / MaxLaufzeit. Reads the matches of an entry before its first
 // TERMCOMMLOG match (which, like every later match of the entry, only gets
@@ -44,3 +46,5 @@ bool CheckTerminalDownloadErrors(const SectionSpec& section, MonitorSettingsReco
 // marked match on) with one finding per stamp, and the other protocols
 // with every error line.
 bool CheckTerminalUploadErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+
+}  // namespace spekolar

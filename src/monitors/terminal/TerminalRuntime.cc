@@ -11,6 +11,8 @@
 #include "platform/TimeText.h"
 #include "state/ProgramState.h"  // MeasuredRun
 
+namespace spekolar {
+
 namespace {
 
 constexpr char kStartWord[] = "Start";
@@ -180,3 +182,5 @@ bool CheckTerminalDownloadRuntime(const SectionSpec& section, MonitorSettingsRec
 bool CheckTerminalUploadRuntime(const SectionSpec& section, MonitorSettingsRecord& settings) {
   return RunPairing(kUpload, section, settings).Run();
 }
+
+}  // namespace spekolar

@@ -2,6 +2,8 @@
 
 #include "platform/Env.h"
 
+namespace spekolar {
+
 CString TerminalName(std::string_view line, int column) {
   CString name = CString(line).Mid(column);
   name.TrimRight();
@@ -66,3 +68,5 @@ const NeedleSet* DatedWords::For(const CString& date) {
   }
   return set.get();
 }
+
+}  // namespace spekolar

@@ -17,6 +17,8 @@
 #include "text/CString.h"
 #include "text/NeedleSet.h"
 
+namespace spekolar {
+
 // The terminal line of the download and upload protocols: the tag, a blank
 // and the name, which so begins at column 12.
 inline constexpr char kTerminalTag[] = "Term      :";
@@ -124,3 +126,5 @@ class TerminalPass {
 inline bool Has(std::string_view text, std::string_view word) {
   return text.find(word) != std::string_view::npos;
 }
+
+}  // namespace spekolar

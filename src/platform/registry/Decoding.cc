@@ -4,6 +4,8 @@
 
 #include "platform/Registry.h"
 
+namespace spekolar {
+
 namespace platform::registry {
 
 namespace {
@@ -93,3 +95,5 @@ bool RegistryNamesEqual(std::string_view a, std::string_view b) {
 std::string RegistryFoldedName(std::string_view name) { return registry::Folded(name); }
 
 }  // namespace platform
+
+}  // namespace spekolar

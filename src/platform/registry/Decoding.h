@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+namespace spekolar {
+
 namespace platform::registry {
 
 unsigned char FoldCase(unsigned char c);
@@ -21,3 +23,5 @@ std::string Utf16ToAnsi(std::string_view bytes);
 std::string AnsiToUtf16(std::string_view text);
 
 }  // namespace platform::registry
+
+}  // namespace spekolar

@@ -5,6 +5,8 @@
 #include "platform/registry/Decoding.h"
 #include "text/CString.h"
 
+namespace spekolar {
+
 namespace platform::registry {
 
 namespace {
@@ -135,3 +137,5 @@ std::string FormatRegistryExport(const RegistryStore& store) {
 }
 
 }  // namespace platform
+
+}  // namespace spekolar

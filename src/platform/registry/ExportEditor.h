@@ -15,7 +15,7 @@
 
 #include "platform/registry/ExportParser.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 // The store in the 8-bit "REGEDIT4" form with CR LF line ends, as a store
 // that held nothing before is written: the header, a blank line, then each
@@ -47,4 +47,4 @@ std::string WithBlockAppended(const ExportFile& file, RegistryRoot root, const s
                               const std::vector<std::string>& valueLines);
 
 }  // namespace registry
-}  // namespace platform
+}  // namespace spekolar::platform

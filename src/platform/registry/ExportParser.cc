@@ -5,6 +5,8 @@
 #include "platform/registry/Decoding.h"
 #include "text/Ascii.h"
 
+namespace spekolar {
+
 namespace platform::registry {
 
 namespace {
@@ -424,3 +426,5 @@ RegistryStore ParseRegistryExport(std::string_view bytes) {
 }
 
 }  // namespace platform
+
+}  // namespace spekolar

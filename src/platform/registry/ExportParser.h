@@ -28,7 +28,7 @@
 
 #include "platform/Registry.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 enum class RegistryRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
 
@@ -141,4 +141,4 @@ struct ExportFile {
 ExportFile ParseExportFile(std::string_view bytes);
 
 }  // namespace registry
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -8,7 +8,7 @@
 #include "platform/registry/Decoding.h"
 #include "platform/registry/Hive.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace registry_roots {
 HKEY__ ClassesRoot{RegistryRoot::ClassesRoot};
@@ -203,4 +203,4 @@ LONG RegCloseKey(HKEY hKey) {
   return CurrentRegistryHive().CloseHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -2,7 +2,7 @@
 
 #include "platform/registry/ExportEditor.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 namespace {
 
@@ -169,4 +169,4 @@ CString RegistryStorePath() {
 
 Status LastRegistryStoreRead() { return CurrentRegistryHive().LastRead(); }
 
-}  // namespace platform
+}  // namespace spekolar::platform

@@ -32,7 +32,7 @@
 #include "platform/registry/ExportParser.h"
 #include "text/CString.h"
 
-namespace platform {
+namespace spekolar::platform {
 
 // A root handle knows only its root; handles handed out by the open and
 // create calls add the key path and the rights asked for.
@@ -112,4 +112,4 @@ class ScopedRegistryHive {
   RegistryHive* previous_;
 };
 
-}  // namespace platform
+}  // namespace spekolar::platform

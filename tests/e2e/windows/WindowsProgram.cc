@@ -10,7 +10,7 @@
 #include "support/TempDir.h"
 #include "support/Text.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 namespace {
 
@@ -199,4 +199,4 @@ PassOutcome Normalized(const PassOutcome& outcome) {
   return n;
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -20,7 +20,7 @@
 
 #include "e2e/Installation.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 struct WindowsSetup {
   std::string buildDir;
@@ -90,4 +90,4 @@ void ResetOutcome(const Installation& inst);
 // masked, as the disk changes between two passes.
 PassOutcome Normalized(const PassOutcome& outcome);
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -16,6 +16,8 @@
 #include "support/TempDir.h"
 #include "support/Text.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::ShellQuote;
@@ -131,3 +133,5 @@ TEST(ScheduledTaskTest, SchtasksImportsTheDefinition) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -11,6 +11,8 @@
 #include "e2e/Installation.h"
 #include "e2e/windows/WindowsProgram.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Installation;
@@ -141,3 +143,5 @@ TEST(WindowsParityTest, OnePassOverEverySectionGivesTheSameOutcome) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -14,6 +14,8 @@
 #include "support/MariaDbServer.h"
 #include "support/Text.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Installation;
@@ -217,3 +219,5 @@ TEST(WindowsEncryptToolTest, SameCipherTextAsTheLinuxTool) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -27,7 +27,7 @@
 #include "support/TempDir.h"
 #include "support/TestEnv.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 // Joins lines with "\n" after each, as a protocol file holds them.
 inline std::string Text(const std::vector<std::string>& lines) {
@@ -219,4 +219,4 @@ class MonitorTestBed : public ::testing::Test {
   const char* typ2_;
 };
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace spktest {
+namespace spekolar::spktest {
 
 struct ProtocolVocabulary {
   std::vector<std::string> dates;  // a line may begin with one, plus " hh:mm:ss"
@@ -58,4 +58,4 @@ inline std::string RandomProtocol(std::mt19937& rng, const ProtocolVocabulary& v
   return out;
 }
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

@@ -11,6 +11,8 @@
 #include "state/ProgramState.h"
 #include "support/Records.h"
 
+namespace spekolar {
+
 namespace {
 
 TEST(FindingRecordTest, SevenFieldsAndTheCheckedFile) {
@@ -95,3 +97,5 @@ TEST(RunTimeTest, ClockColumnsOfAStamp) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -11,6 +11,8 @@
 #include "monitors/frame/RandomProtocol.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Text;
@@ -145,3 +147,5 @@ TEST_F(JobControllerTest, FilteredPassEqualsPlainPass) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

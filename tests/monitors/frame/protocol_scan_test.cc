@@ -11,6 +11,8 @@
 #include "state/ProgramState.h"
 #include "text/NeedleSet.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Text;
@@ -199,3 +201,5 @@ TEST(StampAtTest, NineteenCharactersFromTheFirstOccurrence) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -11,6 +11,8 @@
 #include "monitors/frame/MonitorTestBed.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 
 // Stand-in monitors: they log their call and report as many findings as
@@ -134,3 +136,5 @@ TEST_F(SectionHandlerTest, DriveTailReportsWithItsOwnTexts) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -12,6 +12,8 @@
 #include "monitors/frame/RandomProtocol.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Text;
@@ -193,3 +195,5 @@ TEST_F(GroupMonitorsTest, FilteredPassEqualsPlainPass) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

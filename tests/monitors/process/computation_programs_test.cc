@@ -12,6 +12,8 @@
 #include "monitors/frame/RandomProtocol.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Text;
@@ -151,3 +153,5 @@ TEST_F(ComputationProgramsTest, FilteredPassEqualsPlainPass) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

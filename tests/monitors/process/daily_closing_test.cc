@@ -11,6 +11,8 @@
 #include "monitors/frame/RandomProtocol.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Text;
@@ -226,3 +228,5 @@ TEST_F(DailyClosingTest, FilteredPassEqualsPlainPass) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -14,6 +14,8 @@
 #include "state/ProgramState.h"
 #include "support/TestEnv.h"
 
+namespace spekolar {
+
 namespace {
 
 constexpr uint64_t kMiB = uint64_t{1} << 20;
@@ -149,3 +151,5 @@ TEST_F(DriveCapacityTest, NothingShortWritesOnlyTheHeader) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -10,6 +10,8 @@
 #include "monitors/frame/RandomProtocol.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Text;
@@ -100,3 +102,5 @@ TEST_F(PayrollTest, FilteredPassEqualsPlainPass) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

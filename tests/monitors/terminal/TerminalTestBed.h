@@ -13,7 +13,7 @@
 #include "state/ProgramState.h"
 #include "support/TestEnv.h"
 
-namespace spktest {
+namespace spekolar::spktest {
 
 inline const std::string kTermTag = "Term      : ";
 inline const std::string kUnder = " - Laufzeit unterschritten";
@@ -62,4 +62,4 @@ class TerminalTestBed : public MonitorTestBed {
   }
 };
 
-}  // namespace spktest
+}  // namespace spekolar::spktest

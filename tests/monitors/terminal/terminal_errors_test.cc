@@ -10,6 +10,8 @@
 #include "monitors/terminal/TerminalTestBed.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Dot;
@@ -230,3 +232,5 @@ TEST_F(TerminalErrorsTest, FilteredPassEqualsPlainPass) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

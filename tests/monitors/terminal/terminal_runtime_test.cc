@@ -10,6 +10,8 @@
 #include "monitors/terminal/TerminalTestBed.h"
 #include "state/ProgramState.h"
 
+namespace spekolar {
+
 namespace {
 
 using spktest::Dot;
@@ -247,3 +249,5 @@ TEST_F(TerminalRuntimeTest, FilteredPassEqualsPlainPass) {
 }
 
 }  // namespace
+
+}  // namespace spekolar

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace spekolar {
+
 namespace {
 
 // The double-quote rule: from the first quote on, a part two characters
@@ -33,3 +35,5 @@ TEST(TerminalNameTest, QuoteRule) {
 }
 
 }  // namespace
+
+}  // namespace spekolar
