@@ -23,10 +23,10 @@ using spkfuzz::Fail;
 namespace {
 
 // The catalogue's sections that run monitors (LAUFWERK reads no protocol).
-const std::vector<const SectionSpec*>& Monitored() {
-  static const std::vector<const SectionSpec*> sections = [] {
-    std::vector<const SectionSpec*> rows;
-    for (const SectionSpec& row : SectionCatalogue()) {
+const std::vector<const SectionRow*>& Monitored() {
+  static const std::vector<const SectionRow*> sections = [] {
+    std::vector<const SectionRow*> rows;
+    for (const SectionRow& row : SectionCatalogue()) {
       if (row.handler == nullptr) rows.push_back(&row);
     }
     return rows;
@@ -41,7 +41,7 @@ const char* const kProtocols[] = {"C:\\data\\protocol.log", "C:\\data\\TERMCOMML
                                   "C:\\data\\termupl_neu.log", "C:\\data\\QUARDELIN.log"};
 
 // One section pass over `data`; the findings protocol it wrote.
-std::string Pass(const SectionSpec& section, const char* protocol, const std::string& data,
+std::string Pass(const SectionRow& section, const char* protocol, const std::string& data,
                  const std::string& limits, size_t block, bool everyPiece) {
   spktest::MemoryEnv env;
   env.files[protocol] = data;
@@ -78,8 +78,8 @@ using namespace spekolar;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   if (size < 2) return 0;
-  const std::vector<const SectionSpec*>& monitored = Monitored();
-  const SectionSpec& section = *monitored[bytes[0] % monitored.size()];
+  const std::vector<const SectionRow*>& monitored = Monitored();
+  const SectionRow& section = *monitored[bytes[0] % monitored.size()];
   // The rest of byte 0: the block size of the reads, from one byte up.
   static const size_t kBlocks[] = {1, 3, 64, 999, 1000, 1001, 4096};
   const size_t block = kBlocks[bytes[0] / monitored.size() % std::size(kBlocks)];

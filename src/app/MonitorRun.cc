@@ -9,7 +9,7 @@ namespace spekolar {
 
 const char kDefaultMailRecipient[] = "support@korvane.de";
 
-void RunMonitors(IniFile& ini, std::span<const SectionSpec> catalogue) {
+void RunMonitors(IniFile& ini, std::span<const SectionRow> catalogue) {
   ForEachMonitorSection(ini, [catalogue](const CString& name) { DispatchSection(name, catalogue); });
 }
 
@@ -37,9 +37,9 @@ bool ReadMonitorSettings(IniFile& ini, const CString& sectionName) {
   return content;
 }
 
-bool DispatchSection(CString sectionName, std::span<const SectionSpec> catalogue) {
+bool DispatchSection(CString sectionName, std::span<const SectionRow> catalogue) {
   sectionName.MakeUpper();
-  const SectionSpec* section = FindSection(sectionName.view(), catalogue);
+  const SectionRow* section = FindSection(sectionName.view(), catalogue);
   if (section == nullptr) return false;
   PassObserver* observer = State().Observer;
   if (observer != nullptr) observer->SectionBegins(sectionName);

@@ -20,7 +20,7 @@ namespace spekolar {
 // Recipient used when section SPEKOLAR has no E-Mail key.
 extern const char kDefaultMailRecipient[];
 
-void RunMonitors(IniFile& ini, std::span<const SectionSpec> catalogue = SectionCatalogue());
+void RunMonitors(IniFile& ini, std::span<const SectionRow> catalogue = SectionCatalogue());
 
 // The walk of RunMonitors: reads the mail recipient, then calls `run` with
 // the name of each section (but SPEKOLAR) that has content, in file order,
@@ -34,6 +34,6 @@ bool ReadMonitorSettings(IniFile& ini, const CString& sectionName);
 
 // Upper-cases the name and runs the row whose key equals it: its own handler,
 // or else the frame's section handler. True when a row exists.
-bool DispatchSection(CString sectionName, std::span<const SectionSpec> catalogue = SectionCatalogue());
+bool DispatchSection(CString sectionName, std::span<const SectionRow> catalogue = SectionCatalogue());
 
 }  // namespace spekolar

@@ -20,7 +20,7 @@ constexpr unsigned kDriveKeys = kKeyMeldungstyp | kKeyMinGroesse | kKeyId;
 constexpr FindingSeverity kCritical = FindingSeverity::kCritical;
 constexpr FindingSeverity kWarning = FindingSeverity::kWarning;
 
-const SectionSpec kCatalogue[] = {
+const SectionRow kCatalogue[] = {
     {"JOBCONTROLLER", "Jobcontroller", "Jobcontroller", "Jobcontroller-Fehler",
      CheckJobControllerRuntime, CheckJobControllerErrors, nullptr, kMonitorKeys, kCritical,
      false},
@@ -52,10 +52,10 @@ const SectionSpec kCatalogue[] = {
 
 }  // namespace
 
-std::span<const SectionSpec> SectionCatalogue() { return kCatalogue; }
+std::span<const SectionRow> SectionCatalogue() { return kCatalogue; }
 
-const SectionSpec* FindSection(std::string_view upperName, std::span<const SectionSpec> catalogue) {
-  for (const SectionSpec& section : catalogue) {
+const SectionRow* FindSection(std::string_view upperName, std::span<const SectionRow> catalogue) {
+  for (const SectionRow& section : catalogue) {
     if (upperName == section.key) return &section;
   }
   return nullptr;

@@ -2,7 +2,7 @@
 // name, and the one list that the dispatch, --check, --plugin, --report, the
 // fuzz target and the fault sweep walk.
 //
-// A row (SectionSpec, src/monitors/frame/SectionHandler.h) holds the
+// A row (SectionRow, src/monitors/frame/SectionHandler.h) holds the
 // upper-case name, the names in the run protocol and in the message rows,
 // the error title, the type-1 and type-2 monitors or the section's own
 // handler, the keys of the section (kMonitorSettingsKeys), the severity of
@@ -18,10 +18,10 @@
 namespace spekolar {
 
 // All sections, in the order in which names are compared.
-std::span<const SectionSpec> SectionCatalogue();
+std::span<const SectionRow> SectionCatalogue();
 
 // The row whose key equals `upperName` exactly; nullptr for any other name.
-const SectionSpec* FindSection(std::string_view upperName,
-                               std::span<const SectionSpec> catalogue = SectionCatalogue());
+const SectionRow* FindSection(std::string_view upperName,
+                               std::span<const SectionRow> catalogue = SectionCatalogue());
 
 }  // namespace spekolar

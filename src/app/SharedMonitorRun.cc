@@ -48,7 +48,7 @@ class HeldEvents : public PassObserver {
 
 struct SectionRun {
   CString upperName;
-  const SectionSpec* spec = nullptr;
+  const SectionRow* row = nullptr;
   MonitorSettingsRecord settings;
   bool findingFlag = false;
   bool begun = false;  // the observer has heard SectionBegins
@@ -82,7 +82,7 @@ bool MayReadPassFiles(const MonitorSettingsRecord& settings) {
 
 }  // namespace
 
-void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogue) {
+void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionRow> catalogue) {
   ProgramState& state = State();
   std::vector<SectionRun> sections;
   bool mayReadPassFiles = false;
@@ -90,10 +90,10 @@ void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogu
     SectionRun run;
     run.upperName = name;
     run.upperName.MakeUpper();
-    run.spec = FindSection(run.upperName.view(), catalogue);
-    if (run.spec == nullptr) return;
+    run.row = FindSection(run.upperName.view(), catalogue);
+    if (run.row == nullptr) return;
     run.settings = state.MonitorSettings;
-    mayReadPassFiles = mayReadPassFiles || (run.spec->handler == nullptr && MayReadPassFiles(run.settings));
+    mayReadPassFiles = mayReadPassFiles || (run.row->handler == nullptr && MayReadPassFiles(run.settings));
     sections.push_back(std::move(run));
   });
   if (mayReadPassFiles) {
@@ -109,9 +109,9 @@ void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogu
   std::vector<MonitorTask> tasks;
   for (size_t i = 0; i < sections.size(); ++i) {
     const SectionRun& run = sections[i];
-    if (run.spec->handler != nullptr) continue;
-    for (const SectionFunction monitor : {run.settings.Typ1.IsEmpty() ? nullptr : run.spec->type1,
-                                          run.settings.Typ2.IsEmpty() ? nullptr : run.spec->type2}) {
+    if (run.row->handler != nullptr) continue;
+    for (const SectionFunction monitor : {run.settings.Typ1.IsEmpty() ? nullptr : run.row->type1,
+                                          run.settings.Typ2.IsEmpty() ? nullptr : run.row->type2}) {
       if (monitor == nullptr) continue;
       tasks.emplace_back();
       tasks.back().section = i;
@@ -142,11 +142,11 @@ void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogu
   };
   // The section's report and end, with its settings in place.
   auto end = [&](SectionRun& run) {
-    if (run.spec->handler != nullptr) {
-      run.spec->handler(*run.spec, state.MonitorSettings);
+    if (run.row->handler != nullptr) {
+      run.row->handler(*run.row, state.MonitorSettings);
     } else {
       state.SectionFindingFlag = run.findingFlag;
-      if (run.findingFlag) ReportSectionResult(*run.spec, state.MonitorSettings);
+      if (run.findingFlag) ReportSectionResult(*run.row, state.MonitorSettings);
     }
     if (observer != nullptr) observer->SectionEnds(run.upperName);
   };
@@ -159,7 +159,7 @@ void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogu
       // The settings are handed as the program-wide record: at each turn
       // the task's own are swapped into it.
       bodies.push_back([&run, &task, &state]() {
-        task.monitor(*run.spec, state.MonitorSettings);
+        task.monitor(*run.row, state.MonitorSettings);
         task.ended = true;
       });
     }
@@ -174,7 +174,7 @@ void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogu
       std::swap(state.SectionFindingFlag, run.findingFlag);
       state.Observer = entering && !task.direct && observer != nullptr ? &task.events : observer;
       if (entering) return;
-      while (finished < sections.size() && sections[finished].spec->handler == nullptr) {
+      while (finished < sections.size() && sections[finished].row->handler == nullptr) {
         SectionRun& next = sections[finished];
         begin(next);
         if (!tellEnded()) return;

@@ -34,6 +34,6 @@
 
 namespace spekolar {
 
-void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionSpec> catalogue = SectionCatalogue());
+void RunMonitorsSharingReads(IniFile& ini, std::span<const SectionRow> catalogue = SectionCatalogue());
 
 }  // namespace spekolar

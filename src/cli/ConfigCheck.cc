@@ -110,7 +110,7 @@ class Checker {
 
   void SpekolarSection(IniFile& ini, const CString& name);
   void MonitorSection(IniFile& ini, const CString& name, std::set<std::string>* seen);
-  void Keys(IniFile& ini, const CString& name, const SectionSpec& section);
+  void Keys(IniFile& ini, const CString& name, const SectionRow& section);
   CString Notification(const CString& label);
   void Number(const CString& label, const char* key, const CString& value, const char* unit);
   void FileSlots(const CString& label);
@@ -288,10 +288,10 @@ void Checker::SpekolarSection(IniFile& ini, const CString& name) {
 void Checker::MonitorSection(IniFile& ini, const CString& name, std::set<std::string>* seen) {
   const CString label = "[" + name + "]";
   const CString upper = Upper(name);
-  const SectionSpec* section = FindSection(upper.view());
+  const SectionRow* section = FindSection(upper.view());
   if (section == nullptr) {
     std::vector<const char*> known;
-    for (const SectionSpec& row : SectionCatalogue()) known.push_back(row.key);
+    for (const SectionRow& row : SectionCatalogue()) known.push_back(row.key);
     known.push_back("SPEKOLAR");
     const char* nearest = NearestName(name.view(), known);
     Error(label + " matches no monitor and is skipped" +
@@ -333,7 +333,7 @@ void Checker::MonitorSection(IniFile& ini, const CString& name, std::set<std::st
   if ((section->keys & kKeyDatei) != 0) FileSlots(label);
 }
 
-void Checker::Keys(IniFile& ini, const CString& name, const SectionSpec& section) {
+void Checker::Keys(IniFile& ini, const CString& name, const SectionRow& section) {
   const CString label = "[" + name + "]";
   std::vector<CString> keys;
   ini.GetKeyNames(name, keys);

@@ -24,7 +24,7 @@ std::string OneLine(const CString& entry) {
 }  // namespace
 
 bool IsWarningSection(const CString& upperName) {
-  const SectionSpec* section = FindSection(upperName.view());
+  const SectionRow* section = FindSection(upperName.view());
   return section != nullptr && section->severity == FindingSeverity::kWarning;
 }
 

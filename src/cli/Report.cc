@@ -417,7 +417,7 @@ void ReportCollector::TerminalNoAnswer(const CString& terminal) {
 bool IsRunTimeSection(const CString& upperName) { return RunTimeMonitorName(upperName) != nullptr; }
 
 const char* RunTimeMonitorName(const CString& upperName) {
-  const SectionSpec* section = FindSection(upperName.view());
+  const SectionRow* section = FindSection(upperName.view());
   return section != nullptr && section->measuresRuns ? section->protocolName : nullptr;
 }
 

@@ -16,15 +16,15 @@ using spktest::TempDir;
 
 // Handlers that record which section they were called for.
 std::vector<std::string> g_calls;
-bool RecordJob(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool RecordJob(const SectionRow& section, MonitorSettingsRecord& settings) {
   g_calls.push_back(std::string("JOB:") + section.key + ":" + settings.Typ1.str() + settings.Typ2.str());
   return false;
 }
-bool RecordDownload(const SectionSpec& section, MonitorSettingsRecord&) {
+bool RecordDownload(const SectionRow& section, MonitorSettingsRecord&) {
   g_calls.push_back(std::string("DL:") + section.key);
   return false;
 }
-const SectionSpec kTable[] = {
+const SectionRow kTable[] = {
     {"JOBCONTROLLER", "", "", "", nullptr, nullptr, RecordJob, 0, {}, false},
     {"TERMINAL DOWNLOAD", "", "", "", nullptr, nullptr, RecordDownload, 0, {}, false}};
 

@@ -18,7 +18,7 @@ TEST(SectionCatalogueTest, EveryRowIsComplete) {
   unsigned schemaBits = 0;
   for (const SettingKey& key : kMonitorSettingsKeys) schemaBits |= key.bit;
   std::set<std::string> keys;
-  for (const SectionSpec& row : SectionCatalogue()) {
+  for (const SectionRow& row : SectionCatalogue()) {
     SCOPED_TRACE(row.key);
     CString upper(row.key);
     upper.MakeUpper();
@@ -39,8 +39,8 @@ TEST(SectionCatalogueTest, EveryRowIsComplete) {
 }
 
 TEST(SectionCatalogueTest, SharedTexts) {
-  const SectionSpec& down = *FindSection("TERMINAL DOWNLOAD");
-  const SectionSpec& up = *FindSection("TERMINAL UPLOAD");
+  const SectionRow& down = *FindSection("TERMINAL DOWNLOAD");
+  const SectionRow& up = *FindSection("TERMINAL UPLOAD");
   EXPECT_STREQ(down.monitorName, "Terminal Manager");
   EXPECT_STREQ(up.monitorName, "Terminal Manager");
   EXPECT_STREQ(down.errorTitle, "Terminal-Download-Fehler");

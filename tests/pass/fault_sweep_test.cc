@@ -126,7 +126,7 @@ class FaultSweepTest : public ::testing::Test {
     dir.Write("registry.reg", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\KORVANE\\PELDAVORN]\r\n"
                               "\"Path\"=\"" + dir.path() + "/inst\"\r\n\r\n");
     std::string ini = "[SPEKOLAR]\nE-Mail=admin@example.org\n";
-    for (const SectionSpec& section : SectionCatalogue()) {
+    for (const SectionRow& section : SectionCatalogue()) {
       const std::string head = std::string("[") + section.key + "]\n";
       if ((section.keys & kKeyId) != 0) {
         // A drive that can never have the minimum free, and one that is gone.

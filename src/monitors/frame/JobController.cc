@@ -19,12 +19,12 @@ CString TimeText(const CString& stamp) {
 }
 }  // namespace
 
-bool CheckJobControllerRuntime(const SectionSpec& section, MonitorSettingsRecord& /*settings*/) {
+bool CheckJobControllerRuntime(const SectionRow& section, MonitorSettingsRecord& /*settings*/) {
   WriteRunEntry(MonitorHeader(section, MonitorType::kRunTime));
   return true;
 }
 
-bool CheckJobControllerErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckJobControllerErrors(const SectionRow& section, MonitorSettingsRecord& settings) {
   // Its findings are stored without a monitor name.
   FindingReporter reporter(section.errorTitle, "");
   // The service logs an error line of its own shortly after stopping; the

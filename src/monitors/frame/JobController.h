@@ -12,7 +12,7 @@ namespace spekolar {
 
 // Records that it ran: writes its header (MonitorHeader, " \xDC" "berwachung
 // Jobcontroller Typ 1 (Laufzeit)") to RunProtocol. Always true.
-bool CheckJobControllerRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckJobControllerRuntime(const SectionRow& section, MonitorSettingsRecord& settings);
 
 // Scans today's lines of the Files patterns and reports every error line as
 // a finding "<section>;<Typ2>;;;;dd.mm.yyyy hh:mm:ss - <message>;" (last
@@ -20,6 +20,6 @@ bool CheckJobControllerRuntime(const SectionSpec& section, MonitorSettingsRecord
 // row's error title ("Jobcontroller-Fehler") and no monitor name. True after
 // all 20 slots; false when it ended at an empty slot or at a file it could
 // not open.
-bool CheckJobControllerErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckJobControllerErrors(const SectionRow& section, MonitorSettingsRecord& settings);
 
 }  // namespace spekolar

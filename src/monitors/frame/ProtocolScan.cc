@@ -34,7 +34,7 @@ CString StampAt(const CString& text, const CString& date) {
   return text.Mid(pos, kStampLength);
 }
 
-ProtocolScan::ProtocolScan(const SectionSpec& section, MonitorSettingsRecord& settings,
+ProtocolScan::ProtocolScan(const SectionRow& section, MonitorSettingsRecord& settings,
                            MonitorType type, DateForm dateForm)
     : section_(section), settings_(settings), type_(type), dateForm_(dateForm) {}
 

@@ -81,7 +81,7 @@ class ProtocolScan {
 
   // The pass of `section`'s monitor of `type` over the Files of `settings`,
   // which live as long as the scan.
-  ProtocolScan(const SectionSpec& section, MonitorSettingsRecord& settings, MonitorType type,
+  ProtocolScan(const SectionRow& section, MonitorSettingsRecord& settings, MonitorType type,
                DateForm dateForm);
   virtual ~ProtocolScan();
   ProtocolScan(const ProtocolScan&) = delete;
@@ -167,7 +167,7 @@ class ProtocolScan {
 
   enum class Mode { kDated, kAny, kEvery };
 
-  const SectionSpec& section_;
+  const SectionRow& section_;
   MonitorSettingsRecord& settings_;
   MonitorType type_;
   DateForm dateForm_;

@@ -7,12 +7,12 @@
 
 namespace spekolar {
 
-CString MonitorHeader(const SectionSpec& section, MonitorType type) {
+CString MonitorHeader(const SectionRow& section, MonitorType type) {
   return CString(" \xDC" "berwachung ") + section.protocolName +
          (type == MonitorType::kRunTime ? " Typ 1 (Laufzeit)" : " Typ 2 (Fehlermeldungen)");
 }
 
-bool RunSectionHandler(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool RunSectionHandler(const SectionRow& section, MonitorSettingsRecord& settings) {
   ProgramState& state = State();
   state.SectionFindingFlag = false;
   if (!settings.Typ1.IsEmpty() && section.type1 != nullptr) section.type1(section, settings);
@@ -21,7 +21,7 @@ bool RunSectionHandler(const SectionSpec& section, MonitorSettingsRecord& settin
   return false;
 }
 
-void ReportSectionResult(const SectionSpec& section, const MonitorSettingsRecord& settings) {
+void ReportSectionResult(const SectionRow& section, const MonitorSettingsRecord& settings) {
   platform::LocalTime t = platform::GetEnv()->Now();
   CString line = CString::Formatted("%02d.%02d.%04d %02d:%02d:%02d - %s\n", t.day, t.month,
                                     t.year, t.hour, t.minute, t.second, section.errorTitle);

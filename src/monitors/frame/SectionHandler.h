@@ -4,10 +4,10 @@
 // monitor when Typ1 is set and then the type-2 monitor when Typ2 is set, and,
 // if a monitor set the flag, report the section once (ReportSectionResult).
 // They differ only in their texts and their two monitors, so a section is a
-// SectionSpec and there is one handler for all. LAUFWERK has a handler of its
+// SectionRow and there is one handler for all. LAUFWERK has a handler of its
 // own instead.
 //
-// Plugging in a monitor: every section is one SectionSpec row of the section
+// Plugging in a monitor: every section is one SectionRow row of the section
 // catalogue (src/app/SectionCatalogue.cc), which joins the section's texts,
 // keys and monitors; the monitors live in their own folders. The dispatch,
 // --check, --plugin, --report, the fuzz target and the fault sweep all walk
@@ -19,7 +19,7 @@
 namespace spekolar {
 
 struct MonitorSettingsRecord;
-struct SectionSpec;
+struct SectionRow;
 
 // A monitor, or a section's own handler. The frame hands it the section's
 // catalogue row (its names: the key is the section name its findings carry,
@@ -28,7 +28,7 @@ struct SectionSpec;
 // MaxLaufzeit) for a later monitor of the section to see. It reports its
 // findings itself and sets SectionFindingFlag when it has any. Its result is
 // ignored.
-using SectionFunction = bool (*)(const SectionSpec& section, MonitorSettingsRecord& settings);
+using SectionFunction = bool (*)(const SectionRow& section, MonitorSettingsRecord& settings);
 
 // The two monitors of a section: type 1 watches run times, type 2 error
 // messages.
@@ -38,7 +38,7 @@ enum class MonitorType { kRunTime = 1, kErrors = 2 };
 enum class FindingSeverity { kCritical, kWarning };
 
 // Everything the program knows of one section the configuration can name.
-struct SectionSpec {
+struct SectionRow {
   const char* key;           // upper-case section name, e.g. "TERMINAL DOWNLOAD"
   const char* protocolName;  // the section's name in its run protocol headers
   const char* monitorName;   // category text of the section message
@@ -53,13 +53,13 @@ struct SectionSpec {
 
 // A monitor's first run protocol entry: " \xDC" "berwachung <protocolName>
 // Typ 1 (Laufzeit)" or "... Typ 2 (Fehlermeldungen)".
-CString MonitorHeader(const SectionSpec& section, MonitorType type);
+CString MonitorHeader(const SectionRow& section, MonitorType type);
 
 // Runs the section: clears SectionFindingFlag, runs type1 if Typ1 is not
 // empty and type2 if Typ2 is not empty (type 1 first), and if the flag is
 // then set calls ReportSectionResult. Always false (the dispatcher ignores
 // it).
-bool RunSectionHandler(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool RunSectionHandler(const SectionRow& section, MonitorSettingsRecord& settings);
 
 // The section's report, once however many findings it had: the line
 // "dd.mm.yyyy hh:mm:ss - <errorTitle>" from the current local time goes to
@@ -68,6 +68,6 @@ bool RunSectionHandler(const SectionSpec& section, MonitorSettingsRecord& settin
 // E-MAIL (either in any letter case; any other value, empty included,
 // writes no notification file), then StoreSectionMessage(errorTitle,
 // monitorName) in every case. Also the tail of the LAUFWERK handler.
-void ReportSectionResult(const SectionSpec& section, const MonitorSettingsRecord& settings);
+void ReportSectionResult(const SectionRow& section, const MonitorSettingsRecord& settings);
 
 }  // namespace spekolar

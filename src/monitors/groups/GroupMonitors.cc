@@ -52,14 +52,14 @@ const NeedleSet& BlockScanWords() {
 
 }  // namespace
 
-bool CheckGroupRuntime(const SectionSpec& section, MonitorSettingsRecord& /*settings*/) {
+bool CheckGroupRuntime(const SectionRow& section, MonitorSettingsRecord& /*settings*/) {
   const GroupVariant* group = FindGroup(section.key);
   if (group == nullptr) return false;
   WriteRunEntry(MonitorHeader(section, MonitorType::kRunTime));
   return true;
 }
 
-bool CheckGroupErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckGroupErrors(const SectionRow& section, MonitorSettingsRecord& settings) {
   const GroupVariant* group = FindGroup(section.key);
   if (group == nullptr) return false;
   FindingReporter reporter(section.errorTitle, group->findingMonitorName != nullptr

@@ -37,10 +37,10 @@ namespace spekolar {
 
 // Writes the header " \xDC" "berwachung <protocolName> Typ 1 (Laufzeit)"
 // and nothing else. True for a group's row.
-bool CheckGroupRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckGroupRuntime(const SectionRow& section, MonitorSettingsRecord& settings);
 
 // Scans the Files of the section for today's errors as above. True when
 // the pass went through all 20 Files slots.
-bool CheckGroupErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckGroupErrors(const SectionRow& section, MonitorSettingsRecord& settings);
 
 }  // namespace spekolar

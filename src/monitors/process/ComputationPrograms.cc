@@ -29,9 +29,9 @@ bool IsBlockProtocol(const CString& fullPath) {
 bool IsNoErrorCode(const CString& code) { return code == "0" || code == "1403" || code == "100"; }
 }  // namespace
 
-bool CheckComputationProgramRuntime(const SectionSpec&, MonitorSettingsRecord&) { return false; }
+bool CheckComputationProgramRuntime(const SectionRow&, MonitorSettingsRecord&) { return false; }
 
-bool CheckComputationProgramErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckComputationProgramErrors(const SectionRow& section, MonitorSettingsRecord& settings) {
   // Its findings are stored without a monitor name.
   FindingReporter reporter(section.errorTitle, "");
   bool blockMode = false;

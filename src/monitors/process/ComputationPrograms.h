@@ -23,7 +23,7 @@ namespace spekolar {
 
 // Run times are not watched for this section: does nothing and writes
 // nothing. Always false.
-bool CheckComputationProgramRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckComputationProgramRuntime(const SectionRow& section, MonitorSettingsRecord& settings);
 
 // Errors of today. A Files entry is read in line mode until one of its
 // matches has MORVASTEN or QUARDELIN in its upper-cased full path; from that
@@ -40,6 +40,6 @@ bool CheckComputationProgramRuntime(const SectionSpec& section, MonitorSettingsR
 //   is not reported.
 // Semicolons of the finding texts are protected. True when the pass went
 // through all 20 Files slots.
-bool CheckComputationProgramErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckComputationProgramErrors(const SectionRow& section, MonitorSettingsRecord& settings);
 
 }  // namespace spekolar

@@ -64,7 +64,7 @@ const NeedleSet& RunWords() {
 }
 }  // namespace
 
-bool CheckDailyClosingRuntime(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckDailyClosingRuntime(const SectionRow& section, MonitorSettingsRecord& settings) {
   if (settings.MinLaufzeit.IsEmpty()) settings.MinLaufzeit = "60";
   if (settings.MaxLaufzeit.IsEmpty()) settings.MaxLaufzeit = "2100";
 
@@ -122,7 +122,7 @@ bool CheckDailyClosingRuntime(const SectionSpec& section, MonitorSettingsRecord&
   return scan.Run();
 }
 
-bool CheckDailyClosingErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckDailyClosingErrors(const SectionRow& section, MonitorSettingsRecord& settings) {
   FindingReporter reporter(section.errorTitle, section.monitorName);
   bool started = false;
   bool ended = false;

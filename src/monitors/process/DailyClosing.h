@@ -23,12 +23,12 @@ namespace spekolar {
 // one longer than the maximum ("Laufzeit \xFC" "berschritten"), plus every
 // "Keine Verbindung" that breaks off a started run. Clock times are cut from
 // columns 11, 14 and 17; a run across midnight gives a negative run time.
-bool CheckDailyClosingRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckDailyClosingRuntime(const SectionRow& section, MonitorSettingsRecord& settings);
 
 // Errors within a run: every line with "Fehler" or "Error", a break-off with
 // "Keine Verbindung", and each of four processing phases whose start was
 // logged without its end or the other way round (checked at the end line).
 // A run is bounded by its file: an open run is dropped at the end of a file.
-bool CheckDailyClosingErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckDailyClosingErrors(const SectionRow& section, MonitorSettingsRecord& settings);
 
 }  // namespace spekolar

@@ -35,7 +35,7 @@ int64_t FreeMegabytes(const CString& path) {
 }
 }  // namespace
 
-bool CheckDriveCapacity(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckDriveCapacity(const SectionRow& section, MonitorSettingsRecord& settings) {
   const CString sectionName(section.key);
   settings.MinGroesse = MegabytesOf(settings.MinGroesse);
   const int64_t minimum = LeadingInteger(settings.MinGroesse);

@@ -23,6 +23,6 @@ namespace spekolar {
 // With at least one finding the section is reported once (notification
 // line and section message, ReportSectionResult). SectionFindingFlag is not
 // touched. Always false.
-bool CheckDriveCapacity(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckDriveCapacity(const SectionRow& section, MonitorSettingsRecord& settings);
 
 }  // namespace spekolar

@@ -25,12 +25,12 @@ constexpr uint64_t kErrorWords =
     NeedleSet::Bit(kCostCentreWord) | NeedleSet::Bit(kNotOpenedWord);
 }  // namespace
 
-bool CheckPayrollRuntime(const SectionSpec& section, MonitorSettingsRecord& /*settings*/) {
+bool CheckPayrollRuntime(const SectionRow& section, MonitorSettingsRecord& /*settings*/) {
   WriteRunEntry(MonitorHeader(section, MonitorType::kRunTime));
   return false;
 }
 
-bool CheckPayrollErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckPayrollErrors(const SectionRow& section, MonitorSettingsRecord& settings) {
   FindingReporter reporter(section.errorTitle, section.monitorName);
   bool dateSeen = false;
   // Not cleared between files: a read error in a later file names the

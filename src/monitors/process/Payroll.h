@@ -16,7 +16,7 @@ namespace spekolar {
 // (MonitorHeader, " \xDC" "berwachung Lohn und Gehalt Typ 1 (Laufzeit)") and
 // nothing else.
 // Always false.
-bool CheckPayrollRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckPayrollRuntime(const SectionRow& section, MonitorSettingsRecord& settings);
 
 // Errors. A file is examined from its first line with today's date
 // ("dd.mm.yyyy") on: that line and every later line of the file, whatever
@@ -27,6 +27,6 @@ bool CheckPayrollRuntime(const SectionSpec& section, MonitorSettingsRecord& sett
 // line (empty before the first), " - " and the line. Semicolons of the
 // finding texts are protected. True when the pass went through all 20 Files
 // slots.
-bool CheckPayrollErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckPayrollErrors(const SectionRow& section, MonitorSettingsRecord& settings);
 
 }  // namespace spekolar

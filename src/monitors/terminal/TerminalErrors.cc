@@ -95,7 +95,7 @@ std::string_view WithoutLineEnd(std::string_view piece) {
 // line while a terminal that did not answer waits to be reported.
 class ErrorPass : public TerminalPass {
  public:
-  ErrorPass(const ErrorRules& rules, const SectionSpec& section, MonitorSettingsRecord& settings)
+  ErrorPass(const ErrorRules& rules, const SectionRow& section, MonitorSettingsRecord& settings)
       : TerminalPass(rules, section, settings, MonitorType::kErrors),
         rules_(rules),
         markedWords_(FilterWords(rules.markedForm, true)),
@@ -208,11 +208,11 @@ class ErrorPass : public TerminalPass {
 
 }  // namespace
 
-bool CheckTerminalDownloadErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckTerminalDownloadErrors(const SectionRow& section, MonitorSettingsRecord& settings) {
   return ErrorPass(kDownload, section, settings).Run();
 }
 
-bool CheckTerminalUploadErrors(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckTerminalUploadErrors(const SectionRow& section, MonitorSettingsRecord& settings) {
   return ErrorPass(kUpload, section, settings).Run();
 }
 

@@ -29,22 +29,22 @@ namespace spekolar {
 // first line of today after a line with "Start" (not "TM_Autodownload") and
 // ends at a line with "Ende" (not "Autodownload"); one finding per run, too
 // short first, then too long.
-bool CheckTerminalDownloadRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckTerminalDownloadRuntime(const SectionRow& section, MonitorSettingsRecord& settings);
 
 // Run times of the upload runs, the same pairing with the defaults "0" and
 // "120", no exclusions, reading the first TERMUPL_NEU match of an entry and
 // every later one (dates dd-mm-yyyy in marked paths, dd.mm.yyyy otherwise).
-bool CheckTerminalUploadRuntime(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckTerminalUploadRuntime(const SectionRow& section, MonitorSettingsRecord& settings);
 
 // Error lines of the download: communication logs (from an entry's first
 // TERMCOMMLOG match on; stamps ddmmyyyyhhmmss) with their error lines and
 // the terminals that did not answer before the next exchange started, and
 // download protocols with their error lines, one finding per stamp.
-bool CheckTerminalDownloadErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckTerminalDownloadErrors(const SectionRow& section, MonitorSettingsRecord& settings);
 
 // Error lines of the upload: TERMUPL_NEU protocols (from an entry's first
 // marked match on) with one finding per stamp, and the other protocols
 // with every error line.
-bool CheckTerminalUploadErrors(const SectionSpec& section, MonitorSettingsRecord& settings);
+bool CheckTerminalUploadErrors(const SectionRow& section, MonitorSettingsRecord& settings);
 
 }  // namespace spekolar

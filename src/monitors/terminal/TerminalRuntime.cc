@@ -61,7 +61,7 @@ bool HasUnless(const CString& text, const char* word, const char* exclusion) {
 // end lines.
 class RunPairing : public TerminalPass {
  public:
-  RunPairing(const RuntimeRules& rules, const SectionSpec& section, MonitorSettingsRecord& settings)
+  RunPairing(const RuntimeRules& rules, const SectionRow& section, MonitorSettingsRecord& settings)
       : TerminalPass(rules, section, settings, MonitorType::kRunTime),
         section_(section),
         rules_(rules) {}
@@ -158,7 +158,7 @@ class RunPairing : public TerminalPass {
     reporter_.Report(record);
   }
 
-  const SectionSpec& section_;
+  const SectionRow& section_;
   const RuntimeRules& rules_;
   DatedWords words_{{kTerminalTag, kEndWord}};
   const NeedleSet* runWords_ = nullptr;
@@ -175,11 +175,11 @@ class RunPairing : public TerminalPass {
 
 }  // namespace
 
-bool CheckTerminalDownloadRuntime(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckTerminalDownloadRuntime(const SectionRow& section, MonitorSettingsRecord& settings) {
   return RunPairing(kDownload, section, settings).Run();
 }
 
-bool CheckTerminalUploadRuntime(const SectionSpec& section, MonitorSettingsRecord& settings) {
+bool CheckTerminalUploadRuntime(const SectionRow& section, MonitorSettingsRecord& settings) {
   return RunPairing(kUpload, section, settings).Run();
 }
 

@@ -106,7 +106,7 @@ class TerminalPass {
 
  protected:
   template <typename Rules>
-  TerminalPass(const Rules& rules, const SectionSpec& section, MonitorSettingsRecord& settings,
+  TerminalPass(const Rules& rules, const SectionRow& section, MonitorSettingsRecord& settings,
                MonitorType type)
       : settings_(settings),
         reporter_(section.errorTitle, section.monitorName),

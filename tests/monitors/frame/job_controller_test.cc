@@ -68,7 +68,7 @@ TEST_F(JobControllerTest, ErrorLines) {
         "JOBCONTROLLER;2;;;;07.12.2026 1 Error - ;"}},
   };
   // The lines end in CR LF; the monitor ends at the empty slot 2.
-  RunCases([](const SectionSpec& section, MonitorSettingsRecord& settings) {
+  RunCases([](const SectionRow& section, MonitorSettingsRecord& settings) {
              EXPECT_FALSE(CheckJobControllerErrors(section, settings));
              return false;
            },

@@ -18,7 +18,7 @@ namespace {
 using spktest::Text;
 
 // A section whose error monitor's header is kHeader.
-const SectionSpec kTestSection = {"TEST", "Test", "", "", nullptr, nullptr, nullptr, 0, {}, false};
+const SectionRow kTestSection = {"TEST", "Test", "", "", nullptr, nullptr, nullptr, 0, {}, false};
 const char kHeader[] = " \xDC" "berwachung Test Typ 2 (Fehlermeldungen)";
 
 class ProtocolScanTest : public spktest::MonitorTestBed {

@@ -20,7 +20,7 @@ namespace {
 std::vector<std::string> calls;
 int findingsPerMonitor = 0;
 
-bool Report(const char* who, const SectionSpec& section) {
+bool Report(const char* who, const SectionRow& section) {
   calls.push_back(std::string(who) + " " + section.key);
   FindingReporter reporter("Titel", "Name");
   for (int i = 0; i < findingsPerMonitor; ++i) {
@@ -31,18 +31,18 @@ bool Report(const char* who, const SectionSpec& section) {
   }
   return true;
 }
-bool TypeOne(const SectionSpec& section, MonitorSettingsRecord&) { return Report("type1", section); }
-bool TypeTwo(const SectionSpec& section, MonitorSettingsRecord&) { return Report("type2", section); }
+bool TypeOne(const SectionRow& section, MonitorSettingsRecord&) { return Report("type1", section); }
+bool TypeTwo(const SectionRow& section, MonitorSettingsRecord&) { return Report("type2", section); }
 
 // The catalogue's row for `key` with the stand-ins as its monitors.
-SectionSpec WithMonitors(const char* key, SectionFunction type1, SectionFunction type2) {
-  SectionSpec section = *FindSection(key);
+SectionRow WithMonitors(const char* key, SectionFunction type1, SectionFunction type2) {
+  SectionRow section = *FindSection(key);
   section.type1 = type1;
   section.type2 = type2;
   return section;
 }
 
-const SectionSpec kJob = WithMonitors("JOBCONTROLLER", TypeOne, TypeTwo);
+const SectionRow kJob = WithMonitors("JOBCONTROLLER", TypeOne, TypeTwo);
 
 class SectionHandlerTest : public spktest::MonitorTestBed {
  protected:
@@ -127,7 +127,7 @@ TEST_F(SectionHandlerTest, MissingMonitorIsSkipped) {
 
 TEST_F(SectionHandlerTest, DriveTailReportsWithItsOwnTexts) {
   State().MonitorSettings.Meldungstyp = "e-mail";
-  const SectionSpec* drive = FindSection("LAUFWERK");
+  const SectionRow* drive = FindSection("LAUFWERK");
   ASSERT_NE(drive, nullptr);
   ReportSectionResult(*drive, State().MonitorSettings);
   EXPECT_EQ(Lines("SPEKOLAR.EML"),

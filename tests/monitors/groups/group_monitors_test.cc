@@ -165,7 +165,7 @@ TEST_F(GroupMonitorsTest, TextsOfEachGroup) {
   }
   // A row whose key is no group's, in any letter case, runs nothing.
   for (const char* key : {"GRUPPE5", "Gruppe1"}) {
-    SectionSpec other = *FindSection("GRUPPE1");
+    SectionRow other = *FindSection("GRUPPE1");
     other.key = key;
     EXPECT_FALSE(CheckGroupRuntime(other, State().MonitorSettings));
     EXPECT_FALSE(CheckGroupErrors(other, State().MonitorSettings));
